@@ -1,0 +1,51 @@
+// Where the picture goes on the printed page, and the EPS bounding box that
+// encloses it. Pure arithmetic: no platform calls, so it builds and is tested
+// natively as well as for Windows.
+#pragma once
+
+#include <cstdint>
+
+// Page geometry as the printer device reports it, in device pixels.
+struct DeviceMetrics {
+    int32_t physicalWidth;
+    int32_t physicalHeight;
+    int32_t physicalOffsetX;
+    int32_t physicalOffsetY;
+};
+
+// The picture's destination, measured from the printable area's top-left
+// corner (the device origin). Left and top are always 0.
+struct PlacementRect {
+    int32_t left;
+    int32_t top;
+    int32_t right;
+    int32_t bottom;
+};
+
+// PostScript points, origin at the lower-left corner of the physical page.
+struct BoundingBox {
+    int32_t llx;
+    int32_t lly;
+    int32_t urx;
+    int32_t ury;
+};
+
+// Points assigned to the whole physical page; every device position maps to
+// the same fraction of this page whatever size the device reports.
+constexpr double POINTS_ACROSS_PAGE = 597.509240053605;
+constexpr double POINTS_DOWN_PAGE = 845.0487823615272;
+// Points added outside the picture on every side.
+constexpr int32_t BBOX_MARGIN = 5;
+
+// Truncates toward zero through a 64-bit integer and keeps its low 32 bits.
+// Not-a-number and values outside the 64-bit range (a division by zero)
+// give 0.
+int32_t TruncateToInt32(double value);
+
+// The largest rectangle with the source's proportions that fits the printable
+// area, anchored at its top-left corner; all zero when either ratio is zero.
+PlacementRect ComputePlacement(const DeviceMetrics& metrics, int32_t sourceWidth,
+                               int32_t sourceHeight);
+
+// The placed picture's extent in points, widened by BBOX_MARGIN on each side.
+BoundingBox ComputeBoundingBox(const DeviceMetrics& metrics, const PlacementRect& placement);

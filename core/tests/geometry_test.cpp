@@ -1,0 +1,135 @@
+#include "geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace {
+
+// 600 x 800 pixels with offsets 10 and 20: a printable area of 580 x 760.
+constexpr DeviceMetrics SMALL_DEVICE{600, 800, 10, 20};
+
+void ExpectPlacement(const PlacementRect& actual, int32_t right, int32_t bottom)
+{
+    EXPECT_EQ(0, actual.left);
+    EXPECT_EQ(0, actual.top);
+    EXPECT_EQ(right, actual.right) << "expected right " << right << ", got " << actual.right;
+    EXPECT_EQ(bottom, actual.bottom) << "expected bottom " << bottom << ", got " << actual.bottom;
+}
+
+void ExpectBox(const BoundingBox& actual, int32_t llx, int32_t lly, int32_t urx, int32_t ury)
+{
+    EXPECT_EQ(llx, actual.llx);
+    EXPECT_EQ(lly, actual.lly);
+    EXPECT_EQ(urx, actual.urx);
+    EXPECT_EQ(ury, actual.ury);
+}
+
+TEST(TruncateToInt32, TruncatesTowardZero)
+{
+    EXPECT_EQ(231, TruncateToInt32(231.99999999999997));
+    EXPECT_EQ(-2, TruncateToInt32(-2.9));
+    EXPECT_EQ(0, TruncateToInt32(-0.5));
+}
+
+TEST(TruncateToInt32, KeepsLowBitsOfSixtyFourBitValue)
+{
+    EXPECT_EQ(0, TruncateToInt32(4294967296.0));           // 2^32
+    EXPECT_EQ(-1, TruncateToInt32(4294967295.0));          // 2^32 - 1
+    EXPECT_EQ(INT32_MIN, TruncateToInt32(2147483648.0));   // 2^31
+    EXPECT_EQ(5, TruncateToInt32(4294967301.5));           // 2^32 + 5.5
+}
+
+TEST(TruncateToInt32, NotANumberAndOutOfRangeGiveZero)
+{
+    EXPECT_EQ(0, TruncateToInt32(std::numeric_limits<double>::quiet_NaN()));
+    EXPECT_EQ(0, TruncateToInt32(std::numeric_limits<double>::infinity()));
+    EXPECT_EQ(0, TruncateToInt32(-std::numeric_limits<double>::infinity()));
+    EXPECT_EQ(0, TruncateToInt32(9223372036854775808.0));  // 2^63
+    EXPECT_EQ(0, TruncateToInt32(1e300));
+    EXPECT_EQ(0, TruncateToInt32(-9223372036854775808.0));  // -2^63 is in range, low bits 0
+    EXPECT_EQ(0, TruncateToInt32(-1e19));
+}
+
+TEST(ComputePlacement, WidthLimitsWideSource)
+{
+    ExpectPlacement(ComputePlacement(SMALL_DEVICE, 300, 150), 580, 290);
+}
+
+TEST(ComputePlacement, HeightLimitsTallSource)
+{
+    ExpectPlacement(ComputePlacement(SMALL_DEVICE, 150, 300), 380, 760);
+}
+
+TEST(ComputePlacement, EqualRatiosTakeHeightBranch)
+{
+    ExpectPlacement(ComputePlacement(SMALL_DEVICE, 290, 380), 580, 760);
+}
+
+TEST(ComputePlacement, QuotientJustBelowIntegerTruncates)
+{
+    // 10 / (25 / 580) is 231.99999999999997 in double precision.
+    ExpectPlacement(ComputePlacement(SMALL_DEVICE, 25, 10), 580, 231);
+}
+
+TEST(ComputePlacement, ZeroSourceSideGivesZeroPlacement)
+{
+    ExpectPlacement(ComputePlacement(SMALL_DEVICE, 0, 300), 0, 0);
+    ExpectPlacement(ComputePlacement(SMALL_DEVICE, 300, 0), 0, 0);
+    ExpectPlacement(ComputePlacement(SMALL_DEVICE, 0, 0), 0, 0);
+}
+
+TEST(ComputePlacement, ZeroPrintableSideGivesZeroPlacement)
+{
+    ExpectPlacement(ComputePlacement(DeviceMetrics{20, 800, 10, 20}, 300, 150), 0, 0);
+    ExpectPlacement(ComputePlacement(DeviceMetrics{600, 40, 10, 20}, 300, 150), 0, 0);
+    ExpectPlacement(ComputePlacement(DeviceMetrics{0, 0, 0, 0}, 300, 150), 0, 0);
+}
+
+TEST(ComputePlacement, InvertedFrameFollowsSameBranches)
+{
+    // ratioX = -300/580 is not above ratioY = 150/760: the height branch.
+    ExpectPlacement(ComputePlacement(SMALL_DEVICE, -300, 150), -1520, 760);
+    // ratioX = 300/580 > ratioY = -150/760: the width branch.
+    ExpectPlacement(ComputePlacement(SMALL_DEVICE, 300, -150), 580, -290);
+}
+
+TEST(ComputePlacement, A4At300Dpi)
+{
+    // What Wine's PostScript driver reports for A4 at 300 dpi.
+    const DeviceMetrics a4{2479, 3508, 75, 75};
+    ExpectPlacement(ComputePlacement(a4, 21000, 29700), 2329, 3293);  // a portrait A4 frame
+    ExpectPlacement(ComputePlacement(a4, 400, 300), 2329, 1746);
+}
+
+TEST(ComputeBoundingBox, MatchesPlacements)
+{
+    ExpectBox(ComputeBoundingBox(SMALL_DEVICE, ComputePlacement(SMALL_DEVICE, 300, 150)), 5, 513,
+              593, 829);
+    ExpectBox(ComputeBoundingBox(SMALL_DEVICE, ComputePlacement(SMALL_DEVICE, 150, 300)), 5, 16,
+              393, 829);
+    ExpectBox(ComputeBoundingBox(SMALL_DEVICE, ComputePlacement(SMALL_DEVICE, 290, 380)), 5, 16,
+              593, 829);
+    ExpectBox(ComputeBoundingBox(SMALL_DEVICE, ComputePlacement(SMALL_DEVICE, 25, 10)), 5, 575,
+              593, 829);
+}
+
+TEST(ComputeBoundingBox, ZeroPlacementGivesTenPointSquare)
+{
+    ExpectBox(ComputeBoundingBox(SMALL_DEVICE, PlacementRect{0, 0, 0, 0}), 5, 819, 15, 829);
+}
+
+TEST(ComputeBoundingBox, ZeroDeviceLeavesOnlyMargins)
+{
+    const DeviceMetrics zero{0, 0, 0, 0};
+    ExpectBox(ComputeBoundingBox(zero, ComputePlacement(zero, 300, 150)), -5, -5, 5, 5);
+}
+
+TEST(ComputeBoundingBox, ZeroOffsetsGiveNegativeLeft)
+{
+    const DeviceMetrics noOffsets{600, 800, 0, 0};
+    ExpectBox(ComputeBoundingBox(noOffsets, ComputePlacement(noOffsets, 300, 150)), -5, 523, 603,
+              850);
+}
+
+}  // namespace
