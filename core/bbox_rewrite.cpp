@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr size_t CHUNK_SIZE = 64 * 1024;
+constexpr size_t CHUNK_SIZE = size_t{64} * 1024;
 constexpr char LINE_END[] = "\r\n";
 constexpr size_t LINE_END_LENGTH = 2;
 
@@ -21,9 +21,9 @@ void WriteBytes(BoxRewrite& rewrite, const char* bytes, size_t size)
 void DecideLine(BoxRewrite& rewrite)
 {
     rewrite.decided = true;
-    rewrite.replacing = rewrite.prefixLength == BOUNDING_BOX_PREFIX_LENGTH &&
-                        std::memcmp(rewrite.prefix, BOUNDING_BOX_PREFIX,
-                                    BOUNDING_BOX_PREFIX_LENGTH) == 0;
+    rewrite.replacing =
+        rewrite.prefixLength == BOUNDING_BOX_PREFIX_LENGTH &&
+        std::memcmp(rewrite.prefix, BOUNDING_BOX_PREFIX, BOUNDING_BOX_PREFIX_LENGTH) == 0;
     if (!rewrite.replacing) {
         WriteBytes(rewrite, rewrite.prefix, rewrite.prefixLength);
     }

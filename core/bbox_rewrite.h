@@ -24,10 +24,10 @@ struct BoxRewrite {
     std::string replacement;
     char prefix[BOUNDING_BOX_PREFIX_LENGTH];  // a line's first bytes, until they decide
     size_t prefixLength;
-    bool decided;       // the line's first bytes have been compared with the prefix
-    bool replacing;     // the line is a box line: its bytes are dropped
-    bool pendingCR;     // a CR ended the last chunk; the next byte tells whether it ends the line
-    bool lineOpen;      // the current line holds at least one byte
+    bool decided;    // the line's first bytes have been compared with the prefix
+    bool replacing;  // the line is a box line: its bytes are dropped
+    bool pendingCR;  // a CR ended the last chunk; the next byte tells whether it ends the line
+    bool lineOpen;   // the current line holds at least one byte
 };
 
 void BeginBoxRewrite(BoxRewrite& rewrite, std::ostream& output, const BoundingBox& box);

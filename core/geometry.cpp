@@ -40,9 +40,9 @@ PlacementRect ComputePlacement(const DeviceMetrics& metrics, int32_t sourceWidth
     const int64_t printableHeight =
         int64_t{metrics.physicalHeight} - 2 * int64_t{metrics.physicalOffsetY};
 
-    const double ratioX = printableWidth == 0
-                              ? 0.0
-                              : static_cast<double>(sourceWidth) / static_cast<double>(printableWidth);
+    const double ratioX = printableWidth == 0 ? 0.0
+                                              : static_cast<double>(sourceWidth) /
+                                                    static_cast<double>(printableWidth);
     const double ratioY = printableHeight == 0 ? 0.0
                                                : static_cast<double>(sourceHeight) /
                                                      static_cast<double>(printableHeight);
@@ -66,8 +66,8 @@ BoundingBox ComputeBoundingBox(const DeviceMetrics& metrics, const PlacementRect
 
     return BoundingBox{
         ScaleToPoints(offsetX, width, POINTS_ACROSS_PAGE, -BBOX_MARGIN),
-        ScaleToPoints(height - placement.bottom - offsetY, metrics.physicalHeight,
-                      POINTS_DOWN_PAGE, -BBOX_MARGIN),
+        ScaleToPoints(height - placement.bottom - offsetY, metrics.physicalHeight, POINTS_DOWN_PAGE,
+                      -BBOX_MARGIN),
         ScaleToPoints(offsetX + placement.right, width, POINTS_ACROSS_PAGE, BBOX_MARGIN),
         ScaleToPoints(height - offsetY, metrics.physicalHeight, POINTS_DOWN_PAGE, BBOX_MARGIN),
     };

@@ -65,7 +65,8 @@ std::string RewriteInChunks(const std::string& input, size_t chunkSize)
 TEST(FormatBoundingBoxLine, WritesFourSignedIntegers)
 {
     EXPECT_EQ("%%BoundingBox: 5 513 593 829", FormatBoundingBoxLine(BOX));
-    EXPECT_EQ("%%BoundingBox: -5 523 603 850", FormatBoundingBoxLine(BoundingBox{-5, 523, 603, 850}));
+    EXPECT_EQ("%%BoundingBox: -5 523 603 850",
+              FormatBoundingBoxLine(BoundingBox{-5, 523, 603, 850}));
     EXPECT_EQ("%%BoundingBox: -2147483648 0 2147483647 -1",
               FormatBoundingBoxLine(BoundingBox{INT32_MIN, 0, INT32_MAX, -1}));
 }
@@ -138,9 +139,8 @@ TEST(RewriteBoundingBox, SameResultWhateverTheChunkSize)
     const std::string input =
         "%!PS\r\n%%BoundingBox: (atend)\r\nx\ry\r\r\n\n%%BoundingBo\n%%BoundingBox:\r\n"
         "%%Trailer\n%%BoundingBox: 1 2 3 4\r\nend\r";
-    const std::string expected =
-        "%!PS\r\n" + BOX_LINE + "x\ry\r\r\n\r\n%%BoundingBo\r\n" + BOX_LINE + "%%Trailer\r\n" +
-        BOX_LINE + "end\r\r\n";
+    const std::string expected = "%!PS\r\n" + BOX_LINE + "x\ry\r\r\n\r\n%%BoundingBo\r\n" +
+                                 BOX_LINE + "%%Trailer\r\n" + BOX_LINE + "end\r\r\n";
     for (size_t chunk = 1; chunk <= input.size(); ++chunk) {
         EXPECT_EQ(expected, RewriteInChunks(input, chunk)) << "chunks of " << chunk << " bytes";
     }
@@ -201,6 +201,5 @@ TEST(RewriteBoundingBox, UnreadableInputRemovesOutput)
         << "expected failure for an input that cannot be read";
     EXPECT_FALSE(FileExists(out)) << "expected no output file after a read error";
 }
-
 
 }  // namespace

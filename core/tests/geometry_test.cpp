@@ -34,10 +34,10 @@ TEST(TruncateToInt32, TruncatesTowardZero)
 
 TEST(TruncateToInt32, KeepsLowBitsOfSixtyFourBitValue)
 {
-    EXPECT_EQ(0, TruncateToInt32(4294967296.0));           // 2^32
-    EXPECT_EQ(-1, TruncateToInt32(4294967295.0));          // 2^32 - 1
-    EXPECT_EQ(INT32_MIN, TruncateToInt32(2147483648.0));   // 2^31
-    EXPECT_EQ(5, TruncateToInt32(4294967301.5));           // 2^32 + 5.5
+    EXPECT_EQ(0, TruncateToInt32(4294967296.0));          // 2^32
+    EXPECT_EQ(-1, TruncateToInt32(4294967295.0));         // 2^32 - 1
+    EXPECT_EQ(INT32_MIN, TruncateToInt32(2147483648.0));  // 2^31
+    EXPECT_EQ(5, TruncateToInt32(4294967301.5));          // 2^32 + 5.5
 }
 
 TEST(TruncateToInt32, NotANumberAndOutOfRangeGiveZero)
@@ -110,8 +110,8 @@ TEST(ComputeBoundingBox, MatchesPlacements)
               393, 829);
     ExpectBox(ComputeBoundingBox(SMALL_DEVICE, ComputePlacement(SMALL_DEVICE, 290, 380)), 5, 16,
               593, 829);
-    ExpectBox(ComputeBoundingBox(SMALL_DEVICE, ComputePlacement(SMALL_DEVICE, 25, 10)), 5, 575,
-              593, 829);
+    ExpectBox(ComputeBoundingBox(SMALL_DEVICE, ComputePlacement(SMALL_DEVICE, 25, 10)), 5, 575, 593,
+              829);
 }
 
 TEST(ComputeBoundingBox, ZeroPlacementGivesTenPointSquare)
