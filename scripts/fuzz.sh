@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds a core fuzz target with clang and libFuzzer under build/fuzz and runs
+# it for the given number of seconds (default 600) on a working copy of its
+# seed corpus. New inputs collect in build/fuzz/corpus/TARGET; a crash leaves
+# its input in build/fuzz/artifacts/.
+#   scripts/fuzz.sh rewrite 600 [extra libFuzzer options]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build/fuzz
+target=${1:?usage: scripts/fuzz.sh TARGET [SECONDS] [libFuzzer options]}
+seconds=${2:-600}
+shift $(($# < 2 ? $# : 2))
+
+cmake -S "$root" -B "$build" -DVELLUMARK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$build" --target "${target}_fuzz" -j "$(nproc)"
+
+corpus=$build/corpus/$target
+mkdir -p "$corpus" "$build/artifacts"
+dictionary=()
+[ ! -f "$root/core/fuzz/$target.dict" ] || dictionary=(-dict="$root/core/fuzz/$target.dict")
+"$build/core/fuzz/${target}_fuzz" "$corpus" "$root/core/fuzz/corpus/$target" \
+  -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
+  -artifact_prefix="$build/artifacts/" "${dictionary[@]}" "$@"
