@@ -1,0 +1,158 @@
+#include "dib_layout.h"
+
+#include <limits>
+
+namespace {
+
+// Field offsets in the core header (BITMAPCOREHEADER).
+constexpr size_t CORE_WIDTH = 4;
+constexpr size_t CORE_HEIGHT = 6;
+constexpr size_t CORE_PLANES = 8;
+constexpr size_t CORE_BIT_COUNT = 10;
+// Field offsets in the info header (BITMAPINFOHEADER).
+constexpr size_t INFO_WIDTH = 4;
+constexpr size_t INFO_HEIGHT = 8;
+constexpr size_t INFO_PLANES = 12;
+constexpr size_t INFO_BIT_COUNT = 14;
+constexpr size_t INFO_COMPRESSION = 16;
+constexpr size_t INFO_SIZE_IMAGE = 20;
+constexpr size_t INFO_CLR_USED = 32;
+
+constexpr uint16_t SINGLE_PLANE = 1;
+constexpr uint16_t MAX_INDEXED_BIT_COUNT = 8;
+constexpr uint64_t SCAN_LINE_ALIGN_BITS = 32;
+constexpr uint64_t BITS_PER_BYTE = 8;
+
+uint16_t ReadUint16(const uint8_t* bytes)
+{
+    return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
+}
+
+uint32_t ReadUint32(const uint8_t* bytes)
+{
+    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+bool IsValidBitCount(uint16_t bitCount)
+{
+    return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 ||
+           bitCount == 32;
+}
+
+size_t FullTableSize(uint16_t bitCount)
+{
+    return bitCount <= MAX_INDEXED_BIT_COUNT ? size_t{1} << bitCount : 0;
+}
+
+// The pixel array of uncompressed rows: each row padded to 32 bits. False
+// when the size would not fit in the remaining bytes (checked before any
+// multiplication can overflow).
+bool FitUncompressedPixels(DibLayout& layout, size_t available)
+{
+    const uint64_t rowBits = static_cast<uint64_t>(layout.width) * layout.bitCount;
+    const uint64_t rowBytes = (rowBits + SCAN_LINE_ALIGN_BITS - 1) / SCAN_LINE_ALIGN_BITS *
+                              (SCAN_LINE_ALIGN_BITS / BITS_PER_BYTE);
+    const uint64_t rows = layout.height < 0 ? 0 - static_cast<uint64_t>(layout.height)
+                                            : static_cast<uint64_t>(layout.height);
+    if (rowBytes > available || rows > available / rowBytes) {
+        return false;
+    }
+    layout.pixelSize = static_cast<size_t>(rowBytes * rows);
+    return true;
+}
+
+bool ReadCoreHeader(const uint8_t* block, DibLayout& layout)
+{
+    layout.width = ReadUint16(block + CORE_WIDTH);
+    layout.height = ReadUint16(block + CORE_HEIGHT);
+    layout.bitCount = ReadUint16(block + CORE_BIT_COUNT);
+    if (ReadUint16(block + CORE_PLANES) != SINGLE_PLANE || layout.width == 0 ||
+        layout.height == 0 || !IsValidBitCount(layout.bitCount)) {
+        return false;
+    }
+    layout.colorCount = FullTableSize(layout.bitCount);
+    return true;
+}
+
+bool IsValidCompression(uint32_t compression, const DibLayout& layout)
+{
+    switch (compression) {
+        case DIB_RGB:
+            return true;
+        case DIB_RLE8:
+            return layout.bitCount == 8 && layout.height > 0;
+        case DIB_RLE4:
+            return layout.bitCount == 4 && layout.height > 0;
+        case DIB_BITFIELDS:
+            return layout.bitCount == 16 || layout.bitCount == 32;
+        default:
+            return false;
+    }
+}
+
+bool ReadInfoHeader(const uint8_t* block, DibLayout& layout, uint32_t& compression)
+{
+    layout.width = static_cast<int32_t>(ReadUint32(block + INFO_WIDTH));
+    layout.height = static_cast<int32_t>(ReadUint32(block + INFO_HEIGHT));
+    layout.bitCount = ReadUint16(block + INFO_BIT_COUNT);
+    compression = ReadUint32(block + INFO_COMPRESSION);
+    if (ReadUint16(block + INFO_PLANES) != SINGLE_PLANE || layout.width <= 0 ||
+        layout.height == 0 || layout.height == std::numeric_limits<int32_t>::min() ||
+        !IsValidBitCount(layout.bitCount) || !IsValidCompression(compression, layout)) {
+        return false;
+    }
+    const uint32_t clrUsed = ReadUint32(block + INFO_CLR_USED);
+    const size_t fullTable = FullTableSize(layout.bitCount);
+    // An indexed DIB cannot use more colours than its pixels can name.
+    if (fullTable != 0 && clrUsed > fullTable) {
+        return false;
+    }
+    layout.colorCount = clrUsed != 0 ? clrUsed : fullTable;
+    return true;
+}
+
+}  // namespace
+
+bool ComputeDibLayout(const uint8_t* block, size_t blockSize, DibLayout& layout)
+{
+    layout = DibLayout{};
+    if (blockSize < sizeof(uint32_t)) {
+        return false;
+    }
+    const uint32_t headerSize = ReadUint32(block);
+    const bool core = headerSize == DIB_CORE_HEADER_SIZE;
+    if (!core && (headerSize < DIB_INFO_HEADER_SIZE || headerSize > DIB_MAX_HEADER_SIZE)) {
+        return false;
+    }
+    if (headerSize > blockSize) {
+        return false;
+    }
+    layout.headerSize = headerSize;
+    uint32_t compression = DIB_RGB;
+    if (core ? !ReadCoreHeader(block, layout) : !ReadInfoHeader(block, layout, compression)) {
+        return false;
+    }
+    size_t available = blockSize - headerSize;
+    if (compression == DIB_BITFIELDS && headerSize == DIB_INFO_HEADER_SIZE) {
+        if (available < DIB_BITFIELDS_MASKS_SIZE) {
+            return false;
+        }
+        available -= DIB_BITFIELDS_MASKS_SIZE;
+    }
+    const size_t entrySize = core ? DIB_TRIPLE_ENTRY_SIZE : DIB_QUAD_ENTRY_SIZE;
+    if (layout.colorCount > available / entrySize) {
+        return false;
+    }
+    available -= layout.colorCount * entrySize;
+    layout.pixelOffset = blockSize - available;
+    if (compression == DIB_RLE8 || compression == DIB_RLE4) {
+        const uint32_t compressedSize = ReadUint32(block + INFO_SIZE_IMAGE);
+        if (compressedSize == 0 || compressedSize > available) {
+            return false;
+        }
+        layout.pixelSize = compressedSize;
+        return true;
+    }
+    return FitUncompressedPixels(layout, available);
+}

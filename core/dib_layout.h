@@ -1,0 +1,45 @@
+// Where a packed DIB's pixel array lies in the memory block that holds it.
+// A packed DIB (the clipboard's DIB format) is a header, a colour table and
+// the pixels in one block, and comes from whatever application filled the
+// clipboard: every count in it is checked against the block before use.
+// Pure arithmetic on bytes, no platform calls.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Header sizes: the 12-byte core header, the 40-byte info header, and the
+// largest header the platform defines (version 5).
+constexpr uint32_t DIB_CORE_HEADER_SIZE = 12;
+constexpr uint32_t DIB_INFO_HEADER_SIZE = 40;
+constexpr uint32_t DIB_MAX_HEADER_SIZE = 124;
+
+// Compression values the layout understands.
+constexpr uint32_t DIB_RGB = 0;
+constexpr uint32_t DIB_RLE8 = 1;
+constexpr uint32_t DIB_RLE4 = 2;
+constexpr uint32_t DIB_BITFIELDS = 3;
+
+// Colour-table entries: RGBQUAD after an info header, RGBTRIPLE after a core one.
+constexpr size_t DIB_QUAD_ENTRY_SIZE = 4;
+constexpr size_t DIB_TRIPLE_ENTRY_SIZE = 3;
+// The three colour masks of BI_BITFIELDS after a 40-byte header.
+constexpr size_t DIB_BITFIELDS_MASKS_SIZE = 12;
+
+// Offsets and sizes in bytes from the start of the block.
+struct DibLayout {
+    size_t headerSize;
+    size_t colorCount;   // colour-table entries
+    size_t pixelOffset;  // where the pixel array starts
+    size_t pixelSize;    // rows of 32-bit aligned scan lines, or the compressed size
+    int32_t width;
+    int32_t height;  // negative for a top-down DIB
+    uint16_t bitCount;
+};
+
+// Reads the header at the start of the block and locates the colour table
+// and the pixel array. Returns false, leaving layout unspecified, for a DIB
+// whose header, colour table or pixels would reach past blockSize, or whose
+// fields make no sense (header size, width, height, planes, bit count or
+// compression out of range; sizes that overflow).
+bool ComputeDibLayout(const uint8_t* block, size_t blockSize, DibLayout& layout);
