@@ -1,0 +1,18 @@
+// The page set-up the conversion job asks of the printer device, apart from
+// the job so that tests can drive the device's answer directly.
+#pragma once
+
+#include <windows.h>
+
+// The size of DEVMODEA as version 0x0400 of the structure defines it, without
+// the panning fields that later versions (and mingw's sizeof) include.
+constexpr WORD DEVMODE_0400_SIZE = 148;
+constexpr WORD DEVMODE_0400_VERSION = 0x0400;
+
+// A4 paper and colour output; every other member zero.
+DEVMODEA MakePageRequest();
+
+// Applies the request to the open device and returns the device context to
+// go on with: the one the reset returns, or the one already held when the
+// reset returns none (the device then keeps the driver's defaults).
+HDC ApplyPageRequest(HDC device, const DEVMODEA& request);
