@@ -42,6 +42,7 @@ constexpr int REPEATS = 3;
 constexpr double BYTES_PER_MB = 1e6;
 constexpr double KIB_PER_MIB = 1024.0;
 constexpr double NANOSECONDS = 1e9;
+constexpr double MICROSECONDS = 1e6;
 
 struct BenchCase {
     const char* name;
@@ -217,7 +218,7 @@ double Now()
 
 double Seconds(const timeval& time)
 {
-    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / MICROSECONDS;
 }
 
 // In the child: sends standard output to outputPath (for sed) and runs the tool.
