@@ -78,13 +78,10 @@ void FinishLine(BoxRewrite& rewrite)
     rewrite.lineOpen = false;
 }
 
-// Appends the bytes of a line's tail, holding back a final CR, which ends
+// Appends the non-empty tail of a chunk, holding back a final CR, which ends
 // the line if the next chunk starts with LF.
 void AppendHoldingCR(BoxRewrite& rewrite, const char* bytes, size_t size)
 {
-    if (size == 0) {
-        return;
-    }
     ReleasePendingCR(rewrite);
     if (bytes[size - 1] == '\r') {
         AppendToLine(rewrite, bytes, size - 1);
