@@ -1,0 +1,451 @@
+#include "convert.h"
+
+#include "bbox_rewrite.h"
+#include "geometry.h"
+#include "render_test_support.h"
+#include "test_printer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr RECT WIDE_FRAME = {0, 0, 16000, 9000};
+constexpr RECT WHOLE_FRAME = {0, 0, 1000, 1000};
+constexpr int32_t DIB_WIDTH = 37;
+constexpr int32_t DIB_HEIGHT = 23;
+// The box of a 0 x 0 placement on the A4 device: 10 points square around
+// the printable area's top-left corner.
+constexpr char TEN_POINT_BOX_LINE[] = "%%BoundingBox: 13 822 23 832";
+// Files under the names the tick counts of a window ahead would give; the
+// job starts a little way into the window.
+constexpr DWORD SENTINEL_COUNT = 256;
+constexpr DWORD SENTINEL_LEAD_MS = 3000;
+constexpr DWORD SENTINEL_START_OFFSET_MS = 32;
+constexpr DWORD TICK_NAME_MASK = 0xFFFF;
+constexpr char SENTINEL_TEXT[] = "left here by another program";
+
+// Every test starts from a spooler with exactly the EPS test printer and an
+// empty output folder, and ends with no job file left in the temporary folder.
+struct ConvertToEpsTest : ::testing::Test {
+    void SetUp() override
+    {
+        RemoveAllPrinters();
+        ASSERT_TRUE(InstallTestPrinter(EPS_PRINTER, TEST_PPD_EPS))
+            << "expected the EPS test printer to install";
+        folder =
+            PrepareOutputFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        tempFilesBefore = ListTempJobFiles();
+    }
+
+    void TearDown() override
+    {
+        EXPECT_EQ(tempFilesBefore, ListTempJobFiles())
+            << "expected no job file left in " << TempFolder();
+        RemoveAllPrinters();
+    }
+
+    std::string OutputPath(const char* name) const
+    {
+        return folder + "\\" + name;
+    }
+
+    std::string folder;
+    std::vector<std::string> tempFilesBefore;
+};
+
+SourceImage MetafileImage(HENHMETAFILE metafile)
+{
+    return SourceImage{metafile, nullptr, 0, nullptr};
+}
+
+SourceImage DibImage(const TestDib& dib)
+{
+    return SourceImage{nullptr, reinterpret_cast<const BITMAPINFO*>(dib.block.data()),
+                       dib.block.size(), nullptr};
+}
+
+SourceImage BitmapImage(HBITMAP bitmap)
+{
+    return SourceImage{nullptr, nullptr, 0, bitmap};
+}
+
+RECT PlacementTarget(const DeviceMetrics& metrics, int32_t width, int32_t height)
+{
+    const PlacementRect placement = ComputePlacement(metrics, width, height);
+    return RECT{placement.left, placement.top, placement.right, placement.bottom};
+}
+
+void PlayReferenceMetafile(HDC device, const DeviceMetrics& metrics, HENHMETAFILE metafile,
+                           const RECT& frame)
+{
+    const RECT target =
+        PlacementTarget(metrics, frame.right - frame.left, frame.bottom - frame.top);
+    PlayEnhMetaFile(device, metafile, &target);
+}
+
+void BlitReferenceBitmap(HDC device, const DeviceMetrics& metrics, HBITMAP bitmap, int32_t width,
+                         int32_t height)
+{
+    HDC memory = CreateCompatibleDC(device);
+    SelectObject(memory, bitmap);
+    const RECT target = PlacementTarget(metrics, width, height);
+    StretchBlt(device, 0, 0, target.right, target.bottom, memory, 0, 0, width, height, SRCCOPY);
+    DeleteDC(memory);
+}
+
+// The pixels come from where the test put them, not from the job's layout.
+void BlitReferenceDib(HDC device, const DeviceMetrics& metrics, const TestDib& dib, int32_t width,
+                      int32_t height)
+{
+    const auto* info = reinterpret_cast<const BITMAPINFO*>(dib.block.data());
+    HBITMAP bitmap = CreateDIBitmap(device, &info->bmiHeader, CBM_INIT,
+                                    dib.block.data() + dib.pixelOffset, info, DIB_RGB_COLORS);
+    BlitReferenceBitmap(device, metrics, bitmap, width, height);
+    DeleteObject(bitmap);
+}
+
+std::string ShowLine(const std::vector<std::string>& lines, int index)
+{
+    return index >= 0 && static_cast<size_t>(index) < lines.size() ? lines[index] : "(no line)";
+}
+
+// The EPS holds the driver's document for the same drawing, byte for byte
+// apart from line ends and the box lines, and every box line carries the
+// box of the placement of a width x height picture.
+void ExpectDriverDocumentWithBox(
+    const std::string& epsPath, int32_t width, int32_t height,
+    const std::function<void(HDC device, const DeviceMetrics& metrics)>& drawReference)
+{
+    const DeviceMetrics metrics = ReadPrinterMetrics(EPS_PRINTER);
+    const std::string expectedBox = FormatBoundingBoxLine(
+        ComputeBoundingBox(metrics, ComputePlacement(metrics, width, height)));
+    const std::string referencePath = epsPath + ".driver";
+    ASSERT_TRUE(PrintReference(EPS_PRINTER, referencePath, drawReference))
+        << "expected the reference print to start";
+    bool epsCrLf = false;
+    bool referenceCrLf = false;
+    const std::vector<std::string> eps = SplitLines(ReadFileBytes(epsPath), &epsCrLf);
+    const std::vector<std::string> reference =
+        SplitLines(ReadFileBytes(referencePath), &referenceCrLf);
+    EXPECT_TRUE(epsCrLf) << "expected every line of " << epsPath << " to end in CR LF";
+    const std::vector<std::string> boxes = BoxLines(eps);
+    EXPECT_EQ(BoxLines(reference).size(), boxes.size())
+        << "expected as many box lines as the driver wrote";
+    ASSERT_FALSE(boxes.empty()) << "expected at least one box line in " << epsPath;
+    for (const std::string& line : boxes) {
+        EXPECT_EQ(expectedBox, line);
+    }
+    const std::vector<std::string> expectedLines = OtherLines(reference);
+    const std::vector<std::string> actualLines = OtherLines(eps);
+    const int difference = FirstDifference(expectedLines, actualLines);
+    EXPECT_EQ(-1, difference) << "line " << difference << " (of " << expectedLines.size()
+                              << "): expected \"" << ShowLine(expectedLines, difference)
+                              << "\", got \"" << ShowLine(actualLines, difference) << "\"";
+}
+
+void ConvertDibAndCompare(const std::string& epsPath, const TestDib& dib, int32_t width,
+                          int32_t height)
+{
+    ASSERT_TRUE(ConvertToEps(DibImage(dib), EPS_PRINTER, epsPath.c_str()))
+        << "expected " << epsPath << " to be written";
+    ExpectDriverDocumentWithBox(epsPath, width, height,
+                                [&](HDC device, const DeviceMetrics& metrics) {
+                                    BlitReferenceDib(device, metrics, dib, width, height);
+                                });
+}
+
+TEST_F(ConvertToEpsTest, DeviceReportsA4At300Dpi)
+{
+    const DeviceMetrics metrics = ReadPrinterMetrics(EPS_PRINTER);
+    EXPECT_EQ(A4_AT_300_DPI.physicalWidth, metrics.physicalWidth);
+    EXPECT_EQ(A4_AT_300_DPI.physicalHeight, metrics.physicalHeight);
+    EXPECT_EQ(A4_AT_300_DPI.physicalOffsetX, metrics.physicalOffsetX);
+    EXPECT_EQ(A4_AT_300_DPI.physicalOffsetY, metrics.physicalOffsetY);
+}
+
+TEST_F(ConvertToEpsTest, MetafileBecomesDriverDocumentWithComputedBox)
+{
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    ASSERT_NE(nullptr, metafile);
+    const std::string eps = OutputPath("metafile.eps");
+    EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()));
+    ExpectDriverDocumentWithBox(eps, WIDE_FRAME.right, WIDE_FRAME.bottom,
+                                [&](HDC device, const DeviceMetrics& metrics) {
+                                    PlayReferenceMetafile(device, metrics, metafile, WIDE_FRAME);
+                                });
+    DeleteEnhMetaFile(metafile);
+}
+
+TEST_F(ConvertToEpsTest, IndexedDibsWithFullTables)
+{
+    for (uint16_t bitCount : {uint16_t{1}, uint16_t{4}, uint16_t{8}}) {
+        SCOPED_TRACE(::testing::Message() << bitCount << " bits, biClrUsed 0");
+        const std::string eps = OutputPath(("full" + std::to_string(bitCount) + ".eps").c_str());
+        ConvertDibAndCompare(eps, MakeInfoDib(DIB_WIDTH, DIB_HEIGHT, bitCount, 0, BI_RGB),
+                             DIB_WIDTH, DIB_HEIGHT);
+    }
+}
+
+TEST_F(ConvertToEpsTest, IndexedDibsWithShorterTables)
+{
+    const struct {
+        uint16_t bitCount;
+        uint32_t clrUsed;
+    } cases[] = {{1, 1}, {4, 5}, {8, 20}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.bitCount << " bits, biClrUsed " << c.clrUsed);
+        const std::string eps = OutputPath(("short" + std::to_string(c.bitCount) + ".eps").c_str());
+        ConvertDibAndCompare(eps, MakeInfoDib(DIB_WIDTH, DIB_HEIGHT, c.bitCount, c.clrUsed, BI_RGB),
+                             DIB_WIDTH, DIB_HEIGHT);
+    }
+}
+
+TEST_F(ConvertToEpsTest, TrueColourDibs)
+{
+    const struct {
+        const char* name;
+        int32_t height;
+        uint16_t bitCount;
+        uint32_t compression;
+    } cases[] = {{"rgb24.eps", DIB_HEIGHT, 24, BI_RGB},
+                 {"topdown24.eps", -DIB_HEIGHT, 24, BI_RGB},
+                 {"bitfields32.eps", DIB_HEIGHT, 32, BI_BITFIELDS}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConvertDibAndCompare(OutputPath(c.name),
+                             MakeInfoDib(DIB_WIDTH, c.height, c.bitCount, 0, c.compression),
+                             DIB_WIDTH, DIB_HEIGHT);
+    }
+}
+
+TEST_F(ConvertToEpsTest, CoreHeaderDib)
+{
+    ConvertDibAndCompare(
+        OutputPath("core8.eps"),
+        MakeCoreDib(static_cast<uint16_t>(DIB_WIDTH), static_cast<uint16_t>(DIB_HEIGHT), 8),
+        DIB_WIDTH, DIB_HEIGHT);
+}
+
+TEST_F(ConvertToEpsTest, DeviceBitmapIsDrawnAndKept)
+{
+    HBITMAP bitmap = CreateTestDeviceBitmap(DIB_WIDTH * 4, DIB_HEIGHT * 2);
+    ASSERT_NE(nullptr, bitmap);
+    const std::string eps = OutputPath("bitmap.eps");
+    EXPECT_TRUE(ConvertToEps(BitmapImage(bitmap), EPS_PRINTER, eps.c_str()));
+    ExpectDriverDocumentWithBox(
+        eps, DIB_WIDTH * 4, DIB_HEIGHT * 2, [&](HDC device, const DeviceMetrics& metrics) {
+            BlitReferenceBitmap(device, metrics, bitmap, DIB_WIDTH * 4, DIB_HEIGHT * 2);
+        });
+    BITMAP description = {};
+    EXPECT_EQ(static_cast<int>(sizeof description),
+              GetObjectA(bitmap, sizeof description, &description))
+        << "expected the caller's bitmap to outlive the job";
+    DeleteObject(bitmap);
+}
+
+TEST_F(ConvertToEpsTest, SameFrameWithDifferentContentIsPlacedIdentically)
+{
+    HENHMETAFILE small = CreateTestMetafile(WIDE_FRAME, RECT{400, 400, 600, 600});
+    HENHMETAFILE large = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    ASSERT_NE(nullptr, small);
+    ASSERT_NE(nullptr, large);
+    ENHMETAHEADER smallHeader = {};
+    ENHMETAHEADER largeHeader = {};
+    GetEnhMetaFileHeader(small, sizeof smallHeader, &smallHeader);
+    GetEnhMetaFileHeader(large, sizeof largeHeader, &largeHeader);
+    EXPECT_LT(smallHeader.rclBounds.right - smallHeader.rclBounds.left,
+              largeHeader.rclBounds.right - largeHeader.rclBounds.left)
+        << "expected the two metafiles' content bounds to differ";
+    const std::string smallEps = OutputPath("small.eps");
+    const std::string largeEps = OutputPath("large.eps");
+    EXPECT_TRUE(ConvertToEps(MetafileImage(small), EPS_PRINTER, smallEps.c_str()));
+    EXPECT_TRUE(ConvertToEps(MetafileImage(large), EPS_PRINTER, largeEps.c_str()));
+    bool crLf = false;
+    const std::vector<std::string> smallBoxes =
+        BoxLines(SplitLines(ReadFileBytes(smallEps), &crLf));
+    const std::vector<std::string> largeBoxes =
+        BoxLines(SplitLines(ReadFileBytes(largeEps), &crLf));
+    // 16000 x 9000 on the A4 device: the width limits, 2329 x 1310 pixels.
+    const std::vector<std::string> expected(smallBoxes.empty() ? 1 : smallBoxes.size(),
+                                            "%%BoundingBox: 13 506 584 832");
+    EXPECT_EQ(expected, smallBoxes);
+    EXPECT_EQ(expected, largeBoxes);
+    DeleteEnhMetaFile(small);
+    DeleteEnhMetaFile(large);
+}
+
+TEST_F(ConvertToEpsTest, PrintsThroughTheNamedPrinter)
+{
+    ASSERT_TRUE(InstallTestPrinter(SETPAGE_PRINTER, TEST_PPD_PRINTER));
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    const std::string epsPath = OutputPath("eps-printer.eps");
+    const std::string setpagePath = OutputPath("setpage-printer.eps");
+    EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, epsPath.c_str()));
+    EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), SETPAGE_PRINTER, setpagePath.c_str()));
+    EXPECT_EQ(std::string::npos, ReadFileBytes(epsPath).find("setpagedevice"))
+        << "expected no setpagedevice from the EPS printer";
+    EXPECT_NE(std::string::npos, ReadFileBytes(setpagePath).find("setpagedevice"))
+        << "expected setpagedevice from the printer whose PPD asks for it";
+    DeleteEnhMetaFile(metafile);
+}
+
+TEST_F(ConvertToEpsTest, SecondConversionRewritesTheOutput)
+{
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    const std::string eps = OutputPath("again.eps");
+    ASSERT_TRUE(WriteFileBytes(eps, std::string(1 << 20, 'x')));
+    EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()));
+    const std::string first = ReadFileBytes(eps);
+    EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()));
+    EXPECT_EQ(first, ReadFileBytes(eps)) << "expected the same EPS from the same picture";
+    EXPECT_EQ(std::string::npos, first.find("xxxx")) << "expected the old content truncated";
+    DeleteEnhMetaFile(metafile);
+}
+
+void ExpectRefused(const SourceImage& image, const char* printer, const char* output)
+{
+    EXPECT_FALSE(ConvertToEps(image, printer, output));
+    if (output != nullptr && output[0] != '\0') {
+        EXPECT_FALSE(FileExists(output)) << "expected no file at " << output;
+    }
+}
+
+TEST_F(ConvertToEpsTest, FailsWithoutPictureOrOutputPath)
+{
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    ExpectRefused(SourceImage{}, EPS_PRINTER, OutputPath("none.eps").c_str());
+    ExpectRefused(MetafileImage(metafile), EPS_PRINTER, nullptr);
+    ExpectRefused(MetafileImage(metafile), EPS_PRINTER, "");
+    EXPECT_TRUE(ListFiles(folder, "*").empty()) << "expected nothing written in " << folder;
+    DeleteEnhMetaFile(metafile);
+}
+
+TEST_F(ConvertToEpsTest, FailsForUnknownOrEmptyPrinterName)
+{
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    ExpectRefused(MetafileImage(metafile), "No Such PostScript Printer",
+                  OutputPath("unknown.eps").c_str());
+    ExpectRefused(MetafileImage(metafile), "", OutputPath("empty.eps").c_str());
+    ExpectRefused(MetafileImage(metafile), nullptr, OutputPath("null.eps").c_str());
+    DeleteEnhMetaFile(metafile);
+}
+
+TEST_F(ConvertToEpsTest, FailsForUnreadableMetafileHeader)
+{
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    DeleteEnhMetaFile(metafile);  // the handle no longer names a metafile
+    ExpectRefused(MetafileImage(metafile), EPS_PRINTER, OutputPath("stale.eps").c_str());
+}
+
+TEST_F(ConvertToEpsTest, FailsForDibRefusedByLayout)
+{
+    TestDib dib = MakeInfoDib(DIB_WIDTH, DIB_HEIGHT, 8, 0, BI_RGB);
+    SourceImage image = DibImage(dib);
+    image.packedDibSize -= 1;  // the last row reaches past the block
+    ExpectRefused(image, EPS_PRINTER, OutputPath("short.eps").c_str());
+    image.packedDibSize = dib.pixelOffset - 1;  // the table reaches past it
+    ExpectRefused(image, EPS_PRINTER, OutputPath("table.eps").c_str());
+}
+
+TEST_F(ConvertToEpsTest, UnreadableBitmapDescriptionGivesTenPointBox)
+{
+    HBITMAP bitmap = CreateTestDeviceBitmap(DIB_WIDTH, DIB_HEIGHT);
+    DeleteObject(bitmap);  // GetObjectA can no longer describe it
+    const std::string eps = OutputPath("empty-bitmap.eps");
+    EXPECT_TRUE(ConvertToEps(BitmapImage(bitmap), EPS_PRINTER, eps.c_str()));
+    bool crLf = false;
+    const std::vector<std::string> boxes = BoxLines(SplitLines(ReadFileBytes(eps), &crLf));
+    ASSERT_FALSE(boxes.empty()) << "expected box lines in " << eps;
+    for (const std::string& line : boxes) {
+        EXPECT_EQ(TEN_POINT_BOX_LINE, line);
+    }
+    EXPECT_EQ(TEN_POINT_BOX_LINE,
+              FormatBoundingBoxLine(ComputeBoundingBox(A4_AT_300_DPI, PlacementRect{})));
+}
+
+// Files stand under every name a tick count could give while the job starts:
+// a name formed from the tick count would be one of them. The job must
+// neither overwrite nor delete any.
+TEST_F(ConvertToEpsTest, TemporaryFileNeverTakesAnExistingName)
+{
+    const std::string temp = TempFolder();
+    const DWORD windowStart = GetTickCount() + SENTINEL_LEAD_MS;
+    std::vector<std::string> sentinels;
+    for (DWORD i = 0; i < SENTINEL_COUNT; ++i) {
+        char name[MAX_PATH] = {};
+        wsprintfA(name, "%seps%X.TMP", temp.c_str(), (windowStart + i) & TICK_NAME_MASK);
+        ASSERT_TRUE(WriteFileBytes(name, SENTINEL_TEXT)) << "expected to write " << name;
+        sentinels.emplace_back(name);
+    }
+    const DWORD jobStart = windowStart + SENTINEL_START_OFFSET_MS;
+    ASSERT_LT(GetTickCount(), jobStart) << "expected the files written before the window opens";
+    while (GetTickCount() < jobStart) {
+        Sleep(1);
+    }
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    const std::string eps = OutputPath("unique.eps");
+    EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()));
+    EXPECT_TRUE(FileExists(eps));
+    size_t intact = 0;
+    for (const std::string& sentinel : sentinels) {
+        intact += ReadFileBytes(sentinel) == SENTINEL_TEXT ? 1 : 0;
+        DeleteFileA(sentinel.c_str());
+    }
+    EXPECT_EQ(sentinels.size(), intact) << "expected every existing eps*.tmp file untouched";
+    DeleteEnhMetaFile(metafile);
+}
+
+// The spooler keeps each job's data in its spool folder; with a file in the
+// folder's place, StartDocA fails.
+TEST_F(ConvertToEpsTest, FailedDocumentStartFails)
+{
+    char spool[MAX_PATH] = {};
+    GetSystemDirectoryA(spool, sizeof spool);
+    lstrcatA(spool, "\\spool\\printers");
+    const std::string movedSpool = std::string(spool) + ".away";
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    const std::string eps = OutputPath("no-document.eps");
+    ASSERT_TRUE(WriteFileBytes(eps, "previous EPS"));
+    ASSERT_TRUE(MoveFileA(spool, movedSpool.c_str())) << "expected to move " << spool;
+    const bool blocked = WriteFileBytes(spool, "not a folder");
+    HDC device = CreateDCA(nullptr, EPS_PRINTER, nullptr, nullptr);
+    const std::string probe = OutputPath("probe.ps");
+    DOCINFOA document = {sizeof document, "probe", probe.c_str(), nullptr, 0};
+    const int probeStart = StartDocA(device, &document);
+    DeleteDC(device);
+    const bool converted = ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str());
+    DeleteFileA(spool);
+    const bool restored = MoveFileA(movedSpool.c_str(), spool) != 0;
+
+    ASSERT_TRUE(blocked) << "expected a file in place of " << spool;
+    ASSERT_TRUE(restored) << "expected " << spool << " restored";
+    EXPECT_GE(0, probeStart) << "expected StartDocA to fail without a spool folder";
+    EXPECT_FALSE(converted) << "expected false when StartDocA fails";
+    EXPECT_EQ("previous EPS", ReadFileBytes(eps)) << "expected the existing output untouched";
+    DeleteEnhMetaFile(metafile);
+}
+
+// Another program holds the output open without sharing: the rewrite cannot
+// open it, and the file keeps its content.
+TEST_F(ConvertToEpsTest, FailedRewriteLeavesExistingOutput)
+{
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    const std::string eps = OutputPath("locked.eps");
+    ASSERT_TRUE(WriteFileBytes(eps, "previous EPS"));
+    HANDLE lock = CreateFileA(eps.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock) << "expected to hold " << eps << " open";
+    EXPECT_FALSE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()))
+        << "expected false when the output cannot be written";
+    CloseHandle(lock);
+    EXPECT_EQ("previous EPS", ReadFileBytes(eps)) << "expected the existing output untouched";
+    const std::string missingFolder = OutputPath("missing\\out.eps");
+    ExpectRefused(MetafileImage(metafile), EPS_PRINTER, missingFolder.c_str());
+    DeleteEnhMetaFile(metafile);
+}
+
+}  // namespace

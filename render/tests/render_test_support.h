@@ -1,0 +1,65 @@
+// Pictures, files and reference prints for the conversion job's tests.
+#pragma once
+
+#include "geometry.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// A printer whose PPD writes no setpagedevice, as EPS output wants.
+constexpr char EPS_PRINTER[] = "Vellumark Test PostScript";
+// A printer whose PPD selects the paper with setpagedevice.
+constexpr char SETPAGE_PRINTER[] = "Vellumark Test PostScript Printer";
+
+// Wine's PostScript driver at 300 dpi on A4 with 18-point unprintable margins.
+constexpr DeviceMetrics A4_AT_300_DPI = {2479, 3508, 75, 75};
+
+// A folder of this build for the tests' output files, created if missing
+// and emptied of files.
+std::string PrepareOutputFolder(const char* name);
+std::string ReadFileBytes(const std::string& path);
+bool FileExists(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+// Names (not paths) of the files in a folder that match a pattern such as "eps*.tmp".
+std::vector<std::string> ListFiles(const std::string& folder, const char* pattern);
+std::string TempFolder();
+std::vector<std::string> ListTempJobFiles();
+
+// The device metrics after the job's page request, read from a fresh device.
+DeviceMetrics ReadPrinterMetrics(const char* printerName);
+
+// Prints one page set up as the job sets it up, with draw doing the drawing,
+// into path: what the driver itself writes for that drawing.
+bool PrintReference(const char* printerName, const std::string& path,
+                    const std::function<void(HDC device, const DeviceMetrics& metrics)>& draw);
+
+// Splits a document into lines at LF; reports whether every line ended in CR LF.
+std::vector<std::string> SplitLines(const std::string& bytes, bool* allCrLf);
+// The lines that begin with "%%BoundingBox:", and the others.
+std::vector<std::string> BoxLines(const std::vector<std::string>& lines);
+std::vector<std::string> OtherLines(const std::vector<std::string>& lines);
+// The first index where the two lists differ, or -1.
+int FirstDifference(const std::vector<std::string>& expected,
+                    const std::vector<std::string>& actual);
+
+// A metafile with the given frame (hundredths of a millimetre) holding a
+// thick border along the frame, an ellipse, text and a bitmap record, all
+// within content, a rectangle in fractions (thousandths) of the frame.
+HENHMETAFILE CreateTestMetafile(const RECT& frame, const RECT& contentThousandths);
+
+// A packed DIB of the given shape with a pattern of pixels: header, colour
+// table (tableEntries entries, or none), masks for BI_BITFIELDS, pixels.
+struct TestDib {
+    std::vector<uint8_t> block;
+    size_t pixelOffset;  // where the test put the pixels
+};
+TestDib MakeInfoDib(int32_t width, int32_t height, uint16_t bitCount, uint32_t clrUsed,
+                    uint32_t compression);
+TestDib MakeCoreDib(uint16_t width, uint16_t height, uint16_t bitCount);
+
+// A screen-compatible bitmap with shapes drawn on it.
+HBITMAP CreateTestDeviceBitmap(int width, int height);
