@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -17,6 +20,8 @@ constexpr RECT WIDE_FRAME = {0, 0, 16000, 9000};
 constexpr RECT WHOLE_FRAME = {0, 0, 1000, 1000};
 constexpr int32_t DIB_WIDTH = 37;
 constexpr int32_t DIB_HEIGHT = 23;
+constexpr int32_t LARGE_DIB_WIDTH = 1000;
+constexpr int32_t LARGE_DIB_HEIGHT = 800;
 // The box of a 0 x 0 placement on the A4 device: 10 points square around
 // the printable area's top-left corner.
 constexpr char TEN_POINT_BOX_LINE[] = "%%BoundingBox: 13 822 23 832";
@@ -427,6 +432,60 @@ TEST_F(ConvertToEpsTest, FailedDocumentStartFails)
     EXPECT_FALSE(converted) << "expected false when StartDocA fails";
     EXPECT_EQ("previous EPS", ReadFileBytes(eps)) << "expected the existing output untouched";
     DeleteEnhMetaFile(metafile);
+}
+
+// Takes hold of the first job file that appears in the folder, open for
+// reading and shared only with readers: the spooler cannot write the
+// driver's document there, while the rewrite can still read the file.
+void HoldNewJobFiles(const std::string& folder, const std::atomic<bool>& stop,
+                     std::vector<HANDLE>& held)
+{
+    while (!stop && held.empty()) {
+        for (const std::string& name : ListFiles(folder, "eps*.tmp")) {
+            HANDLE file = CreateFileA((folder + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (file != INVALID_HANDLE_VALUE) {
+                held.push_back(file);
+            }
+        }
+    }
+}
+
+// The temporary folder is one of the test's own, where another thread takes
+// hold of the job's file as soon as it is created: the driver's document
+// never reaches it, and the job must not turn the empty file into an EPS.
+TEST_F(ConvertToEpsTest, DriverWritingNothingLeavesExistingOutput)
+{
+    const std::string jobFolder = PrepareOutputFolder("JobTemp");
+    const std::string eps = OutputPath("nothing-written.eps");
+    ASSERT_TRUE(WriteFileBytes(eps, "previous EPS"));
+    // A picture large enough that the job takes a while between creating its
+    // file and ending the document.
+    const TestDib dib = MakeInfoDib(LARGE_DIB_WIDTH, LARGE_DIB_HEIGHT, 24, 0, BI_RGB);
+    char savedTmp[MAX_PATH] = {};
+    const bool hadTmp = GetEnvironmentVariableA("TMP", savedTmp, sizeof savedTmp) != 0;
+    SetEnvironmentVariableA("TMP", jobFolder.c_str());
+
+    std::atomic<bool> stop{false};
+    std::vector<HANDLE> held;
+    std::thread holder(HoldNewJobFiles, std::cref(jobFolder), std::cref(stop), std::ref(held));
+    const bool converted = ConvertToEps(DibImage(dib), EPS_PRINTER, eps.c_str());
+    stop = true;
+    holder.join();
+    SetEnvironmentVariableA("TMP", hadTmp ? savedTmp : nullptr);
+
+    EXPECT_FALSE(held.empty()) << "expected the job's file in " << jobFolder;
+    std::string jobFileContent;
+    for (HANDLE file : held) {
+        CloseHandle(file);
+    }
+    for (const std::string& name : ListFiles(jobFolder, "eps*.tmp")) {
+        jobFileContent += ReadFileBytes(jobFolder + "\\" + name);
+        DeleteFileA((jobFolder + "\\" + name).c_str());
+    }
+    EXPECT_EQ("", jobFileContent) << "expected the driver's document kept out of the job's file";
+    EXPECT_FALSE(converted) << "expected false when the driver wrote nothing";
+    EXPECT_EQ("previous EPS", ReadFileBytes(eps)) << "expected the existing output untouched";
 }
 
 // Another program holds the output open without sharing: the rewrite cannot
