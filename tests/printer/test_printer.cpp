@@ -123,6 +123,9 @@ std::vector<std::string> ListPrinters()
 
 }  // namespace
 
+// Wine's PostScript driver keeps what it read of a printer's PPD for the rest
+// of the process, so a process that reinstalls a name with the other PPD
+// still sees the first one.
 bool InstallTestPrinter(const char* printerName, TestPpd ppd)
 {
     const PpdDriver& driver = DriverFor(ppd);
