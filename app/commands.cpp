@@ -1,0 +1,210 @@
+// The commands: Open converts a chosen metafile into an EPS file beside it,
+// Paste converts the clipboard's picture into an EPS file chosen in a Save
+// dialog, About shows the program's title.
+#include "commands.h"
+
+#include <commdlg.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "convert.h"
+#include "globals.h"
+#include "ids.h"
+#include "names.h"
+
+namespace {
+
+// The dialog structure's layout without the later reserved members and
+// FlagsEx: the SDK's OPENFILENAME_SIZE_VERSION_400A, which mingw-w64 does not
+// define as a constant expression.
+constexpr DWORD OPEN_FILE_NAME_SIZE = offsetof(OPENFILENAMEA, pvReserved);
+static_assert(OPEN_FILE_NAME_SIZE == 76, "OPENFILENAME_SIZE_VERSION_400A is 76 on 32-bit Windows");
+
+constexpr DWORD PATH_SIZE = MAX_PATH;
+constexpr int PRINTER_NAME_SIZE = 1024;
+
+constexpr char EMF_FILTER[] = "EMF Files (*.emf)\0*.emf\0";
+constexpr char EPS_FILTER[] = "EPS Files (*.eps)\0*.eps\0";
+constexpr DWORD OPEN_FLAGS = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_ENABLESIZING;
+static_assert(OPEN_FLAGS == 0x801004, "Open dialog flags");
+constexpr DWORD SAVE_FLAGS = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_ENABLESIZING;
+static_assert(SAVE_FLAGS == 0x800006, "Save dialog flags");
+
+// The clipboard formats Paste takes, in order of preference.
+UINT PASTE_FORMATS[] = {CF_ENHMETAFILE, CF_DIB, CF_BITMAP};
+
+constexpr char ABOUT_NOTICE[] = "Written by the Vellumark developers; free to use and share.";
+static_assert(sizeof APP_TITLE - 1 + 2 + sizeof ABOUT_NOTICE <= PATH_SIZE,
+              "the About text fits the path buffer");
+
+bool IsLeadByte(unsigned char byte)
+{
+    return IsDBCSLeadByte(byte) != FALSE;
+}
+
+OPENFILENAMEA DescribeFileDialog(char* buffer, DWORD size, const char* filter,
+                                 const char* defaultExtension, DWORD flags)
+{
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = OPEN_FILE_NAME_SIZE;
+    dialog.lpstrFilter = filter;
+    dialog.lpstrFile = buffer;
+    dialog.nMaxFile = size;
+    dialog.lpstrTitle = APP_TITLE;
+    dialog.Flags = flags;
+    dialog.lpstrDefExt = defaultExtension;
+    return dialog;
+}
+
+// Runs one conversion job with the printer the list shows now.
+void ConvertWithSelectedPrinter(const SourceImage& image, const char* outputPath)
+{
+    char printerName[PRINTER_NAME_SIZE] = {};
+    GetWindowTextA(PrinterList, printerName, PRINTER_NAME_SIZE);
+    ConvertToEps(image, printerName, outputPath);
+}
+
+void Open()
+{
+    char path[PATH_SIZE] = {};
+    if (!ChooseEmfFile(path, PATH_SIZE)) {
+        return;
+    }
+    // A metafile named like its own output would be overwritten by it, and a
+    // path longer than the buffer cannot be handed on.
+    const std::string outputPath = DeriveEpsPath(path, IsLeadByte);
+    if (outputPath.size() >= PATH_SIZE || IsSameFileName(outputPath, path, IsLeadByte)) {
+        return;
+    }
+    HENHMETAFILE metafile = GetEnhMetaFileA(path);
+    if (!metafile) {
+        return;
+    }
+    ConvertWithSelectedPrinter(SourceImage{metafile, nullptr, 0, nullptr}, outputPath.c_str());
+    DeleteEnhMetaFile(metafile);
+}
+
+// Copies a packed DIB's whole memory block, so its size is known and the copy
+// outlives the clipboard's block.
+void CopyPackedDib(HGLOBAL memory, std::vector<BYTE>& dibBytes)
+{
+    const SIZE_T size = GlobalSize(memory);
+    const BYTE* dib = static_cast<const BYTE*>(GlobalLock(memory));
+    if (!dib) {
+        return;
+    }
+    dibBytes.assign(dib, dib + size);
+    GlobalUnlock(memory);
+}
+
+// Copies the clipboard's picture in the given format while the clipboard is
+// open: what the clipboard hands out stays valid only until it changes. The
+// metafile and bitmap copies are the caller's to release; a DIB is copied
+// into dibBytes.
+SourceImage CopyClipboardPicture(UINT format, std::vector<BYTE>& dibBytes)
+{
+    SourceImage copy{};
+    if (!OpenClipboard(nullptr)) {
+        return copy;
+    }
+    HANDLE data = GetClipboardData(format);
+    if (data) {
+        switch (format) {
+            case CF_ENHMETAFILE:
+                copy.metafile = CopyEnhMetaFileA(static_cast<HENHMETAFILE>(data), nullptr);
+                break;
+            case CF_DIB:
+                CopyPackedDib(data, dibBytes);
+                break;
+            case CF_BITMAP:
+                copy.bitmap = static_cast<HBITMAP>(CopyImage(data, IMAGE_BITMAP, 0, 0, 0));
+                break;
+        }
+    }
+    CloseClipboard();
+    if (!dibBytes.empty()) {
+        copy.packedDib = reinterpret_cast<const BITMAPINFO*>(dibBytes.data());
+        copy.packedDibSize = dibBytes.size();
+    }
+    return copy;
+}
+
+void ReleasePictureCopy(const SourceImage& copy)
+{
+    if (copy.metafile) {
+        DeleteEnhMetaFile(copy.metafile);
+    }
+    if (copy.bitmap) {
+        DeleteObject(copy.bitmap);
+    }
+}
+
+void Paste()
+{
+    const int format = GetPriorityClipboardFormat(PASTE_FORMATS, ARRAYSIZE(PASTE_FORMATS));
+    // 0: the clipboard is empty; -1: it holds none of the formats.
+    if (format <= 0) {
+        return;
+    }
+    std::vector<BYTE> dibBytes;
+    const SourceImage copy = CopyClipboardPicture(static_cast<UINT>(format), dibBytes);
+    if (!copy.metafile && !copy.packedDib && !copy.bitmap) {
+        return;
+    }
+    char path[PATH_SIZE] = {};
+    if (ChooseEpsFile(path, PATH_SIZE)) {
+        ConvertWithSelectedPrinter(copy, path);
+    }
+    ReleasePictureCopy(copy);
+}
+
+void About(HWND window)
+{
+    char text[PATH_SIZE] = {};
+    lstrcpyA(text, APP_TITLE);
+    lstrcatA(text, "\r\n");
+    lstrcatA(text, ABOUT_NOTICE);
+    MessageBoxA(window, text, APP_TITLE, MB_OK);
+}
+
+}  // namespace
+
+bool ChooseEmfFile(char* buffer, DWORD size)
+{
+    if (!buffer || size < 1) {
+        return false;
+    }
+    OPENFILENAMEA dialog = DescribeFileDialog(buffer, size, EMF_FILTER, "emf", OPEN_FLAGS);
+    return GetOpenFileNameA(&dialog) != FALSE;
+}
+
+bool ChooseEpsFile(char* buffer, DWORD size)
+{
+    if (!buffer || size < 1) {
+        return false;
+    }
+    OPENFILENAMEA dialog = DescribeFileDialog(buffer, size, EPS_FILTER, "eps", SAVE_FLAGS);
+    return GetSaveFileNameA(&dialog) != FALSE;
+}
+
+void OnCommand(HWND window, WORD id)
+{
+    switch (id) {
+        case ID_OPEN:
+        case IDM_OPEN:
+            Open();
+            break;
+        case ID_PASTE:
+        case IDM_PASTE:
+            Paste();
+            break;
+        case ID_ABOUT:
+        case IDM_ABOUT:
+            About(window);
+            break;
+        default:
+            break;
+    }
+}

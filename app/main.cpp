@@ -1,0 +1,113 @@
+// Entry point, main window and message loop.
+#include <windows.h>
+
+#include "commands.h"
+#include "globals.h"
+#include "ids.h"
+#include "panel.h"
+
+namespace {
+
+static_assert(sizeof(WNDCLASSEXA) == 48, "WNDCLASSEXA is 48 bytes on 32-bit Windows");
+
+// A captioned pop-up window with a system menu and a minimise box: no
+// maximise box and no sizing border.
+constexpr DWORD MAIN_WINDOW_STYLE =
+    WS_POPUP | WS_BORDER | WS_DLGFRAME | WS_SYSMENU | WS_MINIMIZEBOX;
+static_assert(MAIN_WINDOW_STYLE == 0x80CA0000, "main window style");
+// The outer size, frame and caption included.
+constexpr int MAIN_WINDOW_WIDTH = 410;
+constexpr int MAIN_WINDOW_HEIGHT = 160;
+
+constexpr BYTE ACCELERATOR_MODIFIERS = FVIRTKEY | FCONTROL;
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+        case WM_CREATE:
+            OnCreate(window);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        case WM_COMMAND:
+            OnCommand(window, LOWORD(wParam));
+            return 0;
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+ATOM RegisterMainClass()
+{
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = Instance;
+    windowClass.hIcon = static_cast<HICON>(
+        LoadImageA(nullptr, IDI_APPLICATION, IMAGE_ICON, 0, 0, LR_SHARED | LR_DEFAULTSIZE));
+    windowClass.hCursor = static_cast<HCURSOR>(
+        LoadImageA(nullptr, IDC_ARROW, IMAGE_CURSOR, 0, 0, LR_SHARED | LR_DEFAULTSIZE));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    windowClass.lpszClassName = APP_TITLE;
+    return RegisterClassExA(&windowClass);
+}
+
+HWND CreateMainWindow()
+{
+    return CreateWindowExA(0, APP_TITLE, APP_TITLE, MAIN_WINDOW_STYLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                           MAIN_WINDOW_WIDTH, MAIN_WINDOW_HEIGHT, nullptr, nullptr, Instance,
+                           nullptr);
+}
+
+HACCEL CreateAccelerators()
+{
+    ACCEL accelerators[] = {
+        {ACCELERATOR_MODIFIERS, 'O', IDM_OPEN},
+        {ACCELERATOR_MODIFIERS, 'V', IDM_PASTE},
+        {ACCELERATOR_MODIFIERS, 'A', IDM_ABOUT},
+    };
+    return CreateAcceleratorTableA(accelerators, ARRAYSIZE(accelerators));
+}
+
+// Runs until the quit message (or an error) and returns the last message's
+// wParam: the quit message's exit code.
+WPARAM RunMessageLoop(HACCEL accelerators)
+{
+    MSG message{};
+    for (;;) {
+        const BOOL result = GetMessageA(&message, nullptr, 0, 0);
+        if (result == 0 || result == -1) {
+            return message.wParam;
+        }
+        if (accelerators && TranslateAcceleratorA(MainWindow, accelerators, &message)) {
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+{
+    Instance = instance;
+    if (RegisterMainClass() == 0) {
+        return 0;
+    }
+    MainWindow = CreateMainWindow();
+    if (!MainWindow) {
+        return 0;
+    }
+    ShowWindow(MainWindow, showCommand);
+    UpdateWindow(MainWindow);
+
+    HACCEL accelerators = CreateAccelerators();
+    const WPARAM exitCode = RunMessageLoop(accelerators);
+    if (accelerators) {
+        DestroyAcceleratorTable(accelerators);
+    }
+    return static_cast<int>(exitCode);
+}

@@ -1,0 +1,351 @@
+#include "driver.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "ids.h"
+#include "page_setup.h"
+
+namespace {
+
+constexpr DWORD POLL_INTERVAL_MS = 20;
+// How long the program gets to end on its own before it is ended.
+constexpr DWORD EXIT_TIMEOUT_MS = 10000;
+constexpr size_t TEXT_BUFFER_SIZE = 1024;
+
+struct WindowSearch {
+    DWORD processId;
+    const char* className;
+    const char* title;
+    HWND found;
+};
+
+BOOL CALLBACK MatchTopWindow(HWND window, LPARAM parameter)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    char className[TEXT_BUFFER_SIZE] = {};
+    char title[TEXT_BUFFER_SIZE] = {};
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, title, sizeof title);
+    if ((search->processId == 0 || processId == search->processId) && IsWindowVisible(window) &&
+        lstrcmpA(className, search->className) == 0 && lstrcmpA(title, search->title) == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindTopWindow(DWORD processId, const char* className, const char* title)
+{
+    WindowSearch search{processId, className, title, nullptr};
+    EnumWindows(MatchTopWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Ends every Vellumark whose main window is on this desktop: what a failed
+// test may have left behind.
+void EndLeftoverVellumark()
+{
+    for (;;) {
+        HWND window = FindWindowA(APP_TITLE, APP_TITLE);
+        if (!window) {
+            return;
+        }
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+        if (!process) {
+            return;
+        }
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, EXIT_TIMEOUT_MS);
+        CloseHandle(process);
+    }
+}
+
+RunningApp DescribeRunningApp(HWND window)
+{
+    RunningApp app{};
+    app.window = window;
+    if (window) {
+        app.threadId = GetWindowThreadProcessId(window, &app.processId);
+    }
+    return app;
+}
+
+DWORD WINAPI SendCommand(void* parameter)
+{
+    auto* call = static_cast<CommandCall*>(parameter);
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(call->window, WM_COMMAND, call->id, 0, SMTO_NORMAL,
+                               DRIVER_TIMEOUT_MS, &result) != 0;
+}
+
+INPUT KeyInput(WORD virtualKey, bool release)
+{
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.dwFlags = release ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+
+void DrawSample(HDC dc, LONG frameWidth, LONG frameHeight)
+{
+    // Drawn in the reference device's pixels, over the whole frame.
+    const int width =
+        MulDiv(frameWidth, GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, HORZSIZE) * 100);
+    const int height =
+        MulDiv(frameHeight, GetDeviceCaps(dc, VERTRES), GetDeviceCaps(dc, VERTSIZE) * 100);
+    HBRUSH blue = CreateSolidBrush(RGB(40, 80, 200));
+    HBRUSH orange = CreateSolidBrush(RGB(240, 150, 30));
+    HGDIOBJ oldBrush = SelectObject(dc, blue);
+    Rectangle(dc, 0, 0, width, height);
+    SelectObject(dc, orange);
+    Ellipse(dc, width / 8, height / 8, width * 7 / 8, height * 7 / 8);
+    SelectObject(dc, oldBrush);
+    DeleteObject(orange);
+    DeleteObject(blue);
+    TextOutA(dc, width / 4, height / 2, APP_TITLE, lstrlenA(APP_TITLE));
+}
+
+HENHMETAFILE RecordSample(const char* path, LONG frameWidth, LONG frameHeight)
+{
+    const RECT frame{0, 0, frameWidth, frameHeight};
+    HDC dc = CreateEnhMetaFileA(nullptr, path, &frame, nullptr);
+    if (!dc) {
+        return nullptr;
+    }
+    DrawSample(dc, frameWidth, frameHeight);
+    return CloseEnhMetaFile(dc);
+}
+
+}  // namespace
+
+RunningApp StartVellumark(const char* exePath)
+{
+    EndLeftoverVellumark();
+    RunningApp app{};
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string commandLine = std::string("\"") + exePath + "\"";
+    if (!CreateProcessA(exePath, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &app.process)) {
+        return app;
+    }
+    app.processId = app.process.dwProcessId;
+    app.threadId = app.process.dwThreadId;
+    app.window = WaitForTopWindow(app.processId, APP_TITLE, APP_TITLE);
+    if (app.window) {
+        WaitForInputIdle(app.process.hProcess, DRIVER_TIMEOUT_MS);
+    }
+    return app;
+}
+
+RunningApp FindVellumark()
+{
+    return DescribeRunningApp(WaitForTopWindow(0, APP_TITLE, APP_TITLE));
+}
+
+DWORD CloseVellumark(RunningApp& app)
+{
+    HANDLE process = app.process.hProcess;
+    if (!process) {
+        process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
+                              app.processId);
+    }
+    DWORD exitCode = STILL_ACTIVE;
+    if (process) {
+        PostMessageA(app.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        if (WaitForSingleObject(process, EXIT_TIMEOUT_MS) == WAIT_OBJECT_0) {
+            GetExitCodeProcess(process, &exitCode);
+        } else {
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, EXIT_TIMEOUT_MS);
+        }
+        CloseHandle(process);
+    }
+    if (app.process.hThread) {
+        CloseHandle(app.process.hThread);
+    }
+    app = RunningApp{};
+    return exitCode;
+}
+
+HWND WaitForTopWindow(DWORD processId, const char* className, const char* title)
+{
+    const DWORD start = GetTickCount();
+    do {
+        HWND window = FindTopWindow(processId, className, title);
+        if (window) {
+            return window;
+        }
+        Sleep(POLL_INTERVAL_MS);
+    } while (GetTickCount() - start < DRIVER_TIMEOUT_MS);
+    return nullptr;
+}
+
+HWND WaitForDialog(const RunningApp& app)
+{
+    return WaitForTopWindow(app.processId, DIALOG_CLASS, APP_TITLE);
+}
+
+bool WaitForWindowGone(HWND window)
+{
+    const DWORD start = GetTickCount();
+    while (IsWindow(window)) {
+        if (GetTickCount() - start >= DRIVER_TIMEOUT_MS) {
+            return false;
+        }
+        Sleep(POLL_INTERVAL_MS);
+    }
+    return true;
+}
+
+bool WaitUntilIdle(const RunningApp& app)
+{
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(app.window, WM_NULL, 0, 0, SMTO_NORMAL, DRIVER_TIMEOUT_MS,
+                               &result) != 0;
+}
+
+std::string ReadWindowText(HWND window)
+{
+    char text[TEXT_BUFFER_SIZE] = {};
+    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::string ReadDialogFilter(HWND dialog)
+{
+    return ReadWindowText(GetDlgItem(dialog, FILE_TYPE_LIST_ID));
+}
+
+bool IsFileDialog(HWND dialog)
+{
+    return GetDlgItem(dialog, FILE_TYPE_LIST_ID) != nullptr;
+}
+
+void EnterFileName(HWND dialog, const std::string& path)
+{
+    HWND box = GetDlgItem(dialog, FILE_NAME_BOX_ID);
+    HWND combo = FindWindowExA(box, nullptr, "ComboBox", nullptr);
+    HWND edit = FindWindowExA(combo, nullptr, "Edit", nullptr);
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+}
+
+void AnswerFileDialog(HWND dialog, const std::string& path)
+{
+    EnterFileName(dialog, path);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+}
+
+void CancelDialog(HWND dialog)
+{
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+}
+
+bool StartCommand(CommandCall& call, HWND window, int id)
+{
+    call = CommandCall{window, static_cast<WPARAM>(id), nullptr};
+    call.thread = CreateThread(nullptr, 0, SendCommand, &call, 0, nullptr);
+    return call.thread != nullptr;
+}
+
+bool FinishCommand(CommandCall& call)
+{
+    if (!call.thread) {
+        return false;
+    }
+    const bool ended = WaitForSingleObject(call.thread, DRIVER_TIMEOUT_MS) == WAIT_OBJECT_0;
+    DWORD sent = 0;
+    GetExitCodeThread(call.thread, &sent);
+    CloseHandle(call.thread);
+    call.thread = nullptr;
+    return ended && sent != 0;
+}
+
+bool FocusControl(const RunningApp& app, HWND control)
+{
+    const DWORD ownThread = GetCurrentThreadId();
+    AttachThreadInput(ownThread, app.threadId, TRUE);
+    SetForegroundWindow(app.window);
+    SetFocus(control);
+    AttachThreadInput(ownThread, app.threadId, FALSE);
+    return FocusedWindow(app) == control;
+}
+
+HWND FocusedWindow(const RunningApp& app)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(app.threadId, &info)) {
+        return nullptr;
+    }
+    return info.hwndFocus;
+}
+
+void PressKey(WORD virtualKey, WORD modifier)
+{
+    INPUT inputs[4] = {};
+    UINT count = 0;
+    if (modifier) {
+        inputs[count++] = KeyInput(modifier, false);
+    }
+    inputs[count++] = KeyInput(virtualKey, false);
+    inputs[count++] = KeyInput(virtualKey, true);
+    if (modifier) {
+        inputs[count++] = KeyInput(modifier, true);
+    }
+    SendInput(count, inputs, sizeof(INPUT));
+}
+
+bool DrawSampleMetafile(const std::string& path, LONG frameWidth, LONG frameHeight)
+{
+    HENHMETAFILE metafile = RecordSample(path.c_str(), frameWidth, frameHeight);
+    if (!metafile) {
+        return false;
+    }
+    DeleteEnhMetaFile(metafile);
+    return true;
+}
+
+HENHMETAFILE CreateSampleMetafile(LONG frameWidth, LONG frameHeight)
+{
+    return RecordSample(nullptr, frameWidth, frameHeight);
+}
+
+bool ReadA4Metrics(const char* printerName, DeviceMetrics& metrics)
+{
+    HDC device = CreateDCA(nullptr, printerName, nullptr, nullptr);
+    if (!device) {
+        return false;
+    }
+    device = ApplyPageRequest(device, MakePageRequest());
+    metrics.physicalWidth = GetDeviceCaps(device, PHYSICALWIDTH);
+    metrics.physicalHeight = GetDeviceCaps(device, PHYSICALHEIGHT);
+    metrics.physicalOffsetX = GetDeviceCaps(device, PHYSICALOFFSETX);
+    metrics.physicalOffsetY = GetDeviceCaps(device, PHYSICALOFFSETY);
+    DeleteDC(device);
+    return true;
+}
+
+BoundingBox ExpectedBox(const DeviceMetrics& metrics, int32_t sourceWidth, int32_t sourceHeight)
+{
+    return ComputeBoundingBox(metrics, ComputePlacement(metrics, sourceWidth, sourceHeight));
+}
+
+std::string ReadFileBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}

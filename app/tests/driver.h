@@ -1,0 +1,99 @@
+// Drives a running Vellumark.exe from outside, as a user would: finds its
+// windows, answers its dialogs, fills the clipboard, types keys. Used by the
+// program's tests and by the run script's demonstration.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "geometry.h"
+
+// How long any wait for the program lasts; a conversion takes well under a
+// second, a first start of Wine's services a few.
+constexpr DWORD DRIVER_TIMEOUT_MS = 20000;
+
+// The class of every dialog box and message box.
+constexpr char DIALOG_CLASS[] = "#32770";
+// The file name box (cmb13, a ComboBoxEx32 with an edit inside) and the file
+// type list (cmb1) of the Open and Save dialogs.
+constexpr int FILE_NAME_BOX_ID = 0x47C;
+constexpr int FILE_TYPE_LIST_ID = 0x470;
+
+struct RunningApp {
+    PROCESS_INFORMATION process;  // null handles when the program was found, not started
+    DWORD processId;
+    DWORD threadId;
+    HWND window;
+};
+
+// Ends any Vellumark left running on this desktop, starts the program and
+// waits for its main window; window is null when none came.
+RunningApp StartVellumark(const char* exePath);
+// Finds the Vellumark already running on this desktop; window is null when
+// there is none within the timeout.
+RunningApp FindVellumark();
+// Closes the main window as the system menu's Close does and returns the
+// process's exit code, or STILL_ACTIVE after ending a process that did not
+// exit in time. Releases the app's handles.
+DWORD CloseVellumark(RunningApp& app);
+
+// A visible top-level window of the process with this class and title, or
+// null when none appears within the timeout.
+HWND WaitForTopWindow(DWORD processId, const char* className, const char* title);
+// The program's Open, Save or About box (all three carry its title).
+HWND WaitForDialog(const RunningApp& app);
+// Whether the window was destroyed within the timeout.
+bool WaitForWindowGone(HWND window);
+// Whether the program's thread took a message within the timeout, which it
+// does again once a command has returned.
+bool WaitUntilIdle(const RunningApp& app);
+
+// Reads a window's text through WM_GETTEXT, which works across processes
+// for every kind of control.
+std::string ReadWindowText(HWND window);
+// The file type list's current text: which filter an Open or Save dialog has.
+std::string ReadDialogFilter(HWND dialog);
+// Whether the dialog is an Open or Save dialog rather than a message box.
+bool IsFileDialog(HWND dialog);
+// Types a path into an Open or Save dialog's file name box.
+void EnterFileName(HWND dialog, const std::string& path);
+// Types a path into an Open or Save dialog and confirms it.
+void AnswerFileDialog(HWND dialog, const std::string& path);
+void CancelDialog(HWND dialog);
+
+// A command started by a message that the driver sends from a thread of its
+// own, so that it can answer the command's dialogs while it waits. The call
+// must stay in place until FinishCommand.
+struct CommandCall {
+    HWND window;
+    WPARAM id;
+    HANDLE thread;
+};
+bool StartCommand(CommandCall& call, HWND window, int id);
+// Whether the command returned within the timeout; releases the call.
+bool FinishCommand(CommandCall& call);
+
+// Gives the control the keyboard focus with the main window in front, as a
+// click would; returns whether the program now reports that focus.
+bool FocusControl(const RunningApp& app, HWND control);
+// The control that has the keyboard focus in the program's thread.
+HWND FocusedWindow(const RunningApp& app);
+// Real keyboard input: presses and releases the key while the modifier key
+// (VK_CONTROL, VK_MENU, or 0 for none) is held.
+void PressKey(WORD virtualKey, WORD modifier);
+
+// Writes a metafile of the given frame (hundredths of a millimetre) with a
+// few shapes drawn in it.
+bool DrawSampleMetafile(const std::string& path, LONG frameWidth, LONG frameHeight);
+// The same drawing in memory.
+HENHMETAFILE CreateSampleMetafile(LONG frameWidth, LONG frameHeight);
+
+// The printer's page geometry with the conversion's A4 page request.
+bool ReadA4Metrics(const char* printerName, DeviceMetrics& metrics);
+// The box the conversion writes for a picture of the given source size.
+BoundingBox ExpectedBox(const DeviceMetrics& metrics, int32_t sourceWidth, int32_t sourceHeight);
+
+// A whole file's bytes; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+bool FileExists(const std::string& path);

@@ -1,0 +1,202 @@
+// The main window and its six controls as the running program shows them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ids.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr LONG MAIN_WINDOW_STYLE = static_cast<LONG>(0x80CA0000);
+constexpr int MAIN_WINDOW_WIDTH = 410;
+constexpr int MAIN_WINDOW_HEIGHT = 160;
+
+struct ExpectedControl {
+    const char* className;
+    const char* text;
+    LONG extendedStyle;
+    LONG style;
+    int x;
+    int y;
+    int width;
+    int height;
+    int id;
+};
+
+// In creation order, which is also the order of the window's children.
+const ExpectedControl CONTROLS[] = {
+    {"Static", "1. Select Adobe PostScript Printer.", 0, 0x5000000B, 10, 10, 300, 20,
+     ID_STEP1_LABEL},
+    {"Static", "2. Push Open or Paste.", 0, 0x5000000B, 10, 70, 300, 20, ID_STEP2_LABEL},
+    // A combo box takes WS_EX_CLIENTEDGE off itself and draws its own edge.
+    {"ComboBox", "", 0, 0x50010003, 10, 30, 300, 300, ID_PRINTER_COMBO},
+    {"Button", "Open (Ctrl+O)", 0, 0x50010000, 10, 90, 120, 25, ID_OPEN},
+    {"Button", "Paste (Ctrl+V)", 0, 0x50010000, 140, 90, 120, 25, ID_PASTE},
+    {"Button", "About (Ctrl+A)", 0, 0x50010000, 270, 90, 120, 25, ID_ABOUT},
+};
+
+std::string ClassOf(HWND window)
+{
+    char name[256] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+std::string TextOf(HWND window)
+{
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+// The control's rectangle in its parent's client coordinates. A drop-down
+// list's height at creation is the closed box's height plus its list's;
+// Wine's CB_GETDROPPEDCONTROLRECT gives the list's height from the box's top.
+RECT ControlRect(HWND parent, HWND control)
+{
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    if (ClassOf(control) == "ComboBox") {
+        RECT dropped{};
+        SendMessageA(control, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped));
+        rect.bottom += dropped.bottom - dropped.top;
+    }
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void ExpectControl(HWND parent, HWND control, const ExpectedControl& expected)
+{
+    SCOPED_TRACE(std::string("control ") + std::to_string(expected.id));
+    ASSERT_NE(nullptr, control);
+    EXPECT_EQ(expected.id, GetDlgCtrlID(control));
+    EXPECT_EQ(expected.className, ClassOf(control));
+    EXPECT_EQ(expected.text, TextOf(control));
+    EXPECT_EQ(expected.style, GetWindowLongA(control, GWL_STYLE))
+        << std::hex << "expected style 0x" << expected.style << ", got 0x"
+        << GetWindowLongA(control, GWL_STYLE);
+    EXPECT_EQ(expected.extendedStyle, GetWindowLongA(control, GWL_EXSTYLE))
+        << std::hex << "expected extended style 0x" << expected.extendedStyle << ", got 0x"
+        << GetWindowLongA(control, GWL_EXSTYLE);
+    const RECT rect = ControlRect(parent, control);
+    EXPECT_EQ(expected.x, rect.left);
+    EXPECT_EQ(expected.y, rect.top);
+    EXPECT_EQ(expected.width, rect.right - rect.left);
+    EXPECT_EQ(expected.height, rect.bottom - rect.top);
+    // No font is set: every control draws with the system's default.
+    EXPECT_EQ(0, SendMessageA(control, WM_GETFONT, 0, 0));
+}
+
+TEST(MainWindow, ClassTitleStyleAndSize)
+{
+    RunningApp app = StartVellumarkUnderTest();
+    ASSERT_NE(nullptr, app.window) << "expected the main window to appear";
+    EXPECT_EQ(app.window, FindWindowA(APP_TITLE, APP_TITLE));
+    EXPECT_EQ(APP_TITLE, ClassOf(app.window));
+    EXPECT_EQ(APP_TITLE, TextOf(app.window));
+    // Shown, so WS_VISIBLE joins the style it was created with, and the
+    // platform adds WS_CLIPSIBLINGS to every top-level window.
+    EXPECT_EQ(MAIN_WINDOW_STYLE | WS_VISIBLE | WS_CLIPSIBLINGS,
+              GetWindowLongA(app.window, GWL_STYLE))
+        << std::hex << "got 0x" << GetWindowLongA(app.window, GWL_STYLE);
+    EXPECT_EQ(nullptr, GetParent(app.window));
+    EXPECT_EQ(nullptr, GetMenu(app.window));
+    RECT rect{};
+    GetWindowRect(app.window, &rect);
+    // CW_USEDEFAULT places a pop-up window at the screen's top-left corner.
+    EXPECT_EQ(0, rect.left);
+    EXPECT_EQ(0, rect.top);
+    EXPECT_EQ(MAIN_WINDOW_WIDTH, rect.right - rect.left);
+    EXPECT_EQ(MAIN_WINDOW_HEIGHT, rect.bottom - rect.top);
+    EXPECT_EQ(static_cast<ULONG_PTR>(CS_HREDRAW | CS_VREDRAW),
+              GetClassLongPtrA(app.window, GCL_STYLE));
+    EXPECT_EQ(0u, CloseVellumark(app));
+}
+
+TEST(MainWindow, CannotBeResizedOrMaximisedButMinimised)
+{
+    RunningApp app = StartVellumarkUnderTest();
+    ASSERT_NE(nullptr, app.window);
+    const LONG style = GetWindowLongA(app.window, GWL_STYLE);
+    EXPECT_EQ(0, style & WS_THICKFRAME) << "expected no sizing border";
+    EXPECT_EQ(0, style & WS_MAXIMIZEBOX) << "expected no maximise box";
+    EXPECT_NE(0, style & WS_MINIMIZEBOX) << "expected a minimise box";
+    // The frame's edges and corners are plain border, not sizing handles.
+    RECT rect{};
+    GetWindowRect(app.window, &rect);
+    const POINT edges[] = {{rect.left, rect.top + 80},
+                           {rect.right - 1, rect.top + 80},
+                           {rect.left + 200, rect.bottom - 1},
+                           {rect.right - 1, rect.bottom - 1}};
+    for (const POINT& edge : edges) {
+        const LRESULT hit = SendMessageA(app.window, WM_NCHITTEST, 0, MAKELPARAM(edge.x, edge.y));
+        EXPECT_EQ(HTBORDER, hit) << "at (" << edge.x << ", " << edge.y << ") got " << hit;
+    }
+    SendMessageA(app.window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(IsIconic(app.window)) << "expected the window to minimise";
+    SendMessageA(app.window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_FALSE(IsIconic(app.window));
+    GetWindowRect(app.window, &rect);
+    EXPECT_EQ(MAIN_WINDOW_WIDTH, rect.right - rect.left);
+    EXPECT_EQ(MAIN_WINDOW_HEIGHT, rect.bottom - rect.top);
+    EXPECT_EQ(0u, CloseVellumark(app));
+}
+
+TEST(MainWindow, SixControlsInCreationOrder)
+{
+    RunningApp app = StartWithEpsPrinter();
+    ASSERT_NE(nullptr, app.window);
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(app.window, GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        children.push_back(child);
+    }
+    ASSERT_EQ(std::size(CONTROLS), children.size());
+    for (size_t i = 0; i < children.size(); ++i) {
+        ExpectControl(app.window, children[i], CONTROLS[i]);
+    }
+    EXPECT_EQ(0u, CloseVellumark(app));
+}
+
+TEST(MainWindow, ClosingEndsProcessWithExitCodeZero)
+{
+    RunningApp app = StartVellumarkUnderTest();
+    ASSERT_NE(nullptr, app.window);
+    HANDLE process = app.process.hProcess;
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(process, 0)) << "expected the program to run";
+    EXPECT_EQ(0u, CloseVellumark(app));
+
+    // Alt+F4 typed on the keyboard closes it the same way.
+    app = StartVellumarkUnderTest();
+    ASSERT_NE(nullptr, app.window);
+    ASSERT_TRUE(FocusControl(app, app.window));
+    PressKey(VK_F4, VK_MENU);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(app.process.hProcess, DRIVER_TIMEOUT_MS))
+        << "expected Alt+F4 to end the program";
+    DWORD exitCode = STILL_ACTIVE;
+    GetExitCodeProcess(app.process.hProcess, &exitCode);
+    EXPECT_EQ(0u, exitCode);
+    CloseVellumark(app);
+}
+
+TEST(Executable, CarriesVersionResource)
+{
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(VELLUMARK_EXE, &ignored);
+    ASSERT_NE(0u, size) << "expected a version resource";
+    std::vector<BYTE> data(size);
+    ASSERT_TRUE(GetFileVersionInfoA(VELLUMARK_EXE, 0, size, data.data()));
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length));
+    EXPECT_EQ(static_cast<DWORD>(MAKELONG(5, 0)), info->dwFileVersionMS);
+    EXPECT_EQ(static_cast<DWORD>(VFT_APP), info->dwFileType);
+    char* product = nullptr;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\StringFileInfo\\040904E4\\ProductVersion",
+                               reinterpret_cast<void**>(&product), &length));
+    EXPECT_STREQ("0.5", product);
+}
+
+}  // namespace
