@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Shows Vellumark on a Wine virtual desktop, which draws window captions that
+# a bare X server without a window manager leaves out, and keeps a PNG
+# screenshot of that desktop. Checks that the window stands at the desktop's
+# top-left corner with its caption drawn and ends with exit code 0.
+# Usage: screenshot.sh WINE_RUN PREFIX VELLUMARK_EXE DRIVE_EXE PRINTERS_EXE PNG
+set -euo pipefail
+wine_run=$1
+prefix=$2
+exe=$3
+drive=$4
+printers=$5
+png=$6
+
+desktop=VellumarkShot
+desktop_size=800x600
+windows_path() {
+  printf 'Z:%s' "${1//\//\\}"
+}
+fail() {
+  echo "screenshot: $*" >&2
+  exit 1
+}
+# The colour of one pixel of the screenshot, as ImageMagick names it.
+pixel() {
+  convert "$png" -format "%[pixel:p{$1,$2}]" info:
+}
+
+mkdir -p "$(dirname "$png")"
+rm -f "$png"
+"$wine_run" "$prefix" "$printers" clear
+"$wine_run" "$prefix" "$printers" add "Generic PostScript Printer" eps
+
+# The desktop's processes must not hold the caller's output open.
+"$wine_run" "$prefix" explorer "/desktop=$desktop,$desktop_size" "$(windows_path "$exe")" \
+  </dev/null >/dev/null 2>&1 &
+"$wine_run" "$prefix" "$drive" wait "$desktop" || fail "expected the window to come"
+window=$(xdotool search --name "^$desktop - Wine desktop\$" | head -n 1)
+[ -n "$window" ] || fail "expected the desktop's X window"
+import -window "$window" "$png"
+exit_code=0
+"$wine_run" "$prefix" "$drive" close "$desktop" || exit_code=$?
+wait
+[ "$exit_code" -eq 0 ] || fail "expected exit code 0 on close, got $exit_code"
+
+size=$(identify -format '%wx%h' "$png")
+[ "$size" = "$desktop_size" ] || fail "expected a $desktop_size screenshot, got $size"
+# The caption runs along the top of the 410 x 160 window; the client area
+# below it shows the button face colour; the desktop lies beyond the window.
+caption=$(pixel 200 8)
+face=$(pixel 350 60)
+outside=$(pixel 600 400)
+[ "$caption" != "$face" ] || fail "expected a caption above the client area, both $face"
+[ "$face" != "$outside" ] || fail "expected the window on the desktop, both $face"
+echo "screenshot: $png (caption $caption, client $face, desktop $outside)"
