@@ -1,12 +1,68 @@
 #!/usr/bin/env bash
-# Builds if needed and starts Vellumark on this display.
+# Builds if needed and starts Vellumark on this display, in a Wine prefix of
+# its own (build/run-prefix) with a PostScript printer installed. Without a
+# display it runs a short demonstration on a virtual X server instead: it
+# draws a sample metafile, converts it through the program's own Open
+# command, and says where the EPS file, a PNG rendering of it and a
+# screenshot of the window are.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
-exe=$root/build/windows/app/Vellumark.exe
-if [ ! -f "$exe" ]; then
-  echo "Vellumark.exe is not built yet: the application window does not exist yet." >&2
-  exit 1
+
+windows=$root/build/windows
+exe=$windows/app/Vellumark.exe
+printers=$windows/tests/printer/vellumark_printers.exe
+drive=$windows/app/tests/vellumark_drive.exe
+prefix=$root/build/run-prefix
+wine_run=$root/scripts/wine-run
+printer="Vellumark PostScript Printer"
+
+windows_path() {
+  printf 'Z:%s' "${1//\//\\}"
+}
+
+"$wine_run" "$prefix" "$printers" add "$printer" eps
+
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  exec "$wine_run" "$prefix" "$exe"
 fi
-exec "$root/scripts/wine-run" "$root/build/wineprefix" "$exe"
+
+# No display: the demonstration, on a virtual desktop so the caption shows.
+# shellcheck source=scripts/xvfb.sh
+. "$root/scripts/xvfb.sh"
+XVFB_PID=
+start_xvfb
+stop() {
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  [ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null || true
+}
+trap stop EXIT
+
+demo=$root/build/demo
+desktop=Vellumark
+mkdir -p "$demo"
+rm -f "$demo/sample.emf" "$demo/sample.eps" "$demo/sample.png" "$demo/window.png"
+"$wine_run" "$prefix" "$drive" draw "$(windows_path "$demo/sample.emf")"
+"$wine_run" "$prefix" explorer "/desktop=$desktop,800x600" "$(windows_path "$exe")" \
+  </dev/null >/dev/null 2>&1 &
+desktop_pid=$!
+"$wine_run" "$prefix" "$drive" open "$(windows_path "$demo/sample.emf")" "$desktop"
+window=$(xdotool search --name "^$desktop - Wine desktop\$" | head -n 1)
+import -window "$window" "$demo/window.png"
+"$wine_run" "$prefix" "$drive" close "$desktop"
+wait "$desktop_pid"
+# The A4 page at 96 dpi, cut down to the file's bounding box.
+read -r llx lly urx ury < <(grep -a -m1 '^%%BoundingBox:' "$demo/sample.eps" | tr -d '\r' | cut -d' ' -f2-)
+page_height=842
+px() { echo $(($1 * 96 / 72)); }
+gs -q -dSAFER -dBATCH -dNOPAUSE -r96 -sPAPERSIZE=a4 -sDEVICE=png16m \
+  -sOutputFile="$demo/page.png" "$demo/sample.eps"
+convert "$demo/page.png" -crop "$(px $((urx - llx)))x$(px $((ury - lly)))+$(px "$llx")+$(px $((page_height - ury)))" \
+  +repage "$demo/sample.png"
+rm -f "$demo/page.png"
+
+echo "Converted $demo/sample.emf through Vellumark's Open command with \"$printer\":"
+echo "  EPS file:         $demo/sample.eps"
+echo "  its rendering:    $demo/sample.png"
+echo "  the window:       $demo/window.png"

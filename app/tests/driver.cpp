@@ -108,7 +108,9 @@ void DrawSample(HDC dc, LONG frameWidth, LONG frameHeight)
     SelectObject(dc, oldBrush);
     DeleteObject(orange);
     DeleteObject(blue);
-    TextOutA(dc, width / 4, height / 2, APP_TITLE, lstrlenA(APP_TITLE));
+    MoveToEx(dc, 0, height, nullptr);
+    LineTo(dc, width / 2, 0);
+    LineTo(dc, width, height);
 }
 
 HENHMETAFILE RecordSample(const char* path, LONG frameWidth, LONG frameHeight)

@@ -34,13 +34,14 @@ rm -f "$png"
 # The desktop's processes must not hold the caller's output open.
 "$wine_run" "$prefix" explorer "/desktop=$desktop,$desktop_size" "$(windows_path "$exe")" \
   </dev/null >/dev/null 2>&1 &
+desktop_pid=$!
 "$wine_run" "$prefix" "$drive" wait "$desktop" || fail "expected the window to come"
 window=$(xdotool search --name "^$desktop - Wine desktop\$" | head -n 1)
 [ -n "$window" ] || fail "expected the desktop's X window"
 import -window "$window" "$png"
 exit_code=0
 "$wine_run" "$prefix" "$drive" close "$desktop" || exit_code=$?
-wait
+wait "$desktop_pid"
 [ "$exit_code" -eq 0 ] || fail "expected exit code 0 on close, got $exit_code"
 
 size=$(identify -format '%wx%h' "$png")
