@@ -32,7 +32,8 @@ static_assert(OPEN_FLAGS == 0x801004, "Open dialog flags");
 constexpr DWORD SAVE_FLAGS = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_ENABLESIZING;
 static_assert(SAVE_FLAGS == 0x800006, "Save dialog flags");
 
-// The clipboard formats Paste takes, in order of preference.
+// The clipboard formats Paste takes, in order of preference (not const:
+// GetPriorityClipboardFormat takes a plain pointer).
 UINT PASTE_FORMATS[] = {CF_ENHMETAFILE, CF_DIB, CF_BITMAP};
 
 constexpr char ABOUT_NOTICE[] = "Written by the Vellumark developers; free to use and share.";

@@ -25,13 +25,7 @@ std::vector<HWND> FocusTargets(HWND window)
 // A metafile on the clipboard, so that Paste goes as far as its Save dialog.
 bool PutMetafileOnClipboard()
 {
-    if (!OpenClipboard(nullptr)) {
-        return false;
-    }
-    EmptyClipboard();
-    const bool put = SetClipboardData(CF_ENHMETAFILE, CreateSampleMetafile(1000, 1000)) != nullptr;
-    CloseClipboard();
-    return put;
+    return FillClipboard({{CF_ENHMETAFILE, CreateSampleMetafile(1000, 1000)}});
 }
 
 // The dialog the command shows: the file type list of the Open or Save

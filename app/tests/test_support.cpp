@@ -30,7 +30,29 @@ void DeleteFilesIn(const std::string& folder)
     FindClose(search);
 }
 
+// A hidden window of the driver's own, to own what it puts on the clipboard.
+HWND ClipboardOwner()
+{
+    static HWND owner = CreateWindowExA(0, "Static", "", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                        GetModuleHandleA(nullptr), nullptr);
+    return owner;
+}
+
 }  // namespace
+
+bool FillClipboard(std::initializer_list<ClipboardItem> items)
+{
+    if (!OpenClipboard(ClipboardOwner())) {
+        return false;
+    }
+    EmptyClipboard();
+    bool filled = true;
+    for (const ClipboardItem& item : items) {
+        filled = SetClipboardData(item.format, item.data) != nullptr && filled;
+    }
+    CloseClipboard();
+    return filled;
+}
 
 ::testing::AssertionResult UsePrinters(std::initializer_list<const char*> names)
 {

@@ -18,6 +18,13 @@ constexpr char EPS_PRINTER[] = "Vellumark EPS Printer";
 RunningApp StartWithEpsPrinter();
 RunningApp StartVellumarkUnderTest();
 
+struct ClipboardItem {
+    UINT format;
+    HANDLE data;
+};
+// Replaces the clipboard's content; the clipboard takes over the data.
+bool FillClipboard(std::initializer_list<ClipboardItem> items);
+
 // A fresh, empty folder in the build tree for one test's files, as a Windows
 // path ending in a backslash.
 std::string MakeTestFolder(const char* testName);
