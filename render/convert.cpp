@@ -43,16 +43,6 @@ bool HasPicture(const SourceImage& image)
     return image.metafile != nullptr || image.packedDib != nullptr || image.bitmap != nullptr;
 }
 
-DeviceMetrics ReadDeviceMetrics(HDC device)
-{
-    DeviceMetrics metrics{};
-    metrics.physicalOffsetX = GetDeviceCaps(device, PHYSICALOFFSETX);
-    metrics.physicalWidth = GetDeviceCaps(device, PHYSICALWIDTH);
-    metrics.physicalOffsetY = GetDeviceCaps(device, PHYSICALOFFSETY);
-    metrics.physicalHeight = GetDeviceCaps(device, PHYSICALHEIGHT);
-    return metrics;
-}
-
 BoundingBox MeasurePlacedBox(HDC device, const PlacementRect& placement)
 {
     return ComputeBoundingBox(ReadDeviceMetrics(device), placement);
@@ -182,6 +172,16 @@ DEVMODEA MakePageRequest()
     request.dmPaperSize = DMPAPER_A4;
     request.dmColor = DMCOLOR_COLOR;
     return request;
+}
+
+DeviceMetrics ReadDeviceMetrics(HDC device)
+{
+    DeviceMetrics metrics{};
+    metrics.physicalOffsetX = GetDeviceCaps(device, PHYSICALOFFSETX);
+    metrics.physicalWidth = GetDeviceCaps(device, PHYSICALWIDTH);
+    metrics.physicalOffsetY = GetDeviceCaps(device, PHYSICALOFFSETY);
+    metrics.physicalHeight = GetDeviceCaps(device, PHYSICALHEIGHT);
+    return metrics;
 }
 
 HDC ApplyPageRequest(HDC device, const DEVMODEA& request)

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "geometry.h"
+
 // The size of DEVMODEA as version 0x0400 of the structure defines it, without
 // the panning fields that later versions (and mingw's sizeof) include.
 constexpr WORD DEVMODE_0400_SIZE = 148;
@@ -16,3 +18,7 @@ DEVMODEA MakePageRequest();
 // go on with: the one the reset returns, or the one already held when the
 // reset returns none (the device then keeps the driver's defaults).
 HDC ApplyPageRequest(HDC device, const DEVMODEA& request);
+
+// The page as the device reports it: the whole sheet and the unprintable
+// offsets at left and top, in device pixels.
+DeviceMetrics ReadDeviceMetrics(HDC device);

@@ -328,10 +328,7 @@ bool ReadA4Metrics(const char* printerName, DeviceMetrics& metrics)
         return false;
     }
     device = ApplyPageRequest(device, MakePageRequest());
-    metrics.physicalWidth = GetDeviceCaps(device, PHYSICALWIDTH);
-    metrics.physicalHeight = GetDeviceCaps(device, PHYSICALHEIGHT);
-    metrics.physicalOffsetX = GetDeviceCaps(device, PHYSICALOFFSETX);
-    metrics.physicalOffsetY = GetDeviceCaps(device, PHYSICALOFFSETY);
+    metrics = ReadDeviceMetrics(device);
     DeleteDC(device);
     return true;
 }

@@ -150,10 +150,7 @@ DeviceMetrics ReadPrinterMetrics(const char* printerName)
         return metrics;
     }
     device = ApplyPageRequest(device, MakePageRequest());
-    metrics.physicalWidth = GetDeviceCaps(device, PHYSICALWIDTH);
-    metrics.physicalHeight = GetDeviceCaps(device, PHYSICALHEIGHT);
-    metrics.physicalOffsetX = GetDeviceCaps(device, PHYSICALOFFSETX);
-    metrics.physicalOffsetY = GetDeviceCaps(device, PHYSICALOFFSETY);
+    metrics = ReadDeviceMetrics(device);
     DeleteDC(device);
     return metrics;
 }
