@@ -20,7 +20,8 @@ namespace {
 // FlagsEx: the SDK's OPENFILENAME_SIZE_VERSION_400A, which mingw-w64 does not
 // define as a constant expression.
 constexpr DWORD OPEN_FILE_NAME_SIZE = offsetof(OPENFILENAMEA, pvReserved);
-static_assert(OPEN_FILE_NAME_SIZE == 76, "OPENFILENAME_SIZE_VERSION_400A is 76 on 32-bit Windows");
+static_assert(OPEN_FILE_NAME_SIZE == (sizeof(void*) == 8 ? 136 : 76),
+              "OPENFILENAME_SIZE_VERSION_400A: 76 bytes on 32-bit Windows, 136 on 64-bit");
 
 constexpr DWORD PATH_SIZE = MAX_PATH;
 constexpr int PRINTER_NAME_SIZE = 1024;

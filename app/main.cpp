@@ -8,7 +8,8 @@
 
 namespace {
 
-static_assert(sizeof(WNDCLASSEXA) == 48, "WNDCLASSEXA is 48 bytes on 32-bit Windows");
+static_assert(sizeof(WNDCLASSEXA) == (sizeof(void*) == 8 ? 80 : 48),
+              "WNDCLASSEXA: 48 bytes on 32-bit Windows, 80 on 64-bit");
 
 // A captioned pop-up window with a system menu and a minimise box: no
 // maximise box and no sizing border.

@@ -25,13 +25,15 @@ constexpr DWORD PAGE_REQUEST_FIELDS = DM_PAPERSIZE | DM_COLOR;
 // The metafile header as the 100 bytes before the later micrometre size.
 constexpr UINT METAFILE_HEADER_SIZE = 100;
 
-static_assert(sizeof(DOCINFOA) == 20, "DOCINFOA is 20 bytes on 32-bit Windows");
+static_assert(sizeof(DOCINFOA) == (sizeof(void*) == 8 ? 40 : 20),
+              "DOCINFOA: 20 bytes on 32-bit Windows, 40 on 64-bit");
 static_assert(offsetof(DEVMODEA, dmPanningWidth) == DEVMODE_0400_SIZE,
               "the 0x0400 DEVMODEA ends where the panning fields begin");
 static_assert(PAGE_REQUEST_FIELDS == 0x802, "paper size and colour only");
 static_assert(offsetof(ENHMETAHEADER, szlMicrometers) == METAFILE_HEADER_SIZE,
               "the header read stops before the micrometre size");
-static_assert(sizeof(BITMAP) == 24, "BITMAP is 24 bytes on 32-bit Windows");
+static_assert(sizeof(BITMAP) == (sizeof(void*) == 8 ? 32 : 24),
+              "BITMAP: 24 bytes on 32-bit Windows, 32 on 64-bit");
 
 bool HasText(const char* text)
 {

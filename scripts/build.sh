@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# Configures and builds both builds: native (core and its tests) under
-# build/native, 32-bit Windows (everything) under build/windows.
+# Configures and builds the three builds: native (the core and its tests)
+# under build/native, and everything for 32-bit and 64-bit Windows under
+# build/win32 and build/win64.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build
 jobs=$(nproc)
 
-cmake -S "$root" -B "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build/native" -j "$jobs"
-cmake -S "$root" -B "$build/windows" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$build/windows" -j "$jobs"
+configure_and_build() {
+  local folder=$1
+  shift
+  cmake -S "$root" -B "$build/$folder" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$build/$folder" -j "$jobs"
+}
 
-# One CTest tree over both builds, so that one run counts every test.
-printf 'subdirs("native" "windows")\n' >"$build/CTestTestfile.cmake"
+configure_and_build native
+configure_and_build win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
+configure_and_build win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds if needed and starts Vellumark on this display, in a Wine prefix of
-# its own (build/run-prefix) with a PostScript printer installed. Without a
+# its own (build/run-prefix-ARCH) with a PostScript printer installed: the
+# 32-bit program where this kernel runs 32-bit programs, else the 64-bit one. Without a
 # display it runs a short demonstration on a virtual X server instead: it
 # draws a sample metafile, converts it through the program's own Open
 # command, and says where the EPS file, a PNG rendering of it and a
@@ -10,22 +11,33 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
 
-windows=$root/build/windows
+# shellcheck source=scripts/wine.sh
+. "$root/scripts/wine.sh"
+if why=$(can_run_32bit); then
+  arch=win32
+else
+  arch=win64
+  echo "Running the 64-bit program: $why."
+fi
+windows=$root/build/$arch
 exe=$windows/app/Vellumark.exe
 printers=$windows/tests/printer/vellumark_printers.exe
 drive=$windows/app/tests/vellumark_drive.exe
-prefix=$root/build/run-prefix
-wine_run=$root/scripts/wine-run
+prefix=$root/build/run-prefix-$arch
 printer="Vellumark PostScript Printer"
+wine_run() {
+  "$root/scripts/wine-run" "$arch" "$prefix" "$@"
+}
 
 windows_path() {
   printf 'Z:%s' "${1//\//\\}"
 }
 
-"$wine_run" "$prefix" "$printers" add "$printer" eps
+wine_run "$printers" add "$printer" eps
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  exec "$wine_run" "$prefix" "$exe"
+  wine_run "$exe"
+  exit
 fi
 
 # No display: the demonstration, on a virtual desktop so the caption shows.
@@ -34,7 +46,7 @@ fi
 XVFB_PID=
 start_xvfb
 stop() {
-  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  stop_wine "$arch" "$prefix"
   [ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null || true
 }
 trap stop EXIT
@@ -43,14 +55,14 @@ demo=$root/build/demo
 desktop=Vellumark
 mkdir -p "$demo"
 rm -f "$demo/sample.emf" "$demo/sample.eps" "$demo/sample.png" "$demo/window.png"
-"$wine_run" "$prefix" "$drive" draw "$(windows_path "$demo/sample.emf")"
-"$wine_run" "$prefix" explorer "/desktop=$desktop,800x600" "$(windows_path "$exe")" \
+wine_run "$drive" draw "$(windows_path "$demo/sample.emf")"
+wine_run explorer "/desktop=$desktop,800x600" "$(windows_path "$exe")" \
   </dev/null >/dev/null 2>&1 &
 desktop_pid=$!
-"$wine_run" "$prefix" "$drive" open "$(windows_path "$demo/sample.emf")" "$desktop"
+wine_run "$drive" open "$(windows_path "$demo/sample.emf")" "$desktop"
 window=$(xdotool search --name "^$desktop - Wine desktop\$" | head -n 1)
 import -window "$window" "$demo/window.png"
-"$wine_run" "$prefix" "$drive" close "$desktop"
+wine_run "$drive" close "$desktop"
 wait "$desktop_pid"
 # The A4 page at 96 dpi, cut down to the file's bounding box.
 read -r llx lly urx ury < <(grep -a -m1 '^%%BoundingBox:' "$demo/sample.eps" | tr -d '\r' | cut -d' ' -f2-)

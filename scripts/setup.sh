@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make googletest
-  g++-mingw-w64-i686 wine wine32:i386
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386
   xvfb x11-utils xdotool x11-apps imagemagick
   ghostscript texlive-font-utils poppler-utils
 )

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds both builds and runs every test: the
-# native ones directly, the Windows ones under Wine on an X display.
+# Installs what is missing, builds the three builds and runs every test this
+# machine can run: the native ones directly, the 64-bit Windows ones under
+# 64-bit Wine, and the 32-bit Windows ones under 32-bit Wine where the kernel
+# runs 32-bit programs. Extra arguments go to ctest.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build
@@ -8,14 +10,32 @@ build=$root/build
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
 
+# shellcheck source=scripts/wine.sh
+. "$root/scripts/wine.sh"
 # shellcheck source=scripts/xvfb.sh
 . "$root/scripts/xvfb.sh"
+
+tested=(native win64)
+skipped=
+if why=$(can_run_32bit); then
+  tested+=(win32)
+else
+  skipped="; skipped win32: $why"
+fi
+# One CTest tree over the builds tested, so that one run counts every test.
+printf 'subdirs(%s)\n' "${tested[*]}" >"$build/CTestTestfile.cmake"
+
 XVFB_PID=
 start_xvfb
 stop() {
-  WINEPREFIX=$build/windows/wineprefix wineserver -k 2>/dev/null || true
+  stop_wine win64 "$build/win64/wineprefix"
+  [[ " ${tested[*]} " != *" win32 "* ]] || stop_wine win32 "$build/win32/wineprefix"
   [ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null || true
 }
 trap stop EXIT
 
-ctest --test-dir "$build" --output-on-failure "$@"
+status=0
+ctest --test-dir "$build" --output-on-failure "$@" || status=$?
+if [ "$status" -eq 0 ]; then outcome=passed; else outcome=FAILED; fi
+echo "Builds tested: ${tested[*]} ($outcome)$skipped"
+exit "$status"

@@ -1,7 +1,7 @@
 // Wall time of one conversion through Wine's PostScript driver, and the part
 // of it the bounding-box rewrite takes (the same rewrite run again on a file
 // of the driver's size). Run by hand:
-//   scripts/wine-run build/windows/wineprefix build/windows/render/render_bench.exe [RUNS]
+//   scripts/wine-run win64 build/win64/wineprefix build/win64/render/render_bench.exe [RUNS]
 #include "bbox_rewrite.h"
 #include "convert.h"
 #include "test_printer.h"
