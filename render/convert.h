@@ -3,17 +3,8 @@
 // from it with the bounding box computed for where the picture was placed.
 #pragma once
 
-#include <windows.h>
+#include "source_image.h"
 
-#include <cstddef>
-
-// The picture to convert: exactly one of the three is present.
-struct SourceImage {
-    HENHMETAFILE metafile;
-    const BITMAPINFO* packedDib;  // header, colour table and pixels in one block
-    size_t packedDibSize;         // the size of the block that holds the packed DIB
-    HBITMAP bitmap;
-};
-
-// Returns whether the EPS file was written.
+// Returns whether the EPS file was written. An existing file at outputPath
+// is replaced only by a complete EPS file; whatever fails leaves it as it was.
 bool ConvertToEps(const SourceImage& image, const char* printerName, const char* outputPath);

@@ -14,10 +14,12 @@ constexpr WORD DEVMODE_0400_VERSION = 0x0400;
 // A4 paper and colour output; every other member zero.
 DEVMODEA MakePageRequest();
 
-// Applies the request to the open device and returns the device context to
-// go on with: the one the reset returns, or the one already held when the
-// reset returns none (the device then keeps the driver's defaults).
-HDC ApplyPageRequest(HDC device, const DEVMODEA& request);
+// Applies the request to the open device. A reset that succeeds answers
+// with the same device context; one that fails answers with none and leaves
+// the device as it was, with the driver's defaults. Either way the device
+// context held before is the one to go on with and to release, so only
+// whether the request took is returned.
+bool ApplyPageRequest(HDC device, const DEVMODEA& request);
 
 // The page as the device reports it: the whole sheet and the unprintable
 // offsets at left and top, in device pixels.

@@ -327,7 +327,7 @@ bool ReadA4Metrics(const char* printerName, DeviceMetrics& metrics)
     if (!device) {
         return false;
     }
-    device = ApplyPageRequest(device, MakePageRequest());
+    ApplyPageRequest(device, MakePageRequest());
     metrics = ReadDeviceMetrics(device);
     DeleteDC(device);
     return true;

@@ -41,14 +41,13 @@ struct ApplyPageRequestTest : ::testing::Test {
     }
 };
 
-TEST_F(ApplyPageRequestTest, GoesOnWithTheDeviceTheResetReturns)
+TEST_F(ApplyPageRequestTest, TakesOnThePrinterDevice)
 {
     HDC device = CreateDCA(nullptr, EPS_PRINTER, nullptr, nullptr);
     ASSERT_NE(nullptr, device);
-    HDC applied = ApplyPageRequest(device, MakePageRequest());
-    EXPECT_EQ(device, applied);
-    EXPECT_EQ(A4_AT_300_DPI.physicalWidth, GetDeviceCaps(applied, PHYSICALWIDTH));
-    EXPECT_TRUE(DeleteDC(applied));
+    EXPECT_TRUE(ApplyPageRequest(device, MakePageRequest())) << "expected the request to take";
+    EXPECT_EQ(A4_AT_300_DPI.physicalWidth, GetDeviceCaps(device, PHYSICALWIDTH));
+    EXPECT_TRUE(DeleteDC(device));
 }
 
 // Wine's PostScript driver always answers a reset with its device context,
@@ -61,10 +60,9 @@ TEST(ApplyPageRequest, KeepsTheHeldDeviceWhenTheResetReturnsNone)
     const int width = GetDeviceCaps(device, HORZRES);
     const DEVMODEA request = MakePageRequest();
     ASSERT_EQ(nullptr, ResetDCA(device, &request)) << "expected ResetDCA to return no handle";
-    HDC applied = ApplyPageRequest(device, request);
-    EXPECT_EQ(device, applied) << "expected the held device context";
-    EXPECT_EQ(width, GetDeviceCaps(applied, HORZRES)) << "expected the held device to still answer";
-    EXPECT_TRUE(DeleteDC(applied)) << "expected the held device to be released";
+    EXPECT_FALSE(ApplyPageRequest(device, request)) << "expected the request to be refused";
+    EXPECT_EQ(width, GetDeviceCaps(device, HORZRES)) << "expected the held device to still answer";
+    EXPECT_TRUE(DeleteDC(device)) << "expected the held device to be released";
 }
 
 }  // namespace

@@ -149,7 +149,7 @@ DeviceMetrics ReadPrinterMetrics(const char* printerName)
     if (device == nullptr) {
         return metrics;
     }
-    device = ApplyPageRequest(device, MakePageRequest());
+    ApplyPageRequest(device, MakePageRequest());
     metrics = ReadDeviceMetrics(device);
     DeleteDC(device);
     return metrics;
@@ -170,7 +170,7 @@ bool PrintReference(const char* printerName, const std::string& path,
     document.lpszDatatype = DOCUMENT_DATATYPE;
     const bool started = StartDocA(device, &document) > 0;
     if (started) {
-        device = ApplyPageRequest(device, MakePageRequest());
+        ApplyPageRequest(device, MakePageRequest());
         StartPage(device);
         draw(device, metrics);
         EndPage(device);

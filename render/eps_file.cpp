@@ -1,0 +1,72 @@
+#include "eps_file.h"
+
+#include <windows.h>
+
+#include "bbox_rewrite.h"
+
+namespace {
+
+constexpr char STAGED_PREFIX[] = "eps";
+// Zero asks the system for a name that is free and creates the file, so no
+// file in the output's folder is ever overwritten by the staged one.
+constexpr UINT SYSTEM_UNIQUE_NAME = 0;
+constexpr DWORD REPLACE_FLAGS = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+
+// The folder part of the path as the platform itself parses it, with its
+// trailing separator; empty when the full path does not fit MAX_PATH.
+std::string FolderOf(const char* path)
+{
+    char full[MAX_PATH] = {};
+    char* name = nullptr;
+    const DWORD length = GetFullPathNameA(path, MAX_PATH, full, &name);
+    if (length == 0 || length >= MAX_PATH || name == nullptr) {
+        return {};
+    }
+    return std::string(full, name);
+}
+
+// Writes the file's cached data through to the disk before it is moved into
+// place, so that the moved file is complete even after a power failure.
+bool FlushToDisk(const char* path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool flushed = FlushFileBuffers(file) != FALSE;
+    CloseHandle(file);
+    return flushed;
+}
+
+}  // namespace
+
+std::string WriteStagedEps(const char* driverFile, const char* outputPath, const BoundingBox& box)
+{
+    const std::string folder = FolderOf(outputPath);
+    char staged[MAX_PATH] = {};
+    if (folder.empty() ||
+        GetTempFileNameA(folder.c_str(), STAGED_PREFIX, SYSTEM_UNIQUE_NAME, staged) == 0) {
+        return {};
+    }
+    if (!RewriteBoundingBox(driverFile, staged, box) || !FlushToDisk(staged)) {
+        DeleteFileA(staged);
+        return {};
+    }
+    return staged;
+}
+
+bool ReplaceWithStaged(const std::string& staged, const char* outputPath)
+{
+    if (MoveFileExA(staged.c_str(), outputPath, REPLACE_FLAGS)) {
+        return true;
+    }
+    DeleteFileA(staged.c_str());
+    return false;
+}
+
+bool WriteEpsFile(const char* driverFile, const char* outputPath, const BoundingBox& box)
+{
+    const std::string staged = WriteStagedEps(driverFile, outputPath, box);
+    return !staged.empty() && ReplaceWithStaged(staged, outputPath);
+}
