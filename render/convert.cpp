@@ -70,8 +70,7 @@ bool ConvertToEps(const SourceImage& image, const char* printerName, const char*
     if (driverFile.empty()) {
         return false;
     }
-    const bool converted =
-        ConvertThroughFile(image, printerName, outputPath, driverFile.c_str());
+    const bool converted = ConvertThroughFile(image, printerName, outputPath, driverFile.c_str());
     DeleteFileA(driverFile.c_str());
     return converted;
 }

@@ -29,14 +29,22 @@ std::string FolderOf(const char* path)
 // place, so that the moved file is complete even after a power failure.
 bool FlushToDisk(const char* path)
 {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
     const bool flushed = FlushFileBuffers(file) != FALSE;
     CloseHandle(file);
     return flushed;
+}
+
+// A read-only EPS is the user's way of keeping it. Windows refuses to move a
+// file over one; Wine replaces it, so the attribute is checked here.
+bool IsReadOnly(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
 }  // namespace
@@ -58,7 +66,7 @@ std::string WriteStagedEps(const char* driverFile, const char* outputPath, const
 
 bool ReplaceWithStaged(const std::string& staged, const char* outputPath)
 {
-    if (MoveFileExA(staged.c_str(), outputPath, REPLACE_FLAGS)) {
+    if (!IsReadOnly(outputPath) && MoveFileExA(staged.c_str(), outputPath, REPLACE_FLAGS)) {
         return true;
     }
     DeleteFileA(staged.c_str());
