@@ -8,12 +8,18 @@
 namespace {
 
 constexpr size_t CHUNK_SIZE = size_t{64} * 1024;
+// The output file's buffer: few, large writes.
+constexpr size_t OUTPUT_BUFFER_SIZE = size_t{1024} * 1024;
 constexpr char LINE_END[] = "\r\n";
 constexpr size_t LINE_END_LENGTH = 2;
 
+// Straight into the stream's buffer: a short write marks the stream bad.
 void WriteBytes(BoxRewrite& rewrite, const char* bytes, size_t size)
 {
-    rewrite.output->write(bytes, static_cast<std::streamsize>(size));
+    const auto wanted = static_cast<std::streamsize>(size);
+    if (rewrite.output->rdbuf()->sputn(bytes, wanted) != wanted) {
+        rewrite.output->setstate(std::ios::badbit);
+    }
 }
 
 // Resolves a line whose first bytes have all arrived: either it is a box
@@ -53,6 +59,18 @@ void AppendToLine(BoxRewrite& rewrite, const char* bytes, size_t size)
     }
 }
 
+// A line that lies whole in one chunk is decided from its own bytes, with
+// no detour through the held prefix: the common case, kept short.
+void DecideWholeLine(BoxRewrite& rewrite, const char* line, size_t size)
+{
+    rewrite.decided = true;
+    rewrite.replacing = size >= BOUNDING_BOX_PREFIX_LENGTH &&
+                        std::memcmp(line, BOUNDING_BOX_PREFIX, BOUNDING_BOX_PREFIX_LENGTH) == 0;
+    if (!rewrite.replacing) {
+        WriteBytes(rewrite, line, size);
+    }
+}
+
 // A CR held back from the previous chunk turned out not to end the line.
 void ReleasePendingCR(BoxRewrite& rewrite)
 {
@@ -71,7 +89,9 @@ void FinishLine(BoxRewrite& rewrite)
         WriteBytes(rewrite, rewrite.replacement.data(), rewrite.replacement.size());
     }
     WriteBytes(rewrite, LINE_END, LINE_END_LENGTH);
-    rewrite.output->flush();
+    if (rewrite.flushEachLine) {
+        rewrite.output->flush();
+    }
     rewrite.prefixLength = 0;
     rewrite.decided = false;
     rewrite.replacing = false;
@@ -119,6 +139,7 @@ void BeginBoxRewrite(BoxRewrite& rewrite, std::ostream& output, const BoundingBo
     rewrite = BoxRewrite{};
     rewrite.output = &output;
     rewrite.replacement = FormatBoundingBoxLine(box);
+    rewrite.flushEachLine = true;
 }
 
 bool FeedBoxRewrite(BoxRewrite& rewrite, const char* bytes, size_t size)
@@ -132,11 +153,14 @@ bool FeedBoxRewrite(BoxRewrite& rewrite, const char* bytes, size_t size)
             break;
         }
         const size_t length = static_cast<size_t>(lineFeed - start);
+        const size_t content = length > 0 && start[length - 1] == '\r' ? length - 1 : length;
         if (length == 0) {
             rewrite.pendingCR = false;  // CR LF split across chunks: the CR is the line end's
+        } else if (!rewrite.lineOpen) {
+            DecideWholeLine(rewrite, start, content);
         } else {
             ReleasePendingCR(rewrite);
-            AppendToLine(rewrite, start, start[length - 1] == '\r' ? length - 1 : length);
+            AppendToLine(rewrite, start, content);
         }
         FinishLine(rewrite);
         position += length + 1;
@@ -162,12 +186,16 @@ bool RewriteBoundingBox(const std::string& inputPath, const std::string& outputP
     }
     bool written = false;
     {
-        std::ofstream output(outputPath, std::ios::binary | std::ios::trunc);
+        std::vector<char> buffer(OUTPUT_BUFFER_SIZE);
+        std::ofstream output;
+        output.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        output.open(outputPath, std::ios::binary | std::ios::trunc);
         if (!output.is_open()) {
             return false;
         }
         BoxRewrite rewrite;
         BeginBoxRewrite(rewrite, output, box);
+        rewrite.flushEachLine = false;
         written = CopyStream(input, rewrite) && FinishBoxRewrite(rewrite);
         output.close();
         written = written && !output.fail();

@@ -28,8 +28,11 @@ struct BoxRewrite {
     bool replacing;  // the line is a box line: its bytes are dropped
     bool pendingCR;  // a CR ended the last chunk; the next byte tells whether it ends the line
     bool lineOpen;   // the current line holds at least one byte
+    bool flushEachLine;
 };
 
+// Each line is flushed to the output as soon as it is written, so a reader
+// of the caller's stream sees every whole line at once.
 void BeginBoxRewrite(BoxRewrite& rewrite, std::ostream& output, const BoundingBox& box);
 // Feeds the next chunk of input; false once the output has failed.
 bool FeedBoxRewrite(BoxRewrite& rewrite, const char* bytes, size_t size);
@@ -37,9 +40,12 @@ bool FeedBoxRewrite(BoxRewrite& rewrite, const char* bytes, size_t size);
 // output has failed.
 bool FinishBoxRewrite(BoxRewrite& rewrite);
 
-// Reads inputPath as binary and writes the EPS to outputPath. When the input
-// cannot be opened the output is left as it was; when reading or writing
-// fails partway the incomplete output is removed. Returns whether the EPS
-// file was written whole.
+// Reads inputPath as binary and writes the EPS to outputPath in large
+// buffered writes, flushed once at the end: the output file is private to
+// the caller until it is complete (the job moves it into place afterwards),
+// so nobody can see a line arrive, and a flush per line would only cost a
+// system call each. When the input cannot be opened the output is left as
+// it was; when reading or writing fails partway the incomplete output is
+// removed. Returns whether the EPS file was written whole.
 bool RewriteBoundingBox(const std::string& inputPath, const std::string& outputPath,
                         const BoundingBox& box);

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -200,6 +201,35 @@ TEST(RewriteBoundingBox, UnreadableInputRemovesOutput)
     EXPECT_FALSE(RewriteBoundingBox(testing::TempDir(), out, BOX))
         << "expected failure for an input that cannot be read";
     EXPECT_FALSE(FileExists(out)) << "expected no output file after a read error";
+}
+
+}  // namespace
+
+namespace {
+
+// Counts how often the stream is flushed, and what it held each time.
+struct FlushRecorder : std::stringbuf {
+    std::vector<std::string> seenAtFlush;
+    int sync() override
+    {
+        seenAtFlush.push_back(str());
+        return 0;
+    }
+};
+
+// A caller's stream gets every line as soon as it is complete.
+TEST(BoxRewriteStream, FlushesEachWholeLine)
+{
+    FlushRecorder recorder;
+    std::ostream output(&recorder);
+    BoxRewrite rewrite;
+    BeginBoxRewrite(rewrite, output, BOX);
+    const std::string input = "%!PS\n%%BoundingBox: (atend)\nshowpage";
+    EXPECT_TRUE(FeedBoxRewrite(rewrite, input.data(), input.size()));
+    EXPECT_TRUE(FinishBoxRewrite(rewrite));
+    const std::vector<std::string> expected = {"%!PS\r\n", "%!PS\r\n" + BOX_LINE,
+                                               "%!PS\r\n" + BOX_LINE + "showpage\r\n"};
+    EXPECT_EQ(expected, recorder.seenAtFlush);
 }
 
 }  // namespace

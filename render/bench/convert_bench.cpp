@@ -1,9 +1,12 @@
-// Wall time of one conversion through Wine's PostScript driver, and the part
-// of it the bounding-box rewrite takes (the same rewrite run again on a file
-// of the driver's size). Run by hand:
-//   scripts/wine-run win64 build/win64/wineprefix build/win64/render/render_bench.exe [RUNS]
-#include "bbox_rewrite.h"
+// Wall time of one conversion through Wine's PostScript driver, and where it
+// goes: the same job's phases timed one by one. Run by hand, optionally with
+// real metafiles (Windows paths) after the number of runs:
+//   scripts/wine-run win64 build/win64/wineprefix build/win64/render/render_bench.exe [RUNS
+//   [EMF...]]
+#include "bench_pictures.h"
 #include "convert.h"
+#include "eps_file.h"
+#include "print_job.h"
 #include "test_printer.h"
 
 #include <windows.h>
@@ -12,7 +15,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,13 +25,6 @@ namespace {
 
 constexpr char BENCH_PRINTER[] = "Vellumark Bench PostScript";
 constexpr int DEFAULT_RUNS = 5;
-constexpr RECT FRAME = {0, 0, 16000, 9000};
-constexpr int RECORD_COUNT = 10000;
-constexpr int GRID = 100;  // the many-record metafile draws a GRID x GRID pattern
-constexpr int32_t DIB_WIDTH = 4000;
-constexpr int32_t DIB_HEIGHT = 3000;
-constexpr uint16_t DIB_BITS = 24;
-constexpr BoundingBox SOME_BOX = {13, 506, 584, 832};
 
 double Seconds(const LARGE_INTEGER& start, const LARGE_INTEGER& end)
 {
@@ -61,50 +59,48 @@ long long FileSize(const std::string& path)
     return static_cast<long long>(attributes.nFileSizeHigh) << 32 | attributes.nFileSizeLow;
 }
 
-HENHMETAFILE CreateSmallMetafile()
+// The phases of one conversion, timed as the job runs them: the device and
+// document set-up, the drawing into the driver, the driver's end of the
+// document, the copy with the box rewritten, and the move into place.
+struct Phases {
+    double setUp;
+    double drawing;
+    double ending;
+    double copy;
+    double move;
+};
+
+Phases TimePhases(const SourceImage& image, const std::string& driverFile, const std::string& eps)
 {
-    HDC recorder = CreateEnhMetaFileA(nullptr, nullptr, &FRAME, nullptr);
-    Rectangle(recorder, 10, 10, 500, 280);
-    Ellipse(recorder, 40, 40, 300, 200);
-    TextOutA(recorder, 60, 220, "Vellumark", 9);
-    return CloseEnhMetaFile(recorder);
+    Phases phases{};
+    HDC device = nullptr;
+    std::optional<BoundingBox> box;
+    std::string staged;
+    phases.setUp = Time([&] { device = OpenPrinterDocument(BENCH_PRINTER, driverFile.c_str()); });
+    if (device == nullptr) {
+        return phases;
+    }
+    phases.drawing = Time([&] { box = PrintPage(device, image); });
+    phases.ending = Time([&] { ClosePrinterDocument(device); });
+    phases.copy = Time([&] {
+        staged = WriteStagedEps(driverFile.c_str(), eps.c_str(), box.value_or(BoundingBox{}));
+    });
+    phases.move = Time([&] { ReplaceWithStaged(staged, eps.c_str()); });
+    DeleteFileA(driverFile.c_str());
+    return phases;
 }
 
-// One record per cell of a grid of small rectangles, plus the header and end.
-HENHMETAFILE CreateManyRecordMetafile()
+double Percent(double part, double whole)
 {
-    HDC recorder = CreateEnhMetaFileA(nullptr, nullptr, &FRAME, nullptr);
-    for (int i = 0; i < RECORD_COUNT - 2; ++i) {
-        const int x = (i % GRID) * 6;
-        const int y = (i / GRID) * 3;
-        Rectangle(recorder, x, y, x + 5, y + 2);
-    }
-    return CloseEnhMetaFile(recorder);
-}
-
-std::vector<uint8_t> CreateLargeDib()
-{
-    const size_t rowBytes = (static_cast<size_t>(DIB_WIDTH) * DIB_BITS + 31) / 32 * 4;
-    std::vector<uint8_t> block(sizeof(BITMAPINFOHEADER) + rowBytes * DIB_HEIGHT);
-    auto* header = reinterpret_cast<BITMAPINFOHEADER*>(block.data());
-    header->biSize = sizeof(BITMAPINFOHEADER);
-    header->biWidth = DIB_WIDTH;
-    header->biHeight = DIB_HEIGHT;
-    header->biPlanes = 1;
-    header->biBitCount = DIB_BITS;
-    header->biCompression = BI_RGB;
-    for (size_t i = sizeof(BITMAPINFOHEADER); i < block.size(); ++i) {
-        block[i] = static_cast<uint8_t>(i * 7 / 3);
-    }
-    return block;
+    return 100.0 * part / whole;
 }
 
 void Measure(const char* name, const SourceImage& image, const std::string& folder, int runs)
 {
     const std::string eps = folder + "bench.eps";
-    const std::string copy = folder + "bench-rewrite.eps";
+    const std::string driverFile = folder + "bench-driver.ps";
     std::vector<double> conversions;
-    std::vector<double> rewrites;
+    std::vector<Phases> profiles;
     for (int run = 0; run < runs; ++run) {
         bool converted = false;
         conversions.push_back(
@@ -113,14 +109,24 @@ void Measure(const char* name, const SourceImage& image, const std::string& fold
             std::printf("%s: the conversion failed\n", name);
             return;
         }
-        rewrites.push_back(Time([&] { RewriteBoundingBox(eps, copy, SOME_BOX); }));
+        profiles.push_back(TimePhases(image, driverFile, eps));
     }
     const double conversion = Median(conversions);
-    const double rewrite = Median(rewrites);
-    std::printf("%-28s %9.3f s  EPS %10lld bytes  rewrite %8.3f s (%4.1f%%)\n", name, conversion,
-                FileSize(eps), rewrite, 100.0 * rewrite / conversion);
+    auto median = [&](double Phases::*phase) {
+        std::vector<double> values;
+        for (const Phases& profile : profiles) {
+            values.push_back(profile.*phase);
+        }
+        return Median(values);
+    };
+    const double phases[] = {median(&Phases::setUp), median(&Phases::drawing),
+                             median(&Phases::ending), median(&Phases::copy), median(&Phases::move)};
+    std::printf("%-30s %8.3f s  EPS %10lld bytes |", name, conversion, FileSize(eps));
+    for (double phase : phases) {
+        std::printf(" %7.3f s %4.1f%%", phase, Percent(phase, conversion));
+    }
+    std::printf("\n");
     DeleteFileA(eps.c_str());
-    DeleteFileA(copy.c_str());
 }
 
 }  // namespace
@@ -134,7 +140,9 @@ int main(int argc, char** argv)
     }
     char folder[MAX_PATH] = {};
     GetTempPathA(sizeof folder, folder);
-    std::printf("median of %d runs: one conversion, and the rewrite alone\n", runs);
+    std::printf("median of %d runs: one conversion, then its phases timed one by one\n", runs);
+    std::printf("%-30s %10s  %20s | %-15s %-15s %-15s %-15s %-15s\n", "picture", "conversion", "",
+                "set-up", "drawing", "end of document", "copy", "move");
 
     HENHMETAFILE small = CreateSmallMetafile();
     Measure("small metafile", SourceImage{small, nullptr, 0, nullptr}, folder, runs);
@@ -152,6 +160,19 @@ int main(int argc, char** argv)
         "4000 x 3000 24-bit DIB",
         SourceImage{nullptr, reinterpret_cast<const BITMAPINFO*>(dib.data()), dib.size(), nullptr},
         folder, runs);
+
+    // Real metafiles named on the command line, such as a bitmap-heavy one.
+    for (int i = 2; i < argc; ++i) {
+        HENHMETAFILE real = GetEnhMetaFileA(argv[i]);
+        if (real == nullptr) {
+            std::printf("%s: not a metafile\n", argv[i]);
+            continue;
+        }
+        const char* name = std::strrchr(argv[i], '\\');
+        Measure(name != nullptr ? name + 1 : argv[i], SourceImage{real, nullptr, 0, nullptr},
+                folder, runs);
+        DeleteEnhMetaFile(real);
+    }
 
     RemoveTestPrinter(BENCH_PRINTER);
     return 0;
