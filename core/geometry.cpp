@@ -22,6 +22,50 @@ int32_t ScaleToPoints(int64_t numerator, int32_t denominator, double pagePoints,
     return AddWrapping(TruncateToInt32(share * pagePoints + 0.5), margin);
 }
 
+// Pixels of a whole page taken inward from the box's edges, so that a pixel
+// rounded outward by the driver still lies inside.
+constexpr double SPARE_PIXELS = 1.0;
+
+// A distance in points along one axis of the page, in device pixels by the
+// box's page constant and by the device's resolution; pixelsPerPoint is 0
+// where the resolution is unknown.
+struct PointScale {
+    double boxPixelsPerPoint;
+    double devicePixelsPerPoint;
+};
+
+PointScale ScaleOfAxis(int32_t pagePixels, double pagePoints, int32_t dotsPerInch)
+{
+    return {static_cast<double>(pagePixels) / pagePoints,
+            static_cast<double>(dotsPerInch) / POINTS_PER_INCH};
+}
+
+// The nearer and the farther of the two mappings of a distance in points.
+double NearerPixels(const PointScale& scale, int32_t points)
+{
+    const double byBox = points * scale.boxPixelsPerPoint;
+    return scale.devicePixelsPerPoint > 0.0 ? std::fmin(byBox, points * scale.devicePixelsPerPoint)
+                                            : byBox;
+}
+
+double FartherPixels(const PointScale& scale, int32_t points)
+{
+    const double byBox = points * scale.boxPixelsPerPoint;
+    return scale.devicePixelsPerPoint > 0.0 ? std::fmax(byBox, points * scale.devicePixelsPerPoint)
+                                            : byBox;
+}
+
+// From a physical page position to a device position, rounded inward.
+int32_t InwardFrom(double physical, int32_t offset)
+{
+    return TruncateToInt32(std::ceil(physical) + SPARE_PIXELS) - offset;
+}
+
+int32_t InwardTo(double physical, int32_t offset)
+{
+    return TruncateToInt32(std::floor(physical) - SPARE_PIXELS) - offset;
+}
+
 }  // namespace
 
 int32_t TruncateToInt32(double value)
@@ -70,5 +114,26 @@ BoundingBox ComputeBoundingBox(const DeviceMetrics& metrics, const PlacementRect
                       -BBOX_MARGIN),
         ScaleToPoints(offsetX + placement.right, width, POINTS_ACROSS_PAGE, BBOX_MARGIN),
         ScaleToPoints(height - offsetY, metrics.physicalHeight, POINTS_DOWN_PAGE, BBOX_MARGIN),
+    };
+}
+
+DeviceRect ComputeClipRect(const DeviceMetrics& metrics, const DeviceResolution& resolution,
+                           const BoundingBox& box)
+{
+    if (metrics.physicalWidth <= 0 || metrics.physicalHeight <= 0) {
+        return DeviceRect{0, 0, 0, 0};
+    }
+    const PointScale across =
+        ScaleOfAxis(metrics.physicalWidth, POINTS_ACROSS_PAGE, resolution.dotsPerInchX);
+    const PointScale down =
+        ScaleOfAxis(metrics.physicalHeight, POINTS_DOWN_PAGE, resolution.dotsPerInchY);
+    // PostScript's y runs up from the page's bottom edge, the device's down
+    // from its top: a height in points is measured up from the bottom.
+    const double height = metrics.physicalHeight;
+    return DeviceRect{
+        InwardFrom(FartherPixels(across, box.llx), metrics.physicalOffsetX),
+        InwardFrom(height - NearerPixels(down, box.ury), metrics.physicalOffsetY),
+        InwardTo(NearerPixels(across, box.urx), metrics.physicalOffsetX),
+        InwardTo(height - FartherPixels(down, box.lly), metrics.physicalOffsetY),
     };
 }

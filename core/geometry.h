@@ -36,6 +36,21 @@ constexpr double POINTS_ACROSS_PAGE = 597.509240053605;
 constexpr double POINTS_DOWN_PAGE = 845.0487823615272;
 // Points added outside the picture on every side.
 constexpr int32_t BBOX_MARGIN = 5;
+constexpr double POINTS_PER_INCH = 72.0;
+
+// A rectangle in device pixels, measured from the device origin.
+struct DeviceRect {
+    int32_t left;
+    int32_t top;
+    int32_t right;
+    int32_t bottom;
+};
+
+// The device's resolution in pixels per inch, as it reports it.
+struct DeviceResolution {
+    int32_t dotsPerInchX;
+    int32_t dotsPerInchY;
+};
 
 // Truncates toward zero through a 64-bit integer and keeps its low 32 bits.
 // Not-a-number and values outside the 64-bit range (a division by zero)
@@ -49,3 +64,14 @@ PlacementRect ComputePlacement(const DeviceMetrics& metrics, int32_t sourceWidth
 
 // The placed picture's extent in points, widened by BBOX_MARGIN on each side.
 BoundingBox ComputeBoundingBox(const DeviceMetrics& metrics, const PlacementRect& placement);
+
+// The device area that drawing is clipped to, so that nothing marks the page
+// outside the box: the box's region on the device, whole pixels inside it
+// with one pixel to spare. The box maps the device onto the page by the two
+// page constants; a driver draws by its resolution, which gives a page a
+// little smaller (A4 at 300 dpi is 595 x 842 points). The area lies inside
+// the box by both mappings (a resolution of 0 counts as unknown and leaves
+// only the box's own). Empty (right <= left or bottom <= top) when nothing
+// fits; all zero for a device that reports no page.
+DeviceRect ComputeClipRect(const DeviceMetrics& metrics, const DeviceResolution& resolution,
+                           const BoundingBox& box);

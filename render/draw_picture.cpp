@@ -1,9 +1,11 @@
 #include "draw_picture.h"
 
 #include "dib_layout.h"
+#include "emf_records.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -27,24 +29,70 @@ Placed PlacePicture(const DeviceMetrics& metrics, int32_t width, int32_t height)
     return {placement, ComputeBoundingBox(metrics, placement)};
 }
 
+// Limits every later drawing on the device to the box's area. The limit is
+// the device's meta region, which a metafile's own clipping, set or reset,
+// can only narrow.
+bool ClipToBox(HDC device, const PageGeometry& page, const BoundingBox& box)
+{
+    const DeviceRect area = ComputeClipRect(page.metrics, page.resolution, box);
+    HRGN region = CreateRectRgn(area.left, area.top, area.right, area.bottom);
+    if (region == nullptr) {
+        return false;
+    }
+    const bool clipped = SelectClipRgn(device, region) != ERROR && SetMetaRgn(device) != ERROR;
+    DeleteObject(region);
+    return clipped;
+}
+
+// Whether the metafile's header and record chain hold together, read from a
+// copy of its bytes: the platform's enumeration walks the records by their
+// sizes and must never be led past the end.
+bool HasIntactRecords(HENHMETAFILE metafile)
+{
+    std::vector<uint8_t> bytes(GetEnhMetaFileBits(metafile, 0, nullptr));
+    MetafileHeader header{};
+    return !bytes.empty() &&
+           GetEnhMetaFileBits(metafile, static_cast<UINT>(bytes.size()), bytes.data()) ==
+               bytes.size() &&
+           ReadMetafileHeader(bytes.data(), bytes.size(), header) &&
+           IsRecordChainIntact(bytes.data(), header.size);
+}
+
+// Hands each record the check passes to the player and skips the others,
+// so that the rest of the picture still prints.
+int CALLBACK PlaySafeRecord(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                            int handleCount, LPARAM)
+{
+    if (IsRecordSafe(reinterpret_cast<const uint8_t*>(record), record->nSize,
+                     static_cast<uint32_t>(handleCount))) {
+        PlayEnhMetaFileRecord(device, table, record, static_cast<UINT>(handleCount));
+    }
+    return TRUE;
+}
+
 // A metafile's natural size is its frame, in hundredths of a millimetre.
-std::optional<BoundingBox> DrawMetafile(HDC device, const DeviceMetrics& metrics,
+std::optional<BoundingBox> DrawMetafile(HDC device, const PageGeometry& page,
                                         HENHMETAFILE metafile)
 {
     ENHMETAHEADER header = {};
-    if (GetEnhMetaFileHeader(metafile, METAFILE_HEADER_SIZE, &header) == 0) {
+    if (GetEnhMetaFileHeader(metafile, METAFILE_HEADER_SIZE, &header) == 0 ||
+        !HasIntactRecords(metafile)) {
         return std::nullopt;
     }
     const RECTL& frame = header.rclFrame;
-    const Placed placed = PlacePicture(metrics, frame.right - frame.left, frame.bottom - frame.top);
+    const Placed placed =
+        PlacePicture(page.metrics, frame.right - frame.left, frame.bottom - frame.top);
+    if (!ClipToBox(device, page, placed.box)) {
+        return std::nullopt;
+    }
     const RECT target = {0, 0, placed.placement.right, placed.placement.bottom};
-    PlayEnhMetaFile(device, metafile, &target);
+    EnumEnhMetaFile(device, metafile, PlaySafeRecord, nullptr, &target);
     return placed.box;
 }
 
 // Stretches the bitmap over its placement through a memory device context.
 // A bitmap whose description cannot be read counts as 0 x 0.
-std::optional<BoundingBox> DrawBitmap(HDC device, const DeviceMetrics& metrics, HBITMAP bitmap)
+std::optional<BoundingBox> DrawBitmap(HDC device, const PageGeometry& page, HBITMAP bitmap)
 {
     HDC memory = CreateCompatibleDC(device);
     if (memory == nullptr) {
@@ -53,16 +101,19 @@ std::optional<BoundingBox> DrawBitmap(HDC device, const DeviceMetrics& metrics, 
     HGDIOBJ previous = SelectObject(memory, bitmap);
     BITMAP description = {};
     GetObjectA(bitmap, sizeof description, &description);
-    const Placed placed = PlacePicture(metrics, description.bmWidth, description.bmHeight);
-    StretchBlt(device, 0, 0, placed.placement.right, placed.placement.bottom, memory, 0, 0,
-               description.bmWidth, description.bmHeight, SRCCOPY);
+    const Placed placed = PlacePicture(page.metrics, description.bmWidth, description.bmHeight);
+    const bool clipped = ClipToBox(device, page, placed.box);
+    if (clipped) {
+        StretchBlt(device, 0, 0, placed.placement.right, placed.placement.bottom, memory, 0, 0,
+                   description.bmWidth, description.bmHeight, SRCCOPY);
+    }
     SelectObject(memory, previous);
     DeleteDC(memory);
-    return placed.box;
+    return clipped ? std::optional<BoundingBox>(placed.box) : std::nullopt;
 }
 
 // The DIB is checked against its block before the platform reads it.
-std::optional<BoundingBox> DrawPackedDib(HDC device, const DeviceMetrics& metrics,
+std::optional<BoundingBox> DrawPackedDib(HDC device, const PageGeometry& page,
                                          const BITMAPINFO* dib, size_t dibSize)
 {
     const auto* bytes = reinterpret_cast<const uint8_t*>(dib);
@@ -75,21 +126,26 @@ std::optional<BoundingBox> DrawPackedDib(HDC device, const DeviceMetrics& metric
     if (bitmap == nullptr) {
         return std::nullopt;
     }
-    const std::optional<BoundingBox> box = DrawBitmap(device, metrics, bitmap);
+    const std::optional<BoundingBox> box = DrawBitmap(device, page, bitmap);
     DeleteObject(bitmap);
     return box;
 }
 
 }  // namespace
 
-std::optional<BoundingBox> DrawPicture(HDC device, const DeviceMetrics& metrics,
+std::optional<BoundingBox> DrawPicture(HDC device, const PageGeometry& page,
                                        const SourceImage& image)
 {
+    // The clipping the drawing sets goes with the saved state.
+    const int saved = SaveDC(device);
+    std::optional<BoundingBox> box;
     if (image.metafile != nullptr) {
-        return DrawMetafile(device, metrics, image.metafile);
+        box = DrawMetafile(device, page, image.metafile);
+    } else if (image.packedDib != nullptr) {
+        box = DrawPackedDib(device, page, image.packedDib, image.packedDibSize);
+    } else {
+        box = DrawBitmap(device, page, image.bitmap);
     }
-    if (image.packedDib != nullptr) {
-        return DrawPackedDib(device, metrics, image.packedDib, image.packedDibSize);
-    }
-    return DrawBitmap(device, metrics, image.bitmap);
+    RestoreDC(device, saved);
+    return box;
 }

@@ -36,3 +36,10 @@ DeviceMetrics ReadDeviceMetrics(HDC device)
     metrics.physicalHeight = GetDeviceCaps(device, PHYSICALHEIGHT);
     return metrics;
 }
+
+PageGeometry ReadPageGeometry(HDC device)
+{
+    return PageGeometry{ReadDeviceMetrics(device),
+                        DeviceResolution{GetDeviceCaps(device, LOGPIXELSX),
+                                         GetDeviceCaps(device, LOGPIXELSY)}};
+}

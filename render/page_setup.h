@@ -24,3 +24,11 @@ bool ApplyPageRequest(HDC device, const DEVMODEA& request);
 // The page as the device reports it: the whole sheet and the unprintable
 // offsets at left and top, in device pixels.
 DeviceMetrics ReadDeviceMetrics(HDC device);
+
+// What the job reads of the device once its page is set up: the page, and
+// the resolution by which the driver turns pixels into points.
+struct PageGeometry {
+    DeviceMetrics metrics;
+    DeviceResolution resolution;
+};
+PageGeometry ReadPageGeometry(HDC device);

@@ -40,7 +40,7 @@ std::optional<BoundingBox> PrintPage(HDC device, const SourceImage& image)
     if (StartPage(device) <= 0) {
         return std::nullopt;
     }
-    const std::optional<BoundingBox> box = DrawPicture(device, ReadDeviceMetrics(device), image);
+    const std::optional<BoundingBox> box = DrawPicture(device, ReadPageGeometry(device), image);
     const bool ended = EndPage(device) > 0;
     return ended ? box : std::nullopt;
 }

@@ -133,3 +133,49 @@ TEST(ComputeBoundingBox, ZeroOffsetsGiveNegativeLeft)
 }
 
 }  // namespace
+
+namespace {
+
+void ExpectRect(const DeviceRect& actual, int32_t left, int32_t top, int32_t right, int32_t bottom)
+{
+    EXPECT_EQ(left, actual.left) << "left";
+    EXPECT_EQ(top, actual.top) << "top";
+    EXPECT_EQ(right, actual.right) << "right";
+    EXPECT_EQ(bottom, actual.bottom) << "bottom";
+}
+
+// Wine's PostScript driver: A4 at 300 dpi with 75-pixel offsets.
+constexpr DeviceMetrics A4_DEVICE{2479, 3508, 75, 75};
+constexpr DeviceResolution DPI_300{300, 300};
+constexpr DeviceResolution UNKNOWN_RESOLUTION{0, 0};
+
+// The box of a 300 x 150 picture: placement (0, 0, 580, 290).
+TEST(ComputeClipRect, LiesInsideTheBoxByThePageConstants)
+{
+    ExpectRect(ComputeClipRect(SMALL_DEVICE, UNKNOWN_RESOLUTION, BoundingBox{5, 513, 593, 829}),
+               -3, -3, 584, 293);
+}
+
+// At 300 dpi the driver's page is 595 x 842 points: the left and bottom edges
+// come from the resolution, the right and top from the page constants.
+TEST(ComputeClipRect, LiesInsideTheBoxByTheResolutionToo)
+{
+    const BoundingBox box{13, 473, 584, 832};
+    ExpectRect(ComputeClipRect(A4_DEVICE, UNKNOWN_RESOLUTION, box), -20, -19, 2346, 1468);
+    ExpectRect(ComputeClipRect(A4_DEVICE, DPI_300, box), -19, -19, 2346, 1461);
+}
+
+TEST(ComputeClipRect, NegativeSidesOfADeviceWithoutOffsets)
+{
+    ExpectRect(ComputeClipRect(DeviceMetrics{600, 800, 0, 0}, DeviceResolution{72, 72},
+                               BoundingBox{-5, 523, 603, 850}),
+               -4, -3, 602, 276);
+}
+
+TEST(ComputeClipRect, DeviceWithoutPageClipsEverything)
+{
+    ExpectRect(ComputeClipRect(DeviceMetrics{0, 0, 0, 0}, DPI_300, BoundingBox{-5, -5, 5, 5}), 0,
+               0, 0, 0);
+}
+
+}  // namespace
