@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -432,6 +435,71 @@ TEST(IsRecordChainIntact, WalksEveryRecordToTheEnd)
     EXPECT_FALSE(Intact(zero)) << "expected an nSize of 0 to break the chain";
     Put(zero, 88 + 4, 24);
     EXPECT_FALSE(Intact(zero)) << "expected a record past the end to break the chain";
+}
+
+Bytes ReadFile(const std::string& name)
+{
+    std::ifstream file(std::string(VELLUMARK_CORE_TEST_DATA) + "/emf/" + name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// The offsets of the records the check refuses, walking the whole file.
+std::set<size_t> RefusedOffsets(const Bytes& file, const MetafileHeader& header)
+{
+    std::set<size_t> refused;
+    RecordSpan record{};
+    for (size_t at = 0; ReadRecordAt(file.data(), header.size, at, record); at += record.size) {
+        if (!IsRecordSafe(file.data() + at, record.size, header.handleCount)) {
+            refused.insert(at);
+        }
+    }
+    return refused;
+}
+
+TEST(RealMetafiles, EveryRecordOfGoodFilesIsSafe)
+{
+    for (const char* name : {"drawing.emf", "63327.emf", "nested_wmf.emf", "SimpleEMF_windows.emf",
+                             "vector_image.emf", "wrench.emf"}) {
+        const Bytes file = ReadFile(name);
+        MetafileHeader header{};
+        ASSERT_TRUE(ReadMetafileHeader(file.data(), file.size(), header))
+            << "expected a plausible header in " << name << " (" << file.size() << " bytes)";
+        EXPECT_TRUE(IsRecordChainIntact(file.data(), header.size)) << "expected " << name;
+        const std::set<size_t> refused = RefusedOffsets(file, header);
+        EXPECT_TRUE(refused.empty())
+            << "expected every record of " << name << " safe, got " << refused.size()
+            << " refused, first at " << (refused.empty() ? 0 : *refused.begin());
+    }
+}
+
+TEST(RealMetafiles, RefusesExactlyTheBitmapsThePlayerWouldOverread)
+{
+    // test-2.emf: twelve 8-bit bitmaps (STRETCHDIBITS, BITBLT, STRETCHBLT)
+    // name all 256 colours but carry 100, and two STRETCHDIBITS carry JPEG
+    // and PNG pixels, which the layout does not know.
+    const std::set<size_t> expected{55340, 55980, 56640, 57308, 57948, 58608, 59276,
+                                    59916, 60576, 61244, 61884, 62544, 74792, 75528};
+    const Bytes file = ReadFile("test-2.emf");
+    MetafileHeader header{};
+    ASSERT_TRUE(ReadMetafileHeader(file.data(), file.size(), header)) << "expected test-2.emf";
+    EXPECT_TRUE(IsRecordChainIntact(file.data(), header.size)) << "expected an intact chain";
+    const std::set<size_t> refused = RefusedOffsets(file, header);
+    EXPECT_EQ(expected, refused) << "expected 14 records refused, got " << refused.size();
+}
+
+TEST(RealMetafiles, ABrokenChainIsFoundWhereItBreaks)
+{
+    // 61294.emf: the third record, at 2384, claims 4294902055 bytes.
+    const Bytes file = ReadFile("bad/61294.emf");
+    MetafileHeader header{};
+    ASSERT_TRUE(ReadMetafileHeader(file.data(), file.size(), header)) << "expected its header";
+    EXPECT_FALSE(IsRecordChainIntact(file.data(), header.size)) << "expected a broken chain";
+    RecordSpan record{};
+    EXPECT_FALSE(ReadRecordAt(file.data(), header.size, 2384, record))
+        << "expected the record at 2384 unreadable";
+    EXPECT_TRUE(RefusedOffsets(file, header).empty()) << "expected the records before it safe";
+    EXPECT_FALSE(IsRecordSafe(file.data() + 2384, file.size() - 2384, header.handleCount))
+        << "expected the record at 2384 refused";
 }
 
 }  // namespace
