@@ -112,11 +112,10 @@ bool ReadInfoHeader(const uint8_t* block, DibLayout& layout, uint32_t& compressi
     return true;
 }
 
-}  // namespace
-
-bool ComputeDibLayout(const uint8_t* block, size_t blockSize, DibLayout& layout)
+// Reads the header at the start of the block: its size must be one the
+// platform defines and lie inside blockSize bytes.
+bool ReadHeader(const uint8_t* block, size_t blockSize, DibLayout& layout, uint32_t& compression)
 {
-    layout = DibLayout{};
     if (blockSize < sizeof(uint32_t)) {
         return false;
     }
@@ -129,23 +128,35 @@ bool ComputeDibLayout(const uint8_t* block, size_t blockSize, DibLayout& layout)
         return false;
     }
     layout.headerSize = headerSize;
-    uint32_t compression = DIB_RGB;
-    if (core ? !ReadCoreHeader(block, layout) : !ReadInfoHeader(block, layout, compression)) {
-        return false;
-    }
-    size_t available = blockSize - headerSize;
-    if (compression == DIB_BITFIELDS && headerSize == DIB_INFO_HEADER_SIZE) {
+    compression = DIB_RGB;
+    return core ? ReadCoreHeader(block, layout) : ReadInfoHeader(block, layout, compression);
+}
+
+// Takes the bit-field masks and a colour table of entrySize-byte entries
+// from the available bytes after the header.
+bool FitColorTable(const DibLayout& layout, uint32_t compression, size_t entrySize,
+                   size_t& available)
+{
+    if (compression == DIB_BITFIELDS && layout.headerSize == DIB_INFO_HEADER_SIZE) {
         if (available < DIB_BITFIELDS_MASKS_SIZE) {
             return false;
         }
         available -= DIB_BITFIELDS_MASKS_SIZE;
     }
-    const size_t entrySize = core ? DIB_TRIPLE_ENTRY_SIZE : DIB_QUAD_ENTRY_SIZE;
+    if (entrySize == 0) {
+        return true;
+    }
     if (layout.colorCount > available / entrySize) {
         return false;
     }
     available -= layout.colorCount * entrySize;
-    layout.pixelOffset = blockSize - available;
+    return true;
+}
+
+// The pixels in the available bytes: the header's image size for run-length
+// compression, padded rows otherwise.
+bool FitPixels(const uint8_t* block, uint32_t compression, DibLayout& layout, size_t available)
+{
     if (compression == DIB_RLE8 || compression == DIB_RLE4) {
         const uint32_t compressedSize = ReadUint32(block + INFO_SIZE_IMAGE);
         if (compressedSize == 0 || compressedSize > available) {
@@ -155,4 +166,57 @@ bool ComputeDibLayout(const uint8_t* block, size_t blockSize, DibLayout& layout)
         return true;
     }
     return FitUncompressedPixels(layout, available);
+}
+
+// Bytes per colour-table entry for a usage value; false for an unknown one.
+bool UsageEntrySize(uint32_t usage, const DibLayout& layout, size_t& entrySize)
+{
+    switch (usage) {
+        case DIB_USAGE_RGB:
+            entrySize = layout.headerSize == DIB_CORE_HEADER_SIZE ? DIB_TRIPLE_ENTRY_SIZE
+                                                                  : DIB_QUAD_ENTRY_SIZE;
+            return true;
+        case DIB_USAGE_PALETTE:
+            entrySize = DIB_PALETTE_ENTRY_SIZE;
+            return true;
+        case DIB_USAGE_NO_TABLE:
+            entrySize = 0;
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+bool ComputeDibLayout(const uint8_t* block, size_t blockSize, DibLayout& layout)
+{
+    layout = DibLayout{};
+    uint32_t compression = DIB_RGB;
+    size_t entrySize = 0;
+    if (!ReadHeader(block, blockSize, layout, compression) ||
+        !UsageEntrySize(DIB_USAGE_RGB, layout, entrySize)) {
+        return false;
+    }
+    size_t available = blockSize - layout.headerSize;
+    if (!FitColorTable(layout, compression, entrySize, available)) {
+        return false;
+    }
+    layout.pixelOffset = blockSize - available;
+    return FitPixels(block, compression, layout, available);
+}
+
+bool ComputeSplitDibLayout(const uint8_t* info, size_t infoSize, size_t bitsSize, uint32_t usage,
+                           DibLayout& layout)
+{
+    layout = DibLayout{};
+    uint32_t compression = DIB_RGB;
+    size_t entrySize = 0;
+    if (!ReadHeader(info, infoSize, layout, compression) ||
+        !UsageEntrySize(usage, layout, entrySize)) {
+        return false;
+    }
+    size_t available = infoSize - layout.headerSize;
+    return FitColorTable(layout, compression, entrySize, available) &&
+           FitPixels(info, compression, layout, bitsSize);
 }

@@ -26,6 +26,14 @@ constexpr size_t DIB_TRIPLE_ENTRY_SIZE = 3;
 // The three colour masks of BI_BITFIELDS after a 40-byte header.
 constexpr size_t DIB_BITFIELDS_MASKS_SIZE = 12;
 
+// How the colour table is given where a usage value comes with the DIB, as
+// in metafile records: colours, 16-bit indices into the selected palette,
+// or no table at all (the pixels index the palette themselves).
+constexpr uint32_t DIB_USAGE_RGB = 0;
+constexpr uint32_t DIB_USAGE_PALETTE = 1;
+constexpr uint32_t DIB_USAGE_NO_TABLE = 2;
+constexpr size_t DIB_PALETTE_ENTRY_SIZE = 2;
+
 // Offsets and sizes in bytes from the start of the block.
 struct DibLayout {
     size_t headerSize;
@@ -43,3 +51,10 @@ struct DibLayout {
 // fields make no sense (header size, width, height, planes, bit count or
 // compression out of range; sizes that overflow).
 bool ComputeDibLayout(const uint8_t* block, size_t blockSize, DibLayout& layout);
+
+// The same for a DIB kept in two blocks, as a metafile record keeps it: the
+// header and colour table in infoSize bytes at info, the pixels in a block of
+// bitsSize bytes of their own (pixelOffset is then 0). The table's entries
+// follow usage (a DIB_USAGE_* value; any other is refused).
+bool ComputeSplitDibLayout(const uint8_t* info, size_t infoSize, size_t bitsSize, uint32_t usage,
+                           DibLayout& layout);

@@ -218,4 +218,41 @@ TEST(ComputeDibLayout, RefusesSizesThatWouldOverflow)
     EXPECT_FALSE(Accepts(InfoBlock(fields, 4096))) << "expected 2^32-1 colours refused";
 }
 
+// The header and table of a block, and a separate pixel block's size.
+bool AcceptsSplit(const std::vector<uint8_t>& info, size_t bitsSize, uint32_t usage,
+                  DibLayout& layout)
+{
+    return ComputeSplitDibLayout(info.data(), info.size(), bitsSize, usage, layout);
+}
+
+TEST(ComputeSplitDibLayout, PixelsLieInTheirOwnBlock)
+{
+    DibLayout layout{};
+    // 10 x 3 at 4 bits: rows of 8 bytes after a 16-colour table.
+    const std::vector<uint8_t> info = InfoBlock(Info(10, 3, 4), 40 + 16 * 4);
+    ASSERT_TRUE(AcceptsSplit(info, 24, DIB_USAGE_RGB, layout))
+        << "expected 24 pixel bytes to be enough, got a refusal";
+    EXPECT_EQ(0u, layout.pixelOffset) << "expected pixels at the bits block's start";
+    EXPECT_EQ(24u, layout.pixelSize) << "expected 24 pixel bytes, got " << layout.pixelSize;
+    EXPECT_FALSE(AcceptsSplit(info, 23, DIB_USAGE_RGB, layout)) << "expected 23 bytes refused";
+    const std::vector<uint8_t> shortTable(info.begin(), info.end() - 1);
+    EXPECT_FALSE(AcceptsSplit(shortTable, 24, DIB_USAGE_RGB, layout))
+        << "expected a table one byte short of the info block refused";
+}
+
+TEST(ComputeSplitDibLayout, UsageDecidesTheTableEntries)
+{
+    DibLayout layout{};
+    const std::vector<uint8_t> indices = InfoBlock(Info(4, 4, 1), 40 + 2 * 2);
+    EXPECT_TRUE(AcceptsSplit(indices, 16, DIB_USAGE_PALETTE, layout))
+        << "expected two 16-bit palette indices to make the table";
+    EXPECT_FALSE(AcceptsSplit(indices, 16, DIB_USAGE_RGB, layout))
+        << "expected 4 bytes too few for two colours";
+    const std::vector<uint8_t> bare = InfoBlock(Info(4, 4, 1), 40);
+    EXPECT_TRUE(AcceptsSplit(bare, 16, DIB_USAGE_NO_TABLE, layout))
+        << "expected no table where the usage says there is none";
+    EXPECT_FALSE(AcceptsSplit(bare, 16, DIB_USAGE_NO_TABLE + 1, layout))
+        << "expected an unknown usage refused";
+}
+
 }  // namespace
