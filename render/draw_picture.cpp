@@ -49,11 +49,13 @@ bool ClipToBox(HDC device, const PageGeometry& page, const BoundingBox& box)
 // sizes and must never be led past the end.
 bool HasIntactRecords(HENHMETAFILE metafile)
 {
-    std::vector<uint8_t> bytes(GetEnhMetaFileBits(metafile, 0, nullptr));
+    const UINT size = GetEnhMetaFileBits(metafile, 0, nullptr);
+    if (size == 0) {
+        return false;
+    }
+    std::vector<uint8_t> bytes(size);
     MetafileHeader header{};
-    return !bytes.empty() &&
-           GetEnhMetaFileBits(metafile, static_cast<UINT>(bytes.size()), bytes.data()) ==
-               bytes.size() &&
+    return GetEnhMetaFileBits(metafile, size, bytes.data()) == size &&
            ReadMetafileHeader(bytes.data(), bytes.size(), header) &&
            IsRecordChainIntact(bytes.data(), header.size);
 }

@@ -1,0 +1,141 @@
+// Plays mutated metafiles through the conversion job, one after another in
+// this process, to show that no damaged metafile brings the program down.
+// Run by scripts/soak-metafiles.sh, which restarts it past a seed that
+// crashed it:
+//   metafile_soak.exe FIRST_SEED COUNT PROGRESS_FILE OUTPUT_FOLDER EMF...
+// Before each conversion the seed goes to PROGRESS_FILE; at the end one line
+// counts the mutants converted, refused by the job, refused by the platform
+// on loading, the records the check skipped and the job's files left behind.
+#include "convert.h"
+#include "emf_records.h"
+#include "metafile_mutator.h"
+#include "test_printer.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char SOAK_PRINTER[] = "Vellumark Soak PostScript";
+constexpr char JOB_FILES[] = "eps*.tmp";
+constexpr int FIXED_ARGUMENTS = 5;
+
+struct Tally {
+    unsigned converted;
+    unsigned refused;
+    unsigned unloadable;
+    unsigned long long skippedRecords;
+};
+
+std::vector<uint8_t> ReadBytes(const char* path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file),
+                                std::istreambuf_iterator<char>());
+}
+
+void WriteProgress(const char* path, uint64_t seed)
+{
+    std::ofstream(path, std::ios::trunc) << seed << '\n';
+}
+
+// Records of an intact chain that the check refuses: those the job skips.
+unsigned CountUnsafeRecords(const std::vector<uint8_t>& bytes)
+{
+    MetafileHeader header{};
+    if (!ReadMetafileHeader(bytes.data(), bytes.size(), header) ||
+        !IsRecordChainIntact(bytes.data(), header.size)) {
+        return 0;
+    }
+    unsigned unsafe = 0;
+    RecordSpan record{};
+    for (size_t at = 0; at < header.size && ReadRecordAt(bytes.data(), header.size, at, record);
+         at += record.size) {
+        unsafe += IsRecordSafe(bytes.data() + at, record.size, header.handleCount) ? 0 : 1;
+    }
+    return unsafe;
+}
+
+unsigned CountFiles(const std::string& folder)
+{
+    unsigned count = 0;
+    WIN32_FIND_DATAA found = {};
+    HANDLE search = FindFirstFileA((folder + JOB_FILES).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    do {
+        ++count;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+std::string TempFolder()
+{
+    char folder[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, folder);
+    return folder;
+}
+
+void ConvertMutant(const std::vector<uint8_t>& bytes, const std::string& eps, Tally& tally)
+{
+    HENHMETAFILE metafile = SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data());
+    if (metafile == nullptr) {
+        ++tally.unloadable;
+        return;
+    }
+    tally.skippedRecords += CountUnsafeRecords(bytes);
+    if (ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, SOAK_PRINTER, eps.c_str())) {
+        ++tally.converted;
+    } else {
+        ++tally.refused;
+    }
+    DeleteEnhMetaFile(metafile);
+    DeleteFileA(eps.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc <= FIXED_ARGUMENTS) {
+        std::fprintf(stderr,
+                     "usage: metafile_soak FIRST_SEED COUNT PROGRESS_FILE OUTPUT_FOLDER EMF...\n");
+        return 2;
+    }
+    const uint64_t first = std::strtoull(argv[1], nullptr, 10);
+    const uint64_t count = std::strtoull(argv[2], nullptr, 10);
+    const char* progress = argv[3];
+    const std::string folder = std::string(argv[4]) + "\\";
+    std::vector<std::vector<uint8_t>> sources;
+    for (int i = FIXED_ARGUMENTS; i < argc; ++i) {
+        sources.push_back(ReadBytes(argv[i]));
+    }
+    if (!InstallTestPrinter(SOAK_PRINTER, TEST_PPD_EPS)) {
+        std::fprintf(stderr, "could not install the printer \"%s\"\n", SOAK_PRINTER);
+        return 2;
+    }
+    Tally tally{};
+    const unsigned filesBefore = CountFiles(TempFolder()) + CountFiles(folder);
+    const std::string eps = folder + "mutant.eps";
+    for (uint64_t seed = first; seed < first + count; ++seed) {
+        WriteProgress(progress, seed);
+        ConvertMutant(MutateMetafile(sources[seed % sources.size()], seed), eps, tally);
+    }
+    WriteProgress(progress, first + count);
+    std::printf(
+        "seeds %llu-%llu: converted %u, refused %u, not loadable %u, records skipped %llu, "
+        "job files left %u\n",
+        static_cast<unsigned long long>(first), static_cast<unsigned long long>(first + count - 1),
+        tally.converted, tally.refused, tally.unloadable, tally.skippedRecords,
+        CountFiles(TempFolder()) + CountFiles(folder) - filesBefore);
+    RemoveTestPrinter(SOAK_PRINTER);
+    return 0;
+}

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Plays mutated metafiles through the conversion job under 64-bit Wine: each
+# seed mutates one of the real metafiles of core/tests/data/emf a little
+# (scripts/../tests/mutator), and the job converts it with the EPS test
+# printer. A seed that crashes the process is counted and the run goes on
+# after it. Run by hand after scripts/build.sh:
+#   scripts/soak-metafiles.sh [COUNT [FIRST_SEED]]     (default 5000 from 0)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build/win64
+count=${1:-5000}
+first=${2:-0}
+last=$((first + count))
+
+# shellcheck source=scripts/xvfb.sh
+. "$root/scripts/xvfb.sh"
+XVFB_PID=
+start_xvfb
+trap '[ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null || true' EXIT
+
+windows_path() {
+  printf 'Z:%s' "${1//\//\\}"
+}
+work=$build/soak
+rm -rf "$work"
+mkdir -p "$work"
+sources=()
+for emf in "$root"/core/tests/data/emf/*.emf; do
+  sources+=("$(windows_path "$emf")")
+done
+
+crashes=()
+seed=$first
+while [ "$seed" -lt "$last" ]; do
+  if "$root/scripts/wine-run" win64 "$build/wineprefix" "$build/render/metafile_soak.exe" \
+    "$seed" $((last - seed)) "$(windows_path "$work/progress")" "$(windows_path "$work")" \
+    "${sources[@]}"; then
+    break
+  fi
+  crashed=$(tr -d '\r\n' <"$work/progress")
+  crashes+=("$crashed")
+  echo "seed $crashed ended the process"
+  seed=$((crashed + 1))
+done
+echo "mutants $first-$((last - 1)): ${#crashes[@]} crashes${crashes:+ (seeds ${crashes[*]})}"

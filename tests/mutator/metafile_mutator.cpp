@@ -1,0 +1,132 @@
+#include "metafile_mutator.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace {
+
+constexpr size_t FIELD_SIZE = 4;
+constexpr size_t RECORD_START_SIZE = 8;  // the type and size of every record
+constexpr size_t SIZE_FIELD_AT = 4;
+constexpr uint32_t STOCK_OBJECT_FLAG = 0x80000000u;
+constexpr uint32_t STOCK_OBJECT_SPAN = 24;  // a few past the last stock object
+constexpr uint32_t LAST_RECORD_TYPE = 122;
+constexpr uint32_t MAX_MUTATIONS = 4;
+constexpr uint32_t BITS_PER_BYTE = 8;
+constexpr uint64_t SEED_SCRAMBLE = 0x9E3779B97F4A7C15ull;
+
+enum Mutation : uint32_t {
+    SET_FIELD,
+    FLIP_BIT,
+    CHANGE_TYPE,
+    CHANGE_SIZE,
+    MUTATION_KINDS,
+};
+
+// xorshift64*: small, fast and the same everywhere.
+struct Random {
+    uint64_t state;
+};
+
+uint64_t Next(Random& random)
+{
+    random.state ^= random.state >> 12;
+    random.state ^= random.state << 25;
+    random.state ^= random.state >> 27;
+    return random.state * 0x2545F4914F6CDD1Dull;
+}
+
+uint32_t Below(Random& random, uint32_t limit)
+{
+    return limit == 0 ? 0 : static_cast<uint32_t>(Next(random) % limit);
+}
+
+uint32_t ReadField(const std::vector<uint8_t>& bytes, size_t at)
+{
+    uint32_t value = 0;
+    std::memcpy(&value, bytes.data() + at, FIELD_SIZE);
+    return value;
+}
+
+void WriteField(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
+{
+    std::memcpy(bytes.data() + at, &value, FIELD_SIZE);
+}
+
+// The start of every record whose size field keeps it inside the file.
+std::vector<size_t> FindRecords(const std::vector<uint8_t>& bytes)
+{
+    std::vector<size_t> starts;
+    size_t at = 0;
+    while (at + RECORD_START_SIZE <= bytes.size()) {
+        const uint32_t size = ReadField(bytes, at + SIZE_FIELD_AT);
+        if (size < RECORD_START_SIZE || size % FIELD_SIZE != 0 || size > bytes.size() - at) {
+            break;
+        }
+        starts.push_back(at);
+        at += size;
+    }
+    return starts;
+}
+
+// A value that tends to break a field: an edge of its range, a stock-object
+// index, the record's own size or just past it, or anything at all.
+uint32_t EdgeValue(Random& random, uint32_t recordSize)
+{
+    const uint32_t values[] = {0u,          1u,
+                               2u,          0x7FFFFFFFu,
+                               0xFFFFFFFFu, STOCK_OBJECT_FLAG | Below(random, STOCK_OBJECT_SPAN),
+                               recordSize,  recordSize + static_cast<uint32_t>(FIELD_SIZE),
+                               0x10000u,    static_cast<uint32_t>(Next(random))};
+    return values[Below(random, static_cast<uint32_t>(sizeof values / sizeof values[0]))];
+}
+
+void MutateOnce(std::vector<uint8_t>& bytes, const std::vector<size_t>& records, Random& random)
+{
+    // The header (the first record) is left to bit flips, so that most
+    // mutants still load and reach the record check.
+    const size_t record =
+        records.size() > 1 ? records[1 + Below(random, static_cast<uint32_t>(records.size() - 1))]
+                           : records[0];
+    // An earlier mutation may have changed the size: stay inside the file.
+    const size_t room = bytes.size() - record;
+    const uint32_t size = ReadField(bytes, record + SIZE_FIELD_AT);
+    const size_t fields = (size < room ? size : room) / FIELD_SIZE;
+    switch (Below(random, MUTATION_KINDS)) {
+        case SET_FIELD:
+            if (fields > 2) {
+                const size_t at =
+                    record + FIELD_SIZE * (2 + Below(random, static_cast<uint32_t>(fields - 2)));
+                WriteField(bytes, at, EdgeValue(random, size));
+            }
+            break;
+        case FLIP_BIT: {
+            const size_t at = Below(random, static_cast<uint32_t>(bytes.size()));
+            bytes[at] = static_cast<uint8_t>(bytes[at] ^ (1u << Below(random, BITS_PER_BYTE)));
+            break;
+        }
+        case CHANGE_TYPE:
+            WriteField(bytes, record, 1 + Below(random, LAST_RECORD_TYPE));
+            break;
+        default:
+            WriteField(bytes, record + SIZE_FIELD_AT, EdgeValue(random, size));
+            break;
+    }
+}
+
+}  // namespace
+
+std::vector<uint8_t> MutateMetafile(const std::vector<uint8_t>& metafile, uint64_t seed)
+{
+    std::vector<uint8_t> bytes = metafile;
+    const std::vector<size_t> records = FindRecords(bytes);
+    if (records.empty()) {
+        return bytes;
+    }
+    Random random{(seed + 1) * SEED_SCRAMBLE};
+    const uint32_t mutations = 1 + Below(random, MAX_MUTATIONS);
+    for (uint32_t i = 0; i < mutations; ++i) {
+        MutateOnce(bytes, records, random);
+    }
+    return bytes;
+}

@@ -1,0 +1,12 @@
+// A small deterministic mutator of enhanced metafiles, for soaking the
+// conversion job in damaged input: the same seed always gives the same file.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// A copy of the metafile with a few fields of its records changed: values
+// set to edge cases (zero, all ones, stock-object indices, sizes just past
+// the record), bits flipped, a record's type or size changed. The length
+// stays the same.
+std::vector<uint8_t> MutateMetafile(const std::vector<uint8_t>& metafile, uint64_t seed);
