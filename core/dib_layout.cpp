@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "little_endian.h"
+
 namespace {
 
 // Field offsets in the core header (BITMAPCOREHEADER).
@@ -22,17 +24,6 @@ constexpr uint16_t SINGLE_PLANE = 1;
 constexpr uint16_t MAX_INDEXED_BIT_COUNT = 8;
 constexpr uint64_t SCAN_LINE_ALIGN_BITS = 32;
 constexpr uint64_t BITS_PER_BYTE = 8;
-
-uint16_t ReadUint16(const uint8_t* bytes)
-{
-    return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-uint32_t ReadUint32(const uint8_t* bytes)
-{
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
 
 bool IsValidBitCount(uint16_t bitCount)
 {
@@ -169,7 +160,7 @@ bool FitPixels(const uint8_t* block, uint32_t compression, DibLayout& layout, si
 }
 
 // Bytes per colour-table entry for a usage value; false for an unknown one.
-bool UsageEntrySize(uint32_t usage, const DibLayout& layout, size_t& entrySize)
+bool ChooseEntrySize(uint32_t usage, const DibLayout& layout, size_t& entrySize)
 {
     switch (usage) {
         case DIB_USAGE_RGB:
@@ -195,7 +186,7 @@ bool ComputeDibLayout(const uint8_t* block, size_t blockSize, DibLayout& layout)
     uint32_t compression = DIB_RGB;
     size_t entrySize = 0;
     if (!ReadHeader(block, blockSize, layout, compression) ||
-        !UsageEntrySize(DIB_USAGE_RGB, layout, entrySize)) {
+        !ChooseEntrySize(DIB_USAGE_RGB, layout, entrySize)) {
         return false;
     }
     size_t available = blockSize - layout.headerSize;
@@ -213,7 +204,7 @@ bool ComputeSplitDibLayout(const uint8_t* info, size_t infoSize, size_t bitsSize
     uint32_t compression = DIB_RGB;
     size_t entrySize = 0;
     if (!ReadHeader(info, infoSize, layout, compression) ||
-        !UsageEntrySize(usage, layout, entrySize)) {
+        !ChooseEntrySize(usage, layout, entrySize)) {
         return false;
     }
     size_t available = infoSize - layout.headerSize;

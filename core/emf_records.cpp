@@ -6,6 +6,7 @@
 
 #include "dib_layout.h"
 #include "emf_record_types.h"
+#include "little_endian.h"
 
 namespace {
 
@@ -387,18 +388,7 @@ struct RecordView {
     uint32_t size;
 };
 
-uint16_t ReadUint16(const uint8_t* bytes)
-{
-    return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-uint32_t ReadUint32(const uint8_t* bytes)
-{
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-uint32_t Field(const RecordView& record, uint64_t at)
+uint32_t ReadField(const RecordView& record, uint64_t at)
 {
     return ReadUint32(record.bytes + static_cast<size_t>(at));
 }
@@ -451,8 +441,8 @@ bool HasShortCountedArray(const RecordView& record, const Rule& rule)
 // more points than there are.
 bool HasPolylinesInside(const RecordView& record, uint32_t pointSize)
 {
-    const uint32_t lines = Field(record, POLYPOLY_LINES_AT);
-    const uint32_t points = Field(record, POLYPOLY_POINTS_AT);
+    const uint32_t lines = ReadField(record, POLYPOLY_LINES_AT);
+    const uint32_t points = ReadField(record, POLYPOLY_POINTS_AT);
     const uint64_t pointsAt = POLYPOLY_COUNTS_AT + uint64_t{lines} * FIELD_SIZE;
     if (!FitsArray(record, POLYPOLY_COUNTS_AT, lines, FIELD_SIZE) ||
         !FitsArray(record, pointsAt, points, pointSize)) {
@@ -460,7 +450,7 @@ bool HasPolylinesInside(const RecordView& record, uint32_t pointSize)
     }
     uint64_t counted = 0;
     for (uint64_t at = POLYPOLY_COUNTS_AT; at < pointsAt; at += FIELD_SIZE) {
-        counted += Field(record, at);
+        counted += ReadField(record, at);
     }
     return counted <= points;
 }
@@ -469,10 +459,10 @@ bool HasPolylinesInside(const RecordView& record, uint32_t pointSize)
 bool IsTextInside(const RecordView& record, uint64_t textAt, uint32_t charSize,
                   bool advancesOptional)
 {
-    const uint32_t chars = Field(record, textAt + TEXT_CHARS_AT);
-    const uint32_t options = Field(record, textAt + TEXT_OPTIONS_AT);
-    const uint32_t advancesAt = Field(record, textAt + TEXT_ADVANCES_AT);
-    if (!FitsArray(record, Field(record, textAt + TEXT_STRING_AT), chars, charSize)) {
+    const uint32_t chars = ReadField(record, textAt + TEXT_CHARS_AT);
+    const uint32_t options = ReadField(record, textAt + TEXT_OPTIONS_AT);
+    const uint32_t advancesAt = ReadField(record, textAt + TEXT_ADVANCES_AT);
+    if (!FitsArray(record, ReadField(record, textAt + TEXT_STRING_AT), chars, charSize)) {
         return false;
     }
     if (advancesOptional && advancesAt == 0) {
@@ -485,7 +475,7 @@ bool IsTextInside(const RecordView& record, uint64_t textAt, uint32_t charSize,
 
 bool AreTextsInside(const RecordView& record, uint32_t charSize)
 {
-    const uint32_t texts = Field(record, POLYTEXT_COUNT_AT);
+    const uint32_t texts = ReadField(record, POLYTEXT_COUNT_AT);
     if (!FitsArray(record, POLYTEXT_TEXTS_AT, texts, TEXT_SIZE)) {
         return false;
     }
@@ -500,8 +490,8 @@ bool AreTextsInside(const RecordView& record, uint32_t charSize)
 
 bool IsSmallTextInside(const RecordView& record)
 {
-    const uint32_t chars = Field(record, SMALLTEXT_CHARS_AT);
-    const uint32_t options = Field(record, SMALLTEXT_OPTIONS_AT);
+    const uint32_t chars = ReadField(record, SMALLTEXT_CHARS_AT);
+    const uint32_t options = ReadField(record, SMALLTEXT_OPTIONS_AT);
     const uint32_t textAt = SMALLTEXT_CLIP_AT + ((options & TEXT_NO_RECT) != 0 ? 0 : RECT_SIZE);
     const uint32_t charSize = (options & TEXT_SMALL_CHARS) != 0 ? ANSI_CHAR_SIZE : WIDE_CHAR_SIZE;
     return FitsArray(record, textAt, chars, charSize);
@@ -512,17 +502,17 @@ bool IsSmallTextInside(const RecordView& record)
 // header would fit after it either: the player reads one whenever it fits.
 bool IsRegionInside(const RecordView& record, const Rule& rule, bool mayBeEmpty)
 {
-    const uint32_t dataSize = Field(record, rule.field);
+    const uint32_t dataSize = ReadField(record, rule.field);
     if (!Fits(record, rule.dataAt, dataSize)) {
         return false;
     }
     if (dataSize == 0) {
         return mayBeEmpty && record.size - rule.dataAt < REGION_HEADER_SIZE;
     }
-    if (dataSize < REGION_HEADER_SIZE || Field(record, rule.dataAt) != REGION_HEADER_SIZE) {
+    if (dataSize < REGION_HEADER_SIZE || ReadField(record, rule.dataAt) != REGION_HEADER_SIZE) {
         return false;
     }
-    const uint32_t rects = Field(record, rule.dataAt + REGION_RECT_COUNT_AT);
+    const uint32_t rects = ReadField(record, rule.dataAt + REGION_RECT_COUNT_AT);
     return uint64_t{rects} * RECT_SIZE <= dataSize - REGION_HEADER_SIZE;
 }
 
@@ -535,9 +525,10 @@ struct BitmapFields {
 
 BitmapFields ReadBitmapFields(const RecordView& record, uint32_t fieldsAt)
 {
-    return BitmapFields{Field(record, fieldsAt), Field(record, fieldsAt + BITMAP_INFO_SIZE_AT),
-                        Field(record, fieldsAt + BITMAP_BITS_AT),
-                        Field(record, fieldsAt + BITMAP_BITS_SIZE_AT)};
+    return BitmapFields{ReadField(record, fieldsAt),
+                        ReadField(record, fieldsAt + BITMAP_INFO_SIZE_AT),
+                        ReadField(record, fieldsAt + BITMAP_BITS_AT),
+                        ReadField(record, fieldsAt + BITMAP_BITS_SIZE_AT)};
 }
 
 bool AreBitmapRangesInside(const RecordView& record, const BitmapFields& bitmap)
@@ -559,10 +550,10 @@ bool IsBitmapInside(const RecordView& record, const Rule& rule, bool optional)
     }
     DibLayout layout{};
     return ComputeSplitDibLayout(record.bytes + bitmap.infoAt, bitmap.infoSize, bitmap.bitsSize,
-                                 Field(record, rule.usageAt), layout);
+                                 ReadField(record, rule.usageAt), layout);
 }
 
-uint32_t GradientCorners(uint32_t mode)
+uint32_t CountGradientCorners(uint32_t mode)
 {
     if (mode == GRADIENT_TRIANGLE) {
         return TRIANGLE_CORNERS;
@@ -573,9 +564,9 @@ uint32_t GradientCorners(uint32_t mode)
 // Vertices and pieces inside, and every corner of a piece names a vertex.
 bool IsGradientInside(const RecordView& record)
 {
-    const uint32_t vertices = Field(record, GRADIENT_VERTEX_COUNT_AT);
-    const uint32_t pieces = Field(record, GRADIENT_PIECE_COUNT_AT);
-    const uint32_t corners = GradientCorners(Field(record, GRADIENT_MODE_AT));
+    const uint32_t vertices = ReadField(record, GRADIENT_VERTEX_COUNT_AT);
+    const uint32_t pieces = ReadField(record, GRADIENT_PIECE_COUNT_AT);
+    const uint32_t corners = CountGradientCorners(ReadField(record, GRADIENT_MODE_AT));
     const uint64_t piecesAt = GRADIENT_VERTICES_AT + uint64_t{vertices} * GRADIENT_VERTEX_SIZE;
     if (corners == 0 || !FitsArray(record, GRADIENT_VERTICES_AT, vertices, GRADIENT_VERTEX_SIZE) ||
         !FitsArray(record, piecesAt, pieces, corners * FIELD_SIZE)) {
@@ -583,7 +574,7 @@ bool IsGradientInside(const RecordView& record)
     }
     const uint64_t end = piecesAt + uint64_t{pieces} * corners * FIELD_SIZE;
     for (uint64_t at = piecesAt; at < end; at += FIELD_SIZE) {
-        if (Field(record, at) >= vertices) {
+        if (ReadField(record, at) >= vertices) {
             return false;
         }
     }
@@ -598,9 +589,9 @@ bool Satisfies(const Rule& rule, const RecordView& record, uint32_t handleCount)
         case RuleKind::TableIndex:
         case RuleKind::ObjectIndex:
         case RuleKind::PaletteIndex:
-            return IsIndexAllowed(rule.kind, Field(record, rule.field), handleCount);
+            return IsIndexAllowed(rule.kind, ReadField(record, rule.field), handleCount);
         case RuleKind::CountedArray:
-            return FitsArray(record, rule.dataAt, Field(record, rule.field), rule.unitSize);
+            return FitsArray(record, rule.dataAt, ReadField(record, rule.field), rule.unitSize);
         case RuleKind::ShortCountedArray:
             return HasShortCountedArray(record, rule);
         case RuleKind::PolyPolyline:
