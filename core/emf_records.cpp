@@ -15,6 +15,8 @@ constexpr size_t RECORD_TYPE_AT = 0;
 constexpr size_t RECORD_SIZE_AT = 4;
 constexpr uint32_t FIELD_SIZE = 4;
 constexpr uint32_t RECORD_ALIGNMENT = 4;
+// RESTOREDC: how many saved states back, as a negative number.
+constexpr size_t RESTORE_LEVEL_AT = 8;
 
 // Header record fields.
 constexpr size_t HEADER_SIGNATURE_AT = 40;
@@ -688,4 +690,22 @@ bool IsRecordSafe(const uint8_t* record, size_t available, uint32_t handleCount)
     }
     return std::all_of(kind->rules.begin(), kind->rules.end(),
                        [&](const Rule& rule) { return Satisfies(rule, view, handleCount); });
+}
+
+std::optional<uint32_t> SaveDepthAfter(const uint8_t* record, uint32_t depth)
+{
+    switch (ReadUint32(record + RECORD_TYPE_AT)) {
+        case EMR_SAVEDC:
+            return depth + 1;
+        case EMR_RESTOREDC: {
+            const auto relative = static_cast<int32_t>(ReadUint32(record + RESTORE_LEVEL_AT));
+            const int64_t back = -int64_t{relative};
+            if (back <= 0 || back > depth) {
+                return std::nullopt;
+            }
+            return depth - static_cast<uint32_t>(back);
+        }
+        default:
+            return depth;
+    }
 }

@@ -59,6 +59,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 // The smallest header record, and the smallest record of any kind.
 constexpr uint32_t EMF_SMALLEST_HEADER_SIZE = 88;
@@ -102,3 +103,12 @@ bool IsRecordChainIntact(const uint8_t* metafile, size_t metafileSize);
 // whose nSize exceeds it is refused, and nothing past nSize is read.
 // handleCount is the header's nHandles (EnumEnhMetaFile's object count).
 bool IsRecordSafe(const uint8_t* record, size_t available, uint32_t handleCount);
+
+// The metafile's own saved device-context states while it plays: SAVEDC
+// adds one, RESTOREDC goes back |iRelative| of them. A RESTOREDC that is not
+// relative (iRelative 0 or more) or reaches further back than the metafile
+// saved would restore a state saved before the playback began, and with it
+// undo the clipping around the picture (Wine's player then even walks off
+// its own list of states). SaveDepthAfter returns the depth after a record
+// that passed IsRecordSafe, or no depth when a RESTOREDC must be skipped.
+std::optional<uint32_t> SaveDepthAfter(const uint8_t* record, uint32_t depth);

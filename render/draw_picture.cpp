@@ -61,12 +61,19 @@ bool HasIntactRecords(HENHMETAFILE metafile)
 }
 
 // Hands each record the check passes to the player and skips the others,
-// so that the rest of the picture still prints.
+// so that the rest of the picture still prints. saveDepth counts the states
+// the metafile itself has saved, so that it can restore no other.
 int CALLBACK PlaySafeRecord(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
-                            int handleCount, LPARAM)
+                            int handleCount, LPARAM saveDepth)
 {
-    if (IsRecordSafe(reinterpret_cast<const uint8_t*>(record), record->nSize,
-                     static_cast<uint32_t>(handleCount))) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(record);
+    auto* depth = reinterpret_cast<uint32_t*>(saveDepth);
+    if (!IsRecordSafe(bytes, record->nSize, static_cast<uint32_t>(handleCount))) {
+        return TRUE;
+    }
+    const std::optional<uint32_t> depthAfter = SaveDepthAfter(bytes, *depth);
+    if (depthAfter) {
+        *depth = *depthAfter;
         PlayEnhMetaFileRecord(device, table, record, static_cast<UINT>(handleCount));
     }
     return TRUE;
@@ -88,7 +95,8 @@ std::optional<BoundingBox> DrawMetafile(HDC device, const PageGeometry& page,
         return std::nullopt;
     }
     const RECT target = {0, 0, placed.placement.right, placed.placement.bottom};
-    EnumEnhMetaFile(device, metafile, PlaySafeRecord, nullptr, &target);
+    uint32_t saveDepth = 0;
+    EnumEnhMetaFile(device, metafile, PlaySafeRecord, &saveDepth, &target);
     return placed.box;
 }
 

@@ -408,3 +408,26 @@ TEST(RealMetafiles, ABrokenChainIsFoundWhereItBreaks)
 }
 
 }  // namespace
+
+namespace {
+
+// Two states saved by the metafile itself: RESTOREDC may go one or two back,
+// never further, never forward, never to an absolute level.
+TEST(SaveDepthAfter, RestoresOnlyWhatTheMetafileSaved)
+{
+    const Bytes save = Record(EMR_SAVEDC, {});
+    EXPECT_EQ(std::optional<uint32_t>(3), SaveDepthAfter(save.data(), 2));
+    const struct {
+        int32_t relative;
+        std::optional<uint32_t> depth;
+    } cases[] = {{-1, 1u}, {-2, 0u}, {-3, std::nullopt}, {0, std::nullopt},
+                 {1, std::nullopt}, {INT32_MIN, std::nullopt}};
+    for (const auto& c : cases) {
+        const Bytes restore = Record(EMR_RESTOREDC, {static_cast<uint32_t>(c.relative)});
+        EXPECT_EQ(c.depth, SaveDepthAfter(restore.data(), 2)) << "iRelative " << c.relative;
+    }
+    const Bytes other = Record(EMR_SETMAPMODE, {1});
+    EXPECT_EQ(std::optional<uint32_t>(2), SaveDepthAfter(other.data(), 2));
+}
+
+}  // namespace

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ namespace {
 constexpr char SOAK_PRINTER[] = "Vellumark Soak PostScript";
 constexpr char JOB_FILES[] = "eps*.tmp";
 constexpr int FIXED_ARGUMENTS = 5;
+constexpr UINT CRASH_EXIT_CODE = 3;
 
 struct Tally {
     unsigned converted;
@@ -45,21 +47,28 @@ void WriteProgress(const char* path, uint64_t seed)
     std::ofstream(path, std::ios::trunc) << seed << '\n';
 }
 
-// Records of an intact chain that the check refuses: those the job skips.
-unsigned CountUnsafeRecords(const std::vector<uint8_t>& bytes)
+// Records of an intact chain that the job skips: those the check refuses,
+// and restores of states the metafile did not save.
+unsigned CountSkippedRecords(const std::vector<uint8_t>& bytes)
 {
     MetafileHeader header{};
     if (!ReadMetafileHeader(bytes.data(), bytes.size(), header) ||
         !IsRecordChainIntact(bytes.data(), header.size)) {
         return 0;
     }
-    unsigned unsafe = 0;
+    unsigned skipped = 0;
+    uint32_t depth = 0;
     RecordSpan record{};
     for (size_t at = 0; at < header.size && ReadRecordAt(bytes.data(), header.size, at, record);
          at += record.size) {
-        unsafe += IsRecordSafe(bytes.data() + at, record.size, header.handleCount) ? 0 : 1;
+        const std::optional<uint32_t> after =
+            IsRecordSafe(bytes.data() + at, record.size, header.handleCount)
+                ? SaveDepthAfter(bytes.data() + at, depth)
+                : std::nullopt;
+        skipped += after ? 0 : 1;
+        depth = after.value_or(depth);
     }
-    return unsafe;
+    return skipped;
 }
 
 unsigned CountFiles(const std::string& folder)
@@ -91,7 +100,7 @@ void ConvertMutant(const std::vector<uint8_t>& bytes, const std::string& eps, Ta
         ++tally.unloadable;
         return;
     }
-    tally.skippedRecords += CountUnsafeRecords(bytes);
+    tally.skippedRecords += CountSkippedRecords(bytes);
     if (ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, SOAK_PRINTER, eps.c_str())) {
         ++tally.converted;
     } else {
@@ -99,6 +108,13 @@ void ConvertMutant(const std::vector<uint8_t>& bytes, const std::string& eps, Ta
     }
     DeleteEnhMetaFile(metafile);
     DeleteFileA(eps.c_str());
+}
+
+// A crash ends the process at once with its own exit code, instead of
+// waiting in the platform's debugger; the script reads the seed it died on.
+LONG WINAPI EndOnCrash(EXCEPTION_POINTERS*)
+{
+    ExitProcess(CRASH_EXIT_CODE);
 }
 
 }  // namespace
@@ -118,6 +134,7 @@ int main(int argc, char** argv)
     for (int i = FIXED_ARGUMENTS; i < argc; ++i) {
         sources.push_back(ReadBytes(argv[i]));
     }
+    SetUnhandledExceptionFilter(EndOnCrash);
     if (!InstallTestPrinter(SOAK_PRINTER, TEST_PPD_EPS)) {
         std::fprintf(stderr, "could not install the printer \"%s\"\n", SOAK_PRINTER);
         return 2;
