@@ -9,6 +9,9 @@
 #     the device's page onto a 597.5 x 845.0-point page, while the driver
 #     draws A4 at 595 x 842 points, so the top and right sides may lie up to
 #     3 points further out.
+#   check_consumers.sh ghostscript_inside FOLDER
+#     Ghostscript's bbox device finds nothing drawn outside the declared
+#     box, to the hundredth of a point (a picture that draws nothing passes).
 #   check_consumers.sh epstopdf FOLDER
 #     epstopdf makes a PDF whose page is exactly the box's size, and
 #     pdftoppm renders it to something that is not blank.
@@ -40,6 +43,18 @@ check_ghostscript_bbox() {
   within $(($2 - lly)) "$reach" || fail "bottom side: drawn $2, declared $lly"
   within $((urx - $3)) "$reach_far" || fail "right side: drawn $3, declared $urx"
   within $((ury - $4)) "$reach_far" || fail "top side: drawn $4, declared $ury"
+}
+
+check_ghostscript_inside() {
+  drawn=$(gs -q -dNOPAUSE -dBATCH -dSAFER -sPAPERSIZE=a4 -sDEVICE=bbox "$eps" 2>&1 |
+    grep '^%%HiResBoundingBox:' | cut -d' ' -f2-)
+  [ -n "$drawn" ] || { fail "Ghostscript reported no drawn extent"; return; }
+  echo "$(basename "$eps"): declared $llx $lly $urx $ury, drawn $drawn"
+  outside=$(echo "$drawn" | awk -v l="$llx" -v b="$lly" -v r="$urx" -v t="$ury" '
+    $1 == 0 && $2 == 0 && $3 == 0 && $4 == 0 { exit }
+    $1 < l { print "left " $1 } $2 < b { print "bottom " $2 }
+    $3 > r { print "right " $3 } $4 > t { print "top " $4 }')
+  [ -z "$outside" ] || fail "drawn outside the box: $(echo $outside)"
 }
 
 check_epstopdf() {
