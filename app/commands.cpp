@@ -12,6 +12,7 @@
 #include "convert.h"
 #include "globals.h"
 #include "ids.h"
+#include "lead_byte.h"
 #include "names.h"
 
 namespace {
@@ -29,9 +30,7 @@ constexpr int PRINTER_NAME_SIZE = 1024;
 constexpr char EMF_FILTER[] = "EMF Files (*.emf)\0*.emf\0";
 constexpr char EPS_FILTER[] = "EPS Files (*.eps)\0*.eps\0";
 constexpr DWORD OPEN_FLAGS = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_ENABLESIZING;
-static_assert(OPEN_FLAGS == 0x801004, "Open dialog flags");
 constexpr DWORD SAVE_FLAGS = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_ENABLESIZING;
-static_assert(SAVE_FLAGS == 0x800006, "Save dialog flags");
 
 // The clipboard formats Paste takes, in order of preference (not const:
 // GetPriorityClipboardFormat takes a plain pointer).
@@ -40,11 +39,6 @@ UINT PASTE_FORMATS[] = {CF_ENHMETAFILE, CF_DIB, CF_BITMAP};
 constexpr char ABOUT_NOTICE[] = "Written by the Vellumark developers; free to use and share.";
 static_assert(sizeof APP_TITLE - 1 + 2 + sizeof ABOUT_NOTICE <= PATH_SIZE,
               "the About text fits the path buffer");
-
-bool IsLeadByte(unsigned char byte)
-{
-    return IsDBCSLeadByte(byte) != FALSE;
-}
 
 OPENFILENAMEA DescribeFileDialog(char* buffer, DWORD size, const char* filter,
                                  const char* defaultExtension, DWORD flags)
@@ -60,7 +54,10 @@ OPENFILENAMEA DescribeFileDialog(char* buffer, DWORD size, const char* filter,
     return dialog;
 }
 
-// Runs one conversion job with the printer the list shows now.
+// Runs one conversion job with the printer the list shows now. Vellumark is
+// silent by design, on success and on failure alike: no message box, no
+// status line. The EPS file appearing is the answer, so the job's result is
+// not looked at.
 void ConvertWithSelectedPrinter(const SourceImage& image, const char* outputPath)
 {
     char printerName[PRINTER_NAME_SIZE] = {};
@@ -87,6 +84,15 @@ void Open()
     ConvertWithSelectedPrinter(SourceImage{metafile, nullptr, 0, nullptr}, outputPath.c_str());
     DeleteEnhMetaFile(metafile);
 }
+
+// The program's own copy of the clipboard's picture: a metafile, a bitmap or
+// a packed DIB's bytes, whichever the clipboard offered. It owns all of it;
+// ReleasePicture frees it, and the conversion job sees it through ViewPicture.
+struct PastedPicture {
+    HENHMETAFILE metafile;
+    HBITMAP bitmap;
+    std::vector<BYTE> packedDib;
+};
 
 // Copies a packed DIB's whole memory block, so its size is known and the copy
 // outlives the clipboard's block.
@@ -195,15 +201,12 @@ void OnCommand(HWND window, WORD id)
 {
     switch (id) {
         case ID_OPEN:
-        case IDM_OPEN:
             Open();
             break;
         case ID_PASTE:
-        case IDM_PASTE:
             Paste();
             break;
         case ID_ABOUT:
-        case IDM_ABOUT:
             About(window);
             break;
         default:
