@@ -96,26 +96,23 @@ struct PastedPicture {
 
 // Copies a packed DIB's whole memory block, so its size is known and the copy
 // outlives the clipboard's block.
-void CopyPackedDib(HGLOBAL memory, std::vector<BYTE>& dibBytes)
+void CopyPackedDib(HGLOBAL memory, std::vector<BYTE>& bytes)
 {
     const SIZE_T size = GlobalSize(memory);
     const BYTE* dib = static_cast<const BYTE*>(GlobalLock(memory));
     if (!dib) {
         return;
     }
-    dibBytes.assign(dib, dib + size);
+    bytes.assign(dib, dib + size);
     GlobalUnlock(memory);
 }
 
 // Copies the clipboard's picture in the given format while the clipboard is
-// open: what the clipboard hands out stays valid only until it changes. The
-// metafile and bitmap copies are the caller's to release; a DIB is copied
-// into dibBytes.
-SourceImage CopyClipboardPicture(UINT format, std::vector<BYTE>& dibBytes)
+// open: what the clipboard hands out stays valid only until it changes.
+void CopyClipboardPicture(UINT format, PastedPicture& copy)
 {
-    SourceImage copy{};
     if (!OpenClipboard(nullptr)) {
-        return copy;
+        return;
     }
     HANDLE data = GetClipboardData(format);
     if (data) {
@@ -124,7 +121,7 @@ SourceImage CopyClipboardPicture(UINT format, std::vector<BYTE>& dibBytes)
                 copy.metafile = CopyEnhMetaFileA(static_cast<HENHMETAFILE>(data), nullptr);
                 break;
             case CF_DIB:
-                CopyPackedDib(data, dibBytes);
+                CopyPackedDib(data, copy.packedDib);
                 break;
             case CF_BITMAP:
                 copy.bitmap = static_cast<HBITMAP>(CopyImage(data, IMAGE_BITMAP, 0, 0, 0));
@@ -132,21 +129,33 @@ SourceImage CopyClipboardPicture(UINT format, std::vector<BYTE>& dibBytes)
         }
     }
     CloseClipboard();
-    if (!dibBytes.empty()) {
-        copy.packedDib = reinterpret_cast<const BITMAPINFO*>(dibBytes.data());
-        copy.packedDibSize = dibBytes.size();
-    }
-    return copy;
 }
 
-void ReleasePictureCopy(const SourceImage& copy)
+bool HoldsPicture(const PastedPicture& picture)
 {
-    if (copy.metafile) {
-        DeleteEnhMetaFile(copy.metafile);
+    return picture.metafile || picture.bitmap || !picture.packedDib.empty();
+}
+
+SourceImage ViewPicture(const PastedPicture& picture)
+{
+    SourceImage view{picture.metafile, nullptr, 0, picture.bitmap};
+    if (!picture.packedDib.empty()) {
+        view.packedDib = reinterpret_cast<const BITMAPINFO*>(picture.packedDib.data());
+        view.packedDibSize = picture.packedDib.size();
     }
-    if (copy.bitmap) {
-        DeleteObject(copy.bitmap);
+    return view;
+}
+
+// Frees whatever the copy holds and leaves it empty.
+void ReleasePicture(PastedPicture& picture)
+{
+    if (picture.metafile) {
+        DeleteEnhMetaFile(picture.metafile);
     }
+    if (picture.bitmap) {
+        DeleteObject(picture.bitmap);
+    }
+    picture = PastedPicture{};
 }
 
 void Paste()
@@ -156,16 +165,13 @@ void Paste()
     if (format <= 0) {
         return;
     }
-    std::vector<BYTE> dibBytes;
-    const SourceImage copy = CopyClipboardPicture(static_cast<UINT>(format), dibBytes);
-    if (!copy.metafile && !copy.packedDib && !copy.bitmap) {
-        return;
-    }
+    PastedPicture copy{};
+    CopyClipboardPicture(static_cast<UINT>(format), copy);
     char path[PATH_SIZE] = {};
-    if (ChooseEpsFile(path, PATH_SIZE)) {
-        ConvertWithSelectedPrinter(copy, path);
+    if (HoldsPicture(copy) && ChooseEpsFile(path, PATH_SIZE)) {
+        ConvertWithSelectedPrinter(ViewPicture(copy), path);
     }
-    ReleasePictureCopy(copy);
+    ReleasePicture(copy);
 }
 
 void About(HWND window)
