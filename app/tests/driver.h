@@ -5,9 +5,10 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 
-#include "geometry.h"
+#include "test_support.h"
 
 // How long any wait for the program lasts; a conversion takes well under a
 // second, a first start of Wine's services a few.
@@ -19,6 +20,12 @@ constexpr char DIALOG_CLASS[] = "#32770";
 // type list (cmb1) of the Open and Save dialogs.
 constexpr int FILE_NAME_BOX_ID = 0x47C;
 constexpr int FILE_TYPE_LIST_ID = 0x470;
+// The file type list's text in the Open and in the Save dialog.
+constexpr char EMF_FILTER_TEXT[] = "EMF Files (*.emf)";
+constexpr char EPS_FILTER_TEXT[] = "EPS Files (*.eps)";
+
+// This build's Vellumark.exe, as a Windows path.
+extern const char VELLUMARK_EXE[];
 
 struct RunningApp {
     PROCESS_INFORMATION process;  // null handles when the program was found, not started
@@ -27,9 +34,11 @@ struct RunningApp {
     HWND window;
 };
 
-// Ends any Vellumark left running on this desktop, starts the program and
+// Ends any Vellumark left running on this desktop, starts VELLUMARK_EXE and
 // waits for its main window; window is null when none came.
-RunningApp StartVellumark(const char* exePath);
+RunningApp StartVellumark();
+// The same with EPS_PRINTER the only printer installed.
+RunningApp StartWithEpsPrinter();
 // Finds the Vellumark already running on this desktop; window is null when
 // there is none within the timeout.
 RunningApp FindVellumark();
@@ -52,6 +61,7 @@ bool WaitUntilIdle(const RunningApp& app);
 // Reads a window's text through WM_GETTEXT, which works across processes
 // for every kind of control.
 std::string ReadWindowText(HWND window);
+std::string ReadClassName(HWND window);
 // The file type list's current text: which filter an Open or Save dialog has.
 std::string ReadDialogFilter(HWND dialog);
 // Whether the dialog is an Open or Save dialog rather than a message box.
@@ -83,17 +93,11 @@ HWND FocusedWindow(const RunningApp& app);
 // (VK_CONTROL, VK_MENU, or 0 for none) is held.
 void PressKey(WORD virtualKey, WORD modifier);
 
-// Writes a metafile of the given frame (hundredths of a millimetre) with a
-// few shapes drawn in it.
-bool DrawSampleMetafile(const std::string& path, LONG frameWidth, LONG frameHeight);
-// The same drawing in memory.
-HENHMETAFILE CreateSampleMetafile(LONG frameWidth, LONG frameHeight);
-
-// The printer's page geometry with the conversion's A4 page request.
-bool ReadA4Metrics(const char* printerName, DeviceMetrics& metrics);
-// The box the conversion writes for a picture of the given source size.
-BoundingBox ExpectedBox(const DeviceMetrics& metrics, int32_t sourceWidth, int32_t sourceHeight);
-
-// A whole file's bytes; empty when it cannot be read.
-std::string ReadFileBytes(const std::string& path);
-bool FileExists(const std::string& path);
+struct ClipboardItem {
+    UINT format;
+    HANDLE data;
+};
+// Replaces the clipboard's content; the clipboard takes over the data.
+bool FillClipboard(std::initializer_list<ClipboardItem> items);
+// Movable memory holding a copy of the bytes, as the clipboard takes them.
+HGLOBAL CopyToGlobalMemory(const void* bytes, size_t size);
