@@ -16,7 +16,6 @@ constexpr size_t TEXT_BUFFER_SIZE = 1024;
 struct WindowSearch {
     DWORD processId;
     const char* className;
-    const char* title;
     HWND found;
 };
 
@@ -25,31 +24,27 @@ BOOL CALLBACK MatchTopWindow(HWND window, LPARAM parameter)
     auto* search = reinterpret_cast<WindowSearch*>(parameter);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    char className[TEXT_BUFFER_SIZE] = {};
-    char title[TEXT_BUFFER_SIZE] = {};
-    GetClassNameA(window, className, sizeof className);
-    GetWindowTextA(window, title, sizeof title);
     if ((search->processId == 0 || processId == search->processId) && IsWindowVisible(window) &&
-        lstrcmpA(className, search->className) == 0 && lstrcmpA(title, search->title) == 0) {
+        ReadClassName(window) == search->className) {
         search->found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-HWND FindTopWindow(DWORD processId, const char* className, const char* title)
+HWND FindTopWindow(DWORD processId, const char* className)
 {
-    WindowSearch search{processId, className, title, nullptr};
+    WindowSearch search{processId, className, nullptr};
     EnumWindows(MatchTopWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
-// Ends every Vellumark whose main window is on this desktop: what a failed
-// test may have left behind.
+// Ends every Vellumark whose main window (found by its window class) is on
+// this desktop: what a failed test may have left behind.
 void EndLeftoverVellumark()
 {
     for (;;) {
-        HWND window = FindWindowA(APP_TITLE, APP_TITLE);
+        HWND window = FindWindowA(APP_TITLE, nullptr);
         if (!window) {
             return;
         }
@@ -115,7 +110,7 @@ RunningApp StartVellumark()
     }
     app.processId = app.process.dwProcessId;
     app.threadId = app.process.dwThreadId;
-    app.window = WaitForTopWindow(app.processId, APP_TITLE, APP_TITLE);
+    app.window = WaitForTopWindow(app.processId, APP_TITLE);
     if (app.window) {
         WaitForInputIdle(app.process.hProcess, DRIVER_TIMEOUT_MS);
     }
@@ -130,7 +125,7 @@ RunningApp StartWithEpsPrinter()
 
 RunningApp FindVellumark()
 {
-    return DescribeRunningApp(WaitForTopWindow(0, APP_TITLE, APP_TITLE));
+    return DescribeRunningApp(WaitForTopWindow(0, APP_TITLE));
 }
 
 DWORD CloseVellumark(RunningApp& app)
@@ -158,11 +153,11 @@ DWORD CloseVellumark(RunningApp& app)
     return exitCode;
 }
 
-HWND WaitForTopWindow(DWORD processId, const char* className, const char* title)
+HWND WaitForTopWindow(DWORD processId, const char* className)
 {
     const DWORD start = GetTickCount();
     do {
-        HWND window = FindTopWindow(processId, className, title);
+        HWND window = FindTopWindow(processId, className);
         if (window) {
             return window;
         }
@@ -173,7 +168,7 @@ HWND WaitForTopWindow(DWORD processId, const char* className, const char* title)
 
 HWND WaitForDialog(const RunningApp& app)
 {
-    return WaitForTopWindow(app.processId, DIALOG_CLASS, APP_TITLE);
+    return WaitForTopWindow(app.processId, DIALOG_CLASS);
 }
 
 bool WaitForWindowGone(HWND window)

@@ -39,18 +39,18 @@ struct RunningApp {
 RunningApp StartVellumark();
 // The same with EPS_PRINTER the only printer installed.
 RunningApp StartWithEpsPrinter();
-// Finds the Vellumark already running on this desktop; window is null when
-// there is none within the timeout.
+// Finds the Vellumark already running on this desktop, by its window class;
+// window is null when there is none within the timeout.
 RunningApp FindVellumark();
 // Closes the main window as the system menu's Close does and returns the
 // process's exit code, or STILL_ACTIVE after ending a process that did not
 // exit in time. Releases the app's handles.
 DWORD CloseVellumark(RunningApp& app);
 
-// A visible top-level window of the process with this class and title, or
-// null when none appears within the timeout.
-HWND WaitForTopWindow(DWORD processId, const char* className, const char* title);
-// The program's Open, Save or About box (all three carry its title).
+// A visible top-level window of this class, of the process (of any process
+// for 0), or null when none appears within the timeout.
+HWND WaitForTopWindow(DWORD processId, const char* className);
+// The program's Open, Save or About box: its dialog-class window.
 HWND WaitForDialog(const RunningApp& app);
 // Whether the window was destroyed within the timeout.
 bool WaitForWindowGone(HWND window);
