@@ -37,8 +37,7 @@ TEST(About, ShowsTitleAndOneLineNotice)
     RunningApp app = StartVellumark();
     ASSERT_NE(nullptr, app.window);
     CommandCall call{};
-    ASSERT_TRUE(StartCommand(call, app.window, ID_ABOUT));
-    HWND box = WaitForDialog(app);
+    HWND box = StartDialogCommand(call, app, ID_ABOUT);
     ASSERT_NE(nullptr, box) << "expected the About box";
     EXPECT_EQ(APP_TITLE, ReadWindowText(box));
     EXPECT_EQ(app.window, GetWindow(box, GW_OWNER)) << "expected the main window to own it";

@@ -242,6 +242,11 @@ bool StartCommand(CommandCall& call, HWND window, int id)
     return call.thread != nullptr;
 }
 
+HWND StartDialogCommand(CommandCall& call, const RunningApp& app, int id)
+{
+    return StartCommand(call, app.window, id) ? WaitForDialog(app) : nullptr;
+}
+
 bool FinishCommand(CommandCall& call)
 {
     if (!call.thread) {
@@ -253,6 +258,31 @@ bool FinishCommand(CommandCall& call)
     CloseHandle(call.thread);
     call.thread = nullptr;
     return ended && sent != 0;
+}
+
+::testing::AssertionResult RunFileCommand(const RunningApp& app, int id, const char* filter,
+                                          const std::string& path)
+{
+    CommandCall call{};
+    HWND dialog = StartDialogCommand(call, app, id);
+    if (!dialog) {
+        FinishCommand(call);
+        return ::testing::AssertionFailure() << "expected a dialog for command " << id;
+    }
+    const std::string shownFilter = ReadDialogFilter(dialog);
+    const bool owned = GetWindow(dialog, GW_OWNER) != nullptr;
+    if (shownFilter != filter || owned) {
+        CancelDialog(dialog);
+        FinishCommand(call);
+        return ::testing::AssertionFailure()
+               << "expected filter \"" << filter << "\" and no owner, got \"" << shownFilter << "\""
+               << (owned ? " and an owner" : "");
+    }
+    AnswerFileDialog(dialog, path);
+    if (!FinishCommand(call)) {
+        return ::testing::AssertionFailure() << "expected command " << id << " to return";
+    }
+    return ::testing::AssertionSuccess();
 }
 
 bool FocusControl(const RunningApp& app, HWND control)

@@ -81,8 +81,16 @@ struct CommandCall {
     HANDLE thread;
 };
 bool StartCommand(CommandCall& call, HWND window, int id);
+// Starts the command in the main window and returns the dialog it shows, or
+// null when the command could not be sent or no dialog came.
+HWND StartDialogCommand(CommandCall& call, const RunningApp& app, int id);
 // Whether the command returned within the timeout; releases the call.
 bool FinishCommand(CommandCall& call);
+// Runs the Open or Save command through its dialog, which must show the
+// filter and have no owner, answered with the path; fails when the dialog
+// did not come or was not so, or the command did not return.
+::testing::AssertionResult RunFileCommand(const RunningApp& app, int id, const char* filter,
+                                          const std::string& path);
 
 // Gives the control the keyboard focus with the main window in front, as a
 // click would; returns whether the program now reports that focus.

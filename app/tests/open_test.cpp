@@ -17,31 +17,9 @@ constexpr RECT TALL_FRAME = {0, 0, 9000, 16000};
 constexpr char WIDE_BOX_LINE[] = "%%BoundingBox: 13 506 584 832";
 constexpr char TALL_BOX_LINE[] = "%%BoundingBox: 13 13 478 832";
 
-// Runs Open through its dialog, answered with the path; false when the
-// dialog did not come or the command did not return.
 ::testing::AssertionResult OpenThroughDialog(const RunningApp& app, const std::string& path)
 {
-    CommandCall call{};
-    if (!StartCommand(call, app.window, ID_OPEN)) {
-        return ::testing::AssertionFailure() << "cannot send the command";
-    }
-    HWND dialog = WaitForDialog(app);
-    if (!dialog) {
-        FinishCommand(call);
-        return ::testing::AssertionFailure() << "expected the Open dialog";
-    }
-    const std::string filter = ReadDialogFilter(dialog);
-    if (filter != EMF_FILTER_TEXT) {
-        CancelDialog(dialog);
-        FinishCommand(call);
-        return ::testing::AssertionFailure()
-               << "expected filter \"" << EMF_FILTER_TEXT << "\", got \"" << filter << "\"";
-    }
-    AnswerFileDialog(dialog, path);
-    if (!FinishCommand(call)) {
-        return ::testing::AssertionFailure() << "expected Open to return";
-    }
-    return ::testing::AssertionSuccess();
+    return RunFileCommand(app, ID_OPEN, EMF_FILTER_TEXT, path);
 }
 
 TEST(Open, WritesEpsBesideMetafile)
@@ -52,8 +30,7 @@ TEST(Open, WritesEpsBesideMetafile)
     ASSERT_NE(nullptr, app.window);
 
     CommandCall call{};
-    ASSERT_TRUE(StartCommand(call, app.window, ID_OPEN));
-    HWND dialog = WaitForDialog(app);
+    HWND dialog = StartDialogCommand(call, app, ID_OPEN);
     ASSERT_NE(nullptr, dialog) << "expected the Open dialog";
     EXPECT_EQ(APP_TITLE, ReadWindowText(dialog));
     EXPECT_EQ(EMF_FILTER_TEXT, ReadDialogFilter(dialog));
@@ -126,9 +103,8 @@ TEST(Open, CancelWritesNothing)
     RunningApp app = StartWithEpsPrinter();
     ASSERT_NE(nullptr, app.window);
     CommandCall call{};
-    ASSERT_TRUE(StartCommand(call, app.window, ID_OPEN));
-    HWND dialog = WaitForDialog(app);
-    ASSERT_NE(nullptr, dialog);
+    HWND dialog = StartDialogCommand(call, app, ID_OPEN);
+    ASSERT_NE(nullptr, dialog) << "expected the Open dialog";
     EnterFileName(dialog, folder + "\\fig.emf");
     CancelDialog(dialog);
     ASSERT_TRUE(FinishCommand(call));

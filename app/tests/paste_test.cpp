@@ -63,13 +63,11 @@ ClipboardItem TextItem()
     return {CF_TEXT, CopyToGlobalMemory(ONLY_TEXT, sizeof ONLY_TEXT)};
 }
 
-// Starts Paste and returns its Save dialog, checked for its title and filter.
+// Starts Paste and returns its Save dialog, checked for its filter and for
+// having no owner.
 HWND StartPaste(const RunningApp& app, CommandCall& call)
 {
-    if (!StartCommand(call, app.window, ID_PASTE)) {
-        return nullptr;
-    }
-    HWND dialog = WaitForDialog(app);
+    HWND dialog = StartDialogCommand(call, app, ID_PASTE);
     EXPECT_NE(nullptr, dialog) << "expected the Save dialog";
     if (dialog) {
         EXPECT_EQ(EPS_FILTER_TEXT, ReadDialogFilter(dialog));
@@ -80,17 +78,7 @@ HWND StartPaste(const RunningApp& app, CommandCall& call)
 
 ::testing::AssertionResult PasteTo(const RunningApp& app, const std::string& path)
 {
-    CommandCall call{};
-    HWND dialog = StartPaste(app, call);
-    if (!dialog) {
-        FinishCommand(call);
-        return ::testing::AssertionFailure() << "no Save dialog";
-    }
-    AnswerFileDialog(dialog, path);
-    if (!FinishCommand(call)) {
-        return ::testing::AssertionFailure() << "expected Paste to return";
-    }
-    return ::testing::AssertionSuccess();
+    return RunFileCommand(app, ID_PASTE, EPS_FILTER_TEXT, path);
 }
 
 TEST(Paste, EachFormat)
