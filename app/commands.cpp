@@ -12,6 +12,7 @@
 #include "convert.h"
 #include "globals.h"
 #include "ids.h"
+#include "lead_byte.h"
 #include "names.h"
 
 namespace {
@@ -29,9 +30,7 @@ constexpr int PRINTER_NAME_SIZE = 1024;
 constexpr char EMF_FILTER[] = "EMF Files (*.emf)\0*.emf\0";
 constexpr char EPS_FILTER[] = "EPS Files (*.eps)\0*.eps\0";
 constexpr DWORD OPEN_FLAGS = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_ENABLESIZING;
-static_assert(OPEN_FLAGS == 0x801004, "Open dialog flags");
 constexpr DWORD SAVE_FLAGS = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_ENABLESIZING;
-static_assert(SAVE_FLAGS == 0x800006, "Save dialog flags");
 
 // The clipboard formats Paste takes, in order of preference (not const:
 // GetPriorityClipboardFormat takes a plain pointer).
@@ -40,11 +39,6 @@ UINT PASTE_FORMATS[] = {CF_ENHMETAFILE, CF_DIB, CF_BITMAP};
 constexpr char ABOUT_NOTICE[] = "Written by the Vellumark developers; free to use and share.";
 static_assert(sizeof APP_TITLE - 1 + 2 + sizeof ABOUT_NOTICE <= PATH_SIZE,
               "the About text fits the path buffer");
-
-bool IsLeadByte(unsigned char byte)
-{
-    return IsDBCSLeadByte(byte) != FALSE;
-}
 
 OPENFILENAMEA DescribeFileDialog(char* buffer, DWORD size, const char* filter,
                                  const char* defaultExtension, DWORD flags)
@@ -60,7 +54,10 @@ OPENFILENAMEA DescribeFileDialog(char* buffer, DWORD size, const char* filter,
     return dialog;
 }
 
-// Runs one conversion job with the printer the list shows now.
+// Runs one conversion job with the printer the list shows now. Vellumark is
+// silent by design, on success and on failure alike: no message box, no
+// status line. The EPS file appearing is the answer, so the job's result is
+// not looked at.
 void ConvertWithSelectedPrinter(const SourceImage& image, const char* outputPath)
 {
     char printerName[PRINTER_NAME_SIZE] = {};
@@ -88,28 +85,34 @@ void Open()
     DeleteEnhMetaFile(metafile);
 }
 
+// The program's own copy of the clipboard's picture: a metafile, a bitmap or
+// a packed DIB's bytes, whichever the clipboard offered. It owns all of it;
+// ReleasePicture frees it, and the conversion job sees it through ViewPicture.
+struct PastedPicture {
+    HENHMETAFILE metafile;
+    HBITMAP bitmap;
+    std::vector<BYTE> packedDib;
+};
+
 // Copies a packed DIB's whole memory block, so its size is known and the copy
 // outlives the clipboard's block.
-void CopyPackedDib(HGLOBAL memory, std::vector<BYTE>& dibBytes)
+void CopyPackedDib(HGLOBAL memory, std::vector<BYTE>& bytes)
 {
     const SIZE_T size = GlobalSize(memory);
     const BYTE* dib = static_cast<const BYTE*>(GlobalLock(memory));
     if (!dib) {
         return;
     }
-    dibBytes.assign(dib, dib + size);
+    bytes.assign(dib, dib + size);
     GlobalUnlock(memory);
 }
 
 // Copies the clipboard's picture in the given format while the clipboard is
-// open: what the clipboard hands out stays valid only until it changes. The
-// metafile and bitmap copies are the caller's to release; a DIB is copied
-// into dibBytes.
-SourceImage CopyClipboardPicture(UINT format, std::vector<BYTE>& dibBytes)
+// open: what the clipboard hands out stays valid only until it changes.
+void CopyClipboardPicture(UINT format, PastedPicture& copy)
 {
-    SourceImage copy{};
     if (!OpenClipboard(nullptr)) {
-        return copy;
+        return;
     }
     HANDLE data = GetClipboardData(format);
     if (data) {
@@ -118,7 +121,7 @@ SourceImage CopyClipboardPicture(UINT format, std::vector<BYTE>& dibBytes)
                 copy.metafile = CopyEnhMetaFileA(static_cast<HENHMETAFILE>(data), nullptr);
                 break;
             case CF_DIB:
-                CopyPackedDib(data, dibBytes);
+                CopyPackedDib(data, copy.packedDib);
                 break;
             case CF_BITMAP:
                 copy.bitmap = static_cast<HBITMAP>(CopyImage(data, IMAGE_BITMAP, 0, 0, 0));
@@ -126,21 +129,33 @@ SourceImage CopyClipboardPicture(UINT format, std::vector<BYTE>& dibBytes)
         }
     }
     CloseClipboard();
-    if (!dibBytes.empty()) {
-        copy.packedDib = reinterpret_cast<const BITMAPINFO*>(dibBytes.data());
-        copy.packedDibSize = dibBytes.size();
-    }
-    return copy;
 }
 
-void ReleasePictureCopy(const SourceImage& copy)
+bool HoldsPicture(const PastedPicture& picture)
 {
-    if (copy.metafile) {
-        DeleteEnhMetaFile(copy.metafile);
+    return picture.metafile || picture.bitmap || !picture.packedDib.empty();
+}
+
+SourceImage ViewPicture(const PastedPicture& picture)
+{
+    SourceImage view{picture.metafile, nullptr, 0, picture.bitmap};
+    if (!picture.packedDib.empty()) {
+        view.packedDib = reinterpret_cast<const BITMAPINFO*>(picture.packedDib.data());
+        view.packedDibSize = picture.packedDib.size();
     }
-    if (copy.bitmap) {
-        DeleteObject(copy.bitmap);
+    return view;
+}
+
+// Frees whatever the copy holds and leaves it empty.
+void ReleasePicture(PastedPicture& picture)
+{
+    if (picture.metafile) {
+        DeleteEnhMetaFile(picture.metafile);
     }
+    if (picture.bitmap) {
+        DeleteObject(picture.bitmap);
+    }
+    picture = PastedPicture{};
 }
 
 void Paste()
@@ -150,16 +165,13 @@ void Paste()
     if (format <= 0) {
         return;
     }
-    std::vector<BYTE> dibBytes;
-    const SourceImage copy = CopyClipboardPicture(static_cast<UINT>(format), dibBytes);
-    if (!copy.metafile && !copy.packedDib && !copy.bitmap) {
-        return;
-    }
+    PastedPicture copy{};
+    CopyClipboardPicture(static_cast<UINT>(format), copy);
     char path[PATH_SIZE] = {};
-    if (ChooseEpsFile(path, PATH_SIZE)) {
-        ConvertWithSelectedPrinter(copy, path);
+    if (HoldsPicture(copy) && ChooseEpsFile(path, PATH_SIZE)) {
+        ConvertWithSelectedPrinter(ViewPicture(copy), path);
     }
-    ReleasePictureCopy(copy);
+    ReleasePicture(copy);
 }
 
 void About(HWND window)
@@ -195,15 +207,12 @@ void OnCommand(HWND window, WORD id)
 {
     switch (id) {
         case ID_OPEN:
-        case IDM_OPEN:
             Open();
             break;
         case ID_PASTE:
-        case IDM_PASTE:
             Paste();
             break;
         case ID_ABOUT:
-        case IDM_ABOUT:
             About(window);
             break;
         default:

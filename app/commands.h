@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-// Runs the command for a control or accelerator id; other ids are ignored.
+// Runs the command a button or its accelerator sent; other ids are ignored.
 void OnCommand(HWND window, WORD id);
 
 // The Open and Save dialogs: true when the user confirmed a path, which is

@@ -15,12 +15,9 @@ static_assert(sizeof(WNDCLASSEXA) == (sizeof(void*) == 8 ? 80 : 48),
 // maximise box and no sizing border.
 constexpr DWORD MAIN_WINDOW_STYLE =
     WS_POPUP | WS_BORDER | WS_DLGFRAME | WS_SYSMENU | WS_MINIMIZEBOX;
-static_assert(MAIN_WINDOW_STYLE == 0x80CA0000, "main window style");
 // The outer size, frame and caption included.
 constexpr int MAIN_WINDOW_WIDTH = 410;
 constexpr int MAIN_WINDOW_HEIGHT = 160;
-
-constexpr BYTE ACCELERATOR_MODIFIERS = FVIRTKEY | FCONTROL;
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -62,18 +59,9 @@ HWND CreateMainWindow()
                            nullptr);
 }
 
-HACCEL CreateAccelerators()
-{
-    ACCEL accelerators[] = {
-        {ACCELERATOR_MODIFIERS, 'O', IDM_OPEN},
-        {ACCELERATOR_MODIFIERS, 'V', IDM_PASTE},
-        {ACCELERATOR_MODIFIERS, 'A', IDM_ABOUT},
-    };
-    return CreateAcceleratorTableA(accelerators, ARRAYSIZE(accelerators));
-}
-
 // Runs until the quit message (or an error) and returns the last message's
-// wParam: the quit message's exit code.
+// wParam: the quit message's exit code. Without an accelerator table the
+// keys simply go to the focused control.
 WPARAM RunMessageLoop(HACCEL accelerators)
 {
     MSG message{};
@@ -105,10 +93,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     ShowWindow(MainWindow, showCommand);
     UpdateWindow(MainWindow);
 
-    HACCEL accelerators = CreateAccelerators();
-    const WPARAM exitCode = RunMessageLoop(accelerators);
-    if (accelerators) {
-        DestroyAcceleratorTable(accelerators);
-    }
-    return static_cast<int>(exitCode);
+    // A table loaded from the program's resources is freed with the program;
+    // it is not destroyed here.
+    HACCEL accelerators = LoadAcceleratorsA(Instance, MAKEINTRESOURCEA(ID_ACCELERATORS));
+    return static_cast<int>(RunMessageLoop(accelerators));
 }

@@ -4,18 +4,16 @@
 
 #include "globals.h"
 #include "ids.h"
+#include "lead_byte.h"
 #include "names.h"
 
 namespace {
 
 constexpr DWORD LABEL_STYLE = WS_CHILD | WS_VISIBLE | SS_SIMPLE;
-static_assert(LABEL_STYLE == 0x5000000B, "label style");
 // No CBS_SORT, so an entry's index is the order it was added in; no
 // WS_VSCROLL on the dropped-down list.
 constexpr DWORD PRINTER_LIST_STYLE = WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST;
-static_assert(PRINTER_LIST_STYLE == 0x50010003, "printer list style");
 constexpr DWORD BUTTON_STYLE = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-static_assert(BUTTON_STYLE == 0x50010000, "button style");
 
 constexpr DWORD PRINTER_ENUM_FLAGS = PRINTER_ENUM_LOCAL | PRINTER_ENUM_NETWORK;
 constexpr DWORD PRINTER_INFO_LEVEL = 2;
@@ -55,11 +53,6 @@ HWND CreateControl(HWND parent, const ControlLayout& layout)
                            nullptr);
 }
 
-bool IsLeadByte(unsigned char byte)
-{
-    return IsDBCSLeadByte(byte) != FALSE;
-}
-
 // Adds every printer in the spooler's order and selects the first whose name
 // contains the word, else the first.
 void AddPrinters(const PRINTER_INFO_2A* printers, DWORD count)
@@ -81,12 +74,14 @@ void AddPrinters(const PRINTER_INFO_2A* printers, DWORD count)
 
 void OnCreate(HWND window)
 {
-    Step1Label = CreateControl(window, STEP1_LABEL_LAYOUT);
-    Step2Label = CreateControl(window, STEP2_LABEL_LAYOUT);
+    // In this order: the order of the window's children. Only the printer
+    // list is read again later; the others work through their ids.
+    CreateControl(window, STEP1_LABEL_LAYOUT);
+    CreateControl(window, STEP2_LABEL_LAYOUT);
     PrinterList = CreateControl(window, PRINTER_LIST_LAYOUT);
-    OpenButton = CreateControl(window, OPEN_BUTTON_LAYOUT);
-    PasteButton = CreateControl(window, PASTE_BUTTON_LAYOUT);
-    AboutButton = CreateControl(window, ABOUT_BUTTON_LAYOUT);
+    CreateControl(window, OPEN_BUTTON_LAYOUT);
+    CreateControl(window, PASTE_BUTTON_LAYOUT);
+    CreateControl(window, ABOUT_BUTTON_LAYOUT);
     FillPrinterList();
 }
 

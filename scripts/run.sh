@@ -29,10 +29,6 @@ wine_run() {
   "$root/scripts/wine-run" "$arch" "$prefix" "$@"
 }
 
-windows_path() {
-  printf 'Z:%s' "${1//\//\\}"
-}
-
 wine_run "$printers" add "$printer" eps
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
@@ -41,13 +37,12 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
 fi
 
 # No display: the demonstration, on a virtual desktop so the caption shows.
-# shellcheck source=scripts/xvfb.sh
-. "$root/scripts/xvfb.sh"
-XVFB_PID=
+# shellcheck source=scripts/display.sh
+. "$root/scripts/display.sh"
 start_xvfb
 stop() {
   stop_wine "$arch" "$prefix"
-  [ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null || true
+  stop_xvfb
 }
 trap stop EXIT
 
@@ -56,14 +51,11 @@ desktop=Vellumark
 mkdir -p "$demo"
 rm -f "$demo/sample.emf" "$demo/sample.eps" "$demo/sample.png" "$demo/window.png"
 wine_run "$drive" draw "$(windows_path "$demo/sample.emf")"
-wine_run explorer "/desktop=$desktop,800x600" "$(windows_path "$exe")" \
-  </dev/null >/dev/null 2>&1 &
-desktop_pid=$!
+start_wine_desktop "$arch" "$prefix" "$desktop" 800x600 "$exe"
 wine_run "$drive" open "$(windows_path "$demo/sample.emf")" "$desktop"
-window=$(xdotool search --name "^$desktop - Wine desktop\$" | head -n 1)
-import -window "$window" "$demo/window.png"
+import -window "$(find_wine_desktop "$desktop")" "$demo/window.png"
 wine_run "$drive" close "$desktop"
-wait "$desktop_pid"
+close_wine_desktop "$desktop"
 # The A4 page at 96 dpi, cut down to the file's bounding box.
 read -r llx lly urx ury < <(grep -a -m1 '^%%BoundingBox:' "$demo/sample.eps" | tr -d '\r' | cut -d' ' -f2-)
 page_height=842

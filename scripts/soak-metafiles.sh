@@ -12,15 +12,11 @@ count=${1:-5000}
 first=${2:-0}
 last=$((first + count))
 
-# shellcheck source=scripts/xvfb.sh
-. "$root/scripts/xvfb.sh"
-XVFB_PID=
+# shellcheck source=scripts/display.sh
+. "$root/scripts/display.sh"
 start_xvfb
-trap '[ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null || true' EXIT
+trap stop_xvfb EXIT
 
-windows_path() {
-  printf 'Z:%s' "${1//\//\\}"
-}
 work=$build/soak
 rm -rf "$work"
 mkdir -p "$work"

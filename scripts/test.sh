@@ -12,8 +12,8 @@ build=$root/build
 
 # shellcheck source=scripts/wine.sh
 . "$root/scripts/wine.sh"
-# shellcheck source=scripts/xvfb.sh
-. "$root/scripts/xvfb.sh"
+# shellcheck source=scripts/display.sh
+. "$root/scripts/display.sh"
 
 tested=(native win64)
 skipped=
@@ -25,12 +25,11 @@ fi
 # One CTest tree over the builds tested, so that one run counts every test.
 printf 'subdirs(%s)\n' "${tested[*]}" >"$build/CTestTestfile.cmake"
 
-XVFB_PID=
 start_xvfb
 stop() {
   stop_wine win64 "$build/win64/wineprefix"
   [[ " ${tested[*]} " != *" win32 "* ]] || stop_wine win32 "$build/win32/wineprefix"
-  [ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null || true
+  stop_xvfb
 }
 trap stop EXIT
 

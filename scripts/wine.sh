@@ -3,6 +3,7 @@
 # and wineserver commands on the PATH prefer the 32-bit ones, which a kernel
 # without 32-bit support cannot run, so the scripts name them directly.
 #   use_wine win32|win64   exports WINEARCH, WINELOADER and WINESERVER
+#   windows_path PATH      prints a Unix path as Wine's Z: drive names it
 WINE_LIBRARY=/usr/lib/wine
 
 use_wine() {
@@ -12,6 +13,10 @@ use_wine() {
     *) echo "use_wine: expected win32 or win64, got '$1'" >&2; return 1 ;;
   esac
   export WINEARCH=$1 WINELOADER WINESERVER
+}
+
+windows_path() {
+  printf 'Z:%s' "${1//\//\\}"
 }
 
 # Whether this kernel runs 32-bit x86 programs, and so 32-bit Wine: a static

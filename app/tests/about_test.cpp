@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "driver.h"
 #include "ids.h"
-#include "test_support.h"
 
 namespace {
 
@@ -17,10 +17,8 @@ struct TextSearch {
 
 BOOL CALLBACK FindStaticText(HWND child, LPARAM parameter)
 {
-    char className[64] = {};
-    GetClassNameA(child, className, sizeof className);
     const std::string text = ReadWindowText(child);
-    if (lstrcmpiA(className, "Static") == 0 && !text.empty()) {
+    if (lstrcmpiA(ReadClassName(child).c_str(), "Static") == 0 && !text.empty()) {
         reinterpret_cast<TextSearch*>(parameter)->text = text;
         return FALSE;
     }
@@ -36,11 +34,10 @@ std::string MessageBoxText(HWND box)
 
 TEST(About, ShowsTitleAndOneLineNotice)
 {
-    RunningApp app = StartVellumarkUnderTest();
+    RunningApp app = StartVellumark();
     ASSERT_NE(nullptr, app.window);
     CommandCall call{};
-    ASSERT_TRUE(StartCommand(call, app.window, ID_ABOUT));
-    HWND box = WaitForDialog(app);
+    HWND box = StartDialogCommand(call, app, ID_ABOUT);
     ASSERT_NE(nullptr, box) << "expected the About box";
     EXPECT_EQ(APP_TITLE, ReadWindowText(box));
     EXPECT_EQ(app.window, GetWindow(box, GW_OWNER)) << "expected the main window to own it";

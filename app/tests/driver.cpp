@@ -1,10 +1,10 @@
 #include "driver.h"
 
-#include <fstream>
-#include <iterator>
+#include <cstring>
 
 #include "ids.h"
-#include "page_setup.h"
+
+const char VELLUMARK_EXE[] = VELLUMARK_EXE_PATH;
 
 namespace {
 
@@ -16,7 +16,6 @@ constexpr size_t TEXT_BUFFER_SIZE = 1024;
 struct WindowSearch {
     DWORD processId;
     const char* className;
-    const char* title;
     HWND found;
 };
 
@@ -25,31 +24,27 @@ BOOL CALLBACK MatchTopWindow(HWND window, LPARAM parameter)
     auto* search = reinterpret_cast<WindowSearch*>(parameter);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    char className[TEXT_BUFFER_SIZE] = {};
-    char title[TEXT_BUFFER_SIZE] = {};
-    GetClassNameA(window, className, sizeof className);
-    GetWindowTextA(window, title, sizeof title);
     if ((search->processId == 0 || processId == search->processId) && IsWindowVisible(window) &&
-        lstrcmpA(className, search->className) == 0 && lstrcmpA(title, search->title) == 0) {
+        ReadClassName(window) == search->className) {
         search->found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-HWND FindTopWindow(DWORD processId, const char* className, const char* title)
+HWND FindTopWindow(DWORD processId, const char* className)
 {
-    WindowSearch search{processId, className, title, nullptr};
+    WindowSearch search{processId, className, nullptr};
     EnumWindows(MatchTopWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
-// Ends every Vellumark whose main window is on this desktop: what a failed
-// test may have left behind.
+// Ends every Vellumark whose main window (found by its window class) is on
+// this desktop: what a failed test may have left behind.
 void EndLeftoverVellumark()
 {
     for (;;) {
-        HWND window = FindWindowA(APP_TITLE, APP_TITLE);
+        HWND window = FindWindowA(APP_TITLE, nullptr);
         if (!window) {
             return;
         }
@@ -92,63 +87,45 @@ INPUT KeyInput(WORD virtualKey, bool release)
     return input;
 }
 
-void DrawSample(HDC dc, LONG frameWidth, LONG frameHeight)
+// A hidden window of the driver's own, to own what it puts on the clipboard.
+HWND ClipboardOwner()
 {
-    // Drawn in the reference device's pixels, over the whole frame.
-    const int width =
-        MulDiv(frameWidth, GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, HORZSIZE) * 100);
-    const int height =
-        MulDiv(frameHeight, GetDeviceCaps(dc, VERTRES), GetDeviceCaps(dc, VERTSIZE) * 100);
-    HBRUSH blue = CreateSolidBrush(RGB(40, 80, 200));
-    HBRUSH orange = CreateSolidBrush(RGB(240, 150, 30));
-    HGDIOBJ oldBrush = SelectObject(dc, blue);
-    Rectangle(dc, 0, 0, width, height);
-    SelectObject(dc, orange);
-    Ellipse(dc, width / 8, height / 8, width * 7 / 8, height * 7 / 8);
-    SelectObject(dc, oldBrush);
-    DeleteObject(orange);
-    DeleteObject(blue);
-    MoveToEx(dc, 0, height, nullptr);
-    LineTo(dc, width / 2, 0);
-    LineTo(dc, width, height);
-}
-
-HENHMETAFILE RecordSample(const char* path, LONG frameWidth, LONG frameHeight)
-{
-    const RECT frame{0, 0, frameWidth, frameHeight};
-    HDC dc = CreateEnhMetaFileA(nullptr, path, &frame, nullptr);
-    if (!dc) {
-        return nullptr;
-    }
-    DrawSample(dc, frameWidth, frameHeight);
-    return CloseEnhMetaFile(dc);
+    static HWND owner = CreateWindowExA(0, "Static", "", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                        GetModuleHandleA(nullptr), nullptr);
+    return owner;
 }
 
 }  // namespace
 
-RunningApp StartVellumark(const char* exePath)
+RunningApp StartVellumark()
 {
     EndLeftoverVellumark();
     RunningApp app{};
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    std::string commandLine = std::string("\"") + exePath + "\"";
-    if (!CreateProcessA(exePath, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &app.process)) {
+    std::string commandLine = std::string("\"") + VELLUMARK_EXE + "\"";
+    if (!CreateProcessA(VELLUMARK_EXE, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &app.process)) {
         return app;
     }
     app.processId = app.process.dwProcessId;
     app.threadId = app.process.dwThreadId;
-    app.window = WaitForTopWindow(app.processId, APP_TITLE, APP_TITLE);
+    app.window = WaitForTopWindow(app.processId, APP_TITLE);
     if (app.window) {
         WaitForInputIdle(app.process.hProcess, DRIVER_TIMEOUT_MS);
     }
     return app;
 }
 
+RunningApp StartWithEpsPrinter()
+{
+    EXPECT_TRUE(UsePrinters({EPS_PRINTER}));
+    return StartVellumark();
+}
+
 RunningApp FindVellumark()
 {
-    return DescribeRunningApp(WaitForTopWindow(0, APP_TITLE, APP_TITLE));
+    return DescribeRunningApp(WaitForTopWindow(0, APP_TITLE));
 }
 
 DWORD CloseVellumark(RunningApp& app)
@@ -176,11 +153,11 @@ DWORD CloseVellumark(RunningApp& app)
     return exitCode;
 }
 
-HWND WaitForTopWindow(DWORD processId, const char* className, const char* title)
+HWND WaitForTopWindow(DWORD processId, const char* className)
 {
     const DWORD start = GetTickCount();
     do {
-        HWND window = FindTopWindow(processId, className, title);
+        HWND window = FindTopWindow(processId, className);
         if (window) {
             return window;
         }
@@ -191,7 +168,7 @@ HWND WaitForTopWindow(DWORD processId, const char* className, const char* title)
 
 HWND WaitForDialog(const RunningApp& app)
 {
-    return WaitForTopWindow(app.processId, DIALOG_CLASS, APP_TITLE);
+    return WaitForTopWindow(app.processId, DIALOG_CLASS);
 }
 
 bool WaitForWindowGone(HWND window)
@@ -218,6 +195,13 @@ std::string ReadWindowText(HWND window)
     char text[TEXT_BUFFER_SIZE] = {};
     SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     return text;
+}
+
+std::string ReadClassName(HWND window)
+{
+    char name[TEXT_BUFFER_SIZE] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
 }
 
 std::string ReadDialogFilter(HWND dialog)
@@ -258,6 +242,11 @@ bool StartCommand(CommandCall& call, HWND window, int id)
     return call.thread != nullptr;
 }
 
+HWND StartDialogCommand(CommandCall& call, const RunningApp& app, int id)
+{
+    return StartCommand(call, app.window, id) ? WaitForDialog(app) : nullptr;
+}
+
 bool FinishCommand(CommandCall& call)
 {
     if (!call.thread) {
@@ -269,6 +258,31 @@ bool FinishCommand(CommandCall& call)
     CloseHandle(call.thread);
     call.thread = nullptr;
     return ended && sent != 0;
+}
+
+::testing::AssertionResult RunFileCommand(const RunningApp& app, int id, const char* filter,
+                                          const std::string& path)
+{
+    CommandCall call{};
+    HWND dialog = StartDialogCommand(call, app, id);
+    if (!dialog) {
+        FinishCommand(call);
+        return ::testing::AssertionFailure() << "expected a dialog for command " << id;
+    }
+    const std::string shownFilter = ReadDialogFilter(dialog);
+    const bool owned = GetWindow(dialog, GW_OWNER) != nullptr;
+    if (shownFilter != filter || owned) {
+        CancelDialog(dialog);
+        FinishCommand(call);
+        return ::testing::AssertionFailure()
+               << "expected filter \"" << filter << "\" and no owner, got \"" << shownFilter << "\""
+               << (owned ? " and an owner" : "");
+    }
+    AnswerFileDialog(dialog, path);
+    if (!FinishCommand(call)) {
+        return ::testing::AssertionFailure() << "expected command " << id << " to return";
+    }
+    return ::testing::AssertionSuccess();
 }
 
 bool FocusControl(const RunningApp& app, HWND control)
@@ -306,45 +320,29 @@ void PressKey(WORD virtualKey, WORD modifier)
     SendInput(count, inputs, sizeof(INPUT));
 }
 
-bool DrawSampleMetafile(const std::string& path, LONG frameWidth, LONG frameHeight)
+bool FillClipboard(std::initializer_list<ClipboardItem> items)
 {
-    HENHMETAFILE metafile = RecordSample(path.c_str(), frameWidth, frameHeight);
-    if (!metafile) {
+    if (!OpenClipboard(ClipboardOwner())) {
         return false;
     }
-    DeleteEnhMetaFile(metafile);
-    return true;
-}
-
-HENHMETAFILE CreateSampleMetafile(LONG frameWidth, LONG frameHeight)
-{
-    return RecordSample(nullptr, frameWidth, frameHeight);
-}
-
-bool ReadA4Metrics(const char* printerName, DeviceMetrics& metrics)
-{
-    HDC device = CreateDCA(nullptr, printerName, nullptr, nullptr);
-    if (!device) {
-        return false;
+    EmptyClipboard();
+    bool filled = true;
+    for (const ClipboardItem& item : items) {
+        filled = SetClipboardData(item.format, item.data) != nullptr && filled;
     }
-    ApplyPageRequest(device, MakePageRequest());
-    metrics = ReadDeviceMetrics(device);
-    DeleteDC(device);
-    return true;
+    CloseClipboard();
+    return filled;
 }
 
-BoundingBox ExpectedBox(const DeviceMetrics& metrics, int32_t sourceWidth, int32_t sourceHeight)
+HGLOBAL CopyToGlobalMemory(const void* bytes, size_t size)
 {
-    return ComputeBoundingBox(metrics, ComputePlacement(metrics, sourceWidth, sourceHeight));
-}
-
-std::string ReadFileBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-bool FileExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+    void* copy = memory ? GlobalLock(memory) : nullptr;
+    if (!copy) {
+        GlobalFree(memory);
+        return nullptr;
+    }
+    std::memcpy(copy, bytes, size);
+    GlobalUnlock(memory);
+    return memory;
 }

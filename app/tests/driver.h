@@ -5,9 +5,10 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 
-#include "geometry.h"
+#include "test_support.h"
 
 // How long any wait for the program lasts; a conversion takes well under a
 // second, a first start of Wine's services a few.
@@ -19,6 +20,12 @@ constexpr char DIALOG_CLASS[] = "#32770";
 // type list (cmb1) of the Open and Save dialogs.
 constexpr int FILE_NAME_BOX_ID = 0x47C;
 constexpr int FILE_TYPE_LIST_ID = 0x470;
+// The file type list's text in the Open and in the Save dialog.
+constexpr char EMF_FILTER_TEXT[] = "EMF Files (*.emf)";
+constexpr char EPS_FILTER_TEXT[] = "EPS Files (*.eps)";
+
+// This build's Vellumark.exe, as a Windows path.
+extern const char VELLUMARK_EXE[];
 
 struct RunningApp {
     PROCESS_INFORMATION process;  // null handles when the program was found, not started
@@ -27,21 +34,23 @@ struct RunningApp {
     HWND window;
 };
 
-// Ends any Vellumark left running on this desktop, starts the program and
+// Ends any Vellumark left running on this desktop, starts VELLUMARK_EXE and
 // waits for its main window; window is null when none came.
-RunningApp StartVellumark(const char* exePath);
-// Finds the Vellumark already running on this desktop; window is null when
-// there is none within the timeout.
+RunningApp StartVellumark();
+// The same with EPS_PRINTER the only printer installed.
+RunningApp StartWithEpsPrinter();
+// Finds the Vellumark already running on this desktop, by its window class;
+// window is null when there is none within the timeout.
 RunningApp FindVellumark();
 // Closes the main window as the system menu's Close does and returns the
 // process's exit code, or STILL_ACTIVE after ending a process that did not
 // exit in time. Releases the app's handles.
 DWORD CloseVellumark(RunningApp& app);
 
-// A visible top-level window of the process with this class and title, or
-// null when none appears within the timeout.
-HWND WaitForTopWindow(DWORD processId, const char* className, const char* title);
-// The program's Open, Save or About box (all three carry its title).
+// A visible top-level window of this class, of the process (of any process
+// for 0), or null when none appears within the timeout.
+HWND WaitForTopWindow(DWORD processId, const char* className);
+// The program's Open, Save or About box: its dialog-class window.
 HWND WaitForDialog(const RunningApp& app);
 // Whether the window was destroyed within the timeout.
 bool WaitForWindowGone(HWND window);
@@ -52,6 +61,7 @@ bool WaitUntilIdle(const RunningApp& app);
 // Reads a window's text through WM_GETTEXT, which works across processes
 // for every kind of control.
 std::string ReadWindowText(HWND window);
+std::string ReadClassName(HWND window);
 // The file type list's current text: which filter an Open or Save dialog has.
 std::string ReadDialogFilter(HWND dialog);
 // Whether the dialog is an Open or Save dialog rather than a message box.
@@ -71,8 +81,16 @@ struct CommandCall {
     HANDLE thread;
 };
 bool StartCommand(CommandCall& call, HWND window, int id);
+// Starts the command in the main window and returns the dialog it shows, or
+// null when the command could not be sent or no dialog came.
+HWND StartDialogCommand(CommandCall& call, const RunningApp& app, int id);
 // Whether the command returned within the timeout; releases the call.
 bool FinishCommand(CommandCall& call);
+// Runs the Open or Save command through its dialog, which must show the
+// filter and have no owner, answered with the path; fails when the dialog
+// did not come or was not so, or the command did not return.
+::testing::AssertionResult RunFileCommand(const RunningApp& app, int id, const char* filter,
+                                          const std::string& path);
 
 // Gives the control the keyboard focus with the main window in front, as a
 // click would; returns whether the program now reports that focus.
@@ -83,17 +101,11 @@ HWND FocusedWindow(const RunningApp& app);
 // (VK_CONTROL, VK_MENU, or 0 for none) is held.
 void PressKey(WORD virtualKey, WORD modifier);
 
-// Writes a metafile of the given frame (hundredths of a millimetre) with a
-// few shapes drawn in it.
-bool DrawSampleMetafile(const std::string& path, LONG frameWidth, LONG frameHeight);
-// The same drawing in memory.
-HENHMETAFILE CreateSampleMetafile(LONG frameWidth, LONG frameHeight);
-
-// The printer's page geometry with the conversion's A4 page request.
-bool ReadA4Metrics(const char* printerName, DeviceMetrics& metrics);
-// The box the conversion writes for a picture of the given source size.
-BoundingBox ExpectedBox(const DeviceMetrics& metrics, int32_t sourceWidth, int32_t sourceHeight);
-
-// A whole file's bytes; empty when it cannot be read.
-std::string ReadFileBytes(const std::string& path);
-bool FileExists(const std::string& path);
+struct ClipboardItem {
+    UINT format;
+    HANDLE data;
+};
+// Replaces the clipboard's content; the clipboard takes over the data.
+bool FillClipboard(std::initializer_list<ClipboardItem> items);
+// Movable memory holding a copy of the bytes, as the clipboard takes them.
+HGLOBAL CopyToGlobalMemory(const void* bytes, size_t size);

@@ -6,13 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "driver.h"
 #include "ids.h"
-#include "test_support.h"
 
 namespace {
 
-constexpr char EMF_FILTER_TEXT[] = "EMF Files (*.emf)";
-constexpr char EPS_FILTER_TEXT[] = "EPS Files (*.eps)";
+constexpr RECT SQUARE_FRAME = {0, 0, 1000, 1000};
 
 // The windows that can take the keyboard focus: the main window and every
 // control but the two labels.
@@ -25,7 +24,7 @@ std::vector<HWND> FocusTargets(HWND window)
 // A metafile on the clipboard, so that Paste goes as far as its Save dialog.
 bool PutMetafileOnClipboard()
 {
-    return FillClipboard({{CF_ENHMETAFILE, CreateSampleMetafile(1000, 1000)}});
+    return FillClipboard({{CF_ENHMETAFILE, CreateTestMetafile(SQUARE_FRAME, WHOLE_CONTENT)}});
 }
 
 // The dialog the command shows: the file type list of the Open or Save
@@ -53,7 +52,7 @@ std::string CloseCommandDialog(const RunningApp& app)
 void ExpectKeyRunsCommandFromEveryControl(WORD key, const std::string& expectedDialog)
 {
     ASSERT_TRUE(PutMetafileOnClipboard());
-    RunningApp app = StartVellumarkUnderTest();
+    RunningApp app = StartVellumark();
     ASSERT_NE(nullptr, app.window);
     for (HWND target : FocusTargets(app.window)) {
         SCOPED_TRACE("focus on control " + std::to_string(GetDlgCtrlID(target)));
@@ -81,7 +80,7 @@ TEST(Keyboard, CtrlARunsAbout)
 
 TEST(Keyboard, TabDoesNotMoveFocus)
 {
-    RunningApp app = StartVellumarkUnderTest();
+    RunningApp app = StartVellumark();
     ASSERT_NE(nullptr, app.window);
     HWND openButton = GetDlgItem(app.window, ID_OPEN);
     ASSERT_TRUE(FocusControl(app, openButton));
@@ -94,7 +93,7 @@ TEST(Keyboard, TabDoesNotMoveFocus)
 TEST(Buttons, ClicksRunTheSameCommands)
 {
     ASSERT_TRUE(PutMetafileOnClipboard());
-    RunningApp app = StartVellumarkUnderTest();
+    RunningApp app = StartVellumark();
     ASSERT_NE(nullptr, app.window);
     const struct {
         int id;

@@ -2,93 +2,72 @@
 // answered, and the EPS file the program writes.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
+#include <cstddef>
 #include <string>
 
+#include "driver.h"
 #include "ids.h"
-#include "test_support.h"
 
 namespace {
 
-constexpr char EPS_FILTER_TEXT[] = "EPS Files (*.eps)";
 // Three pictures of different proportions, so that the box tells which one
-// was converted.
-constexpr LONG METAFILE_WIDTH = 12000;  // hundredths of a millimetre
-constexpr LONG METAFILE_HEIGHT = 8000;
-constexpr LONG DIB_WIDTH = 200;
-constexpr LONG DIB_HEIGHT = 50;
-constexpr LONG BITMAP_WIDTH = 90;
-constexpr LONG BITMAP_HEIGHT = 300;
-constexpr WORD DIB_BITS = 24;
+// was converted, and the boxes the program writes for them on the EPS
+// printer's A4 page at 300 dpi. The metafile's frame is 120 x 80 mm: placed
+// at 2329 x 1552 pixels.
+constexpr RECT METAFILE_FRAME = {0, 0, 12000, 8000};
+constexpr char METAFILE_BOX_LINE[] = "%%BoundingBox: 13 448 584 832";
+// A DIB of 200 x 50 pixels: 2329 x 582.
+constexpr int32_t DIB_WIDTH = 200;
+constexpr int32_t DIB_HEIGHT = 50;
+constexpr char DIB_BOX_LINE[] = "%%BoundingBox: 13 682 584 832";
+// A bitmap of 90 x 300 pixels: 1007 x 3358, the height limiting.
+constexpr int BITMAP_WIDTH = 90;
+constexpr int BITMAP_HEIGHT = 300;
+constexpr char BITMAP_BOX_LINE[] = "%%BoundingBox: 13 13 266 832";
 
-size_t DibStride(LONG width)
-{
-    return (static_cast<size_t>(width) * DIB_BITS / 8 + 3) & ~static_cast<size_t>(3);
-}
+constexpr uint16_t DIB_BITS = 24;
+constexpr uint8_t MID_GREY = 0x80;
+// Far fewer pixel bytes than the DIB's header promises.
+constexpr size_t SHORT_PIXEL_BYTES = 16;
+constexpr char ONLY_TEXT[] = "Only text.";
 
-// A packed 24-bit DIB in movable memory, of pixelBytes pixel bytes (the whole
-// picture's when 0).
-HGLOBAL CreatePackedDib(LONG width, LONG height, size_t pixelBytes)
+// The mid-grey 24-bit DIB in movable memory, with pixelBytes pixel bytes (the
+// whole picture's when 0).
+HGLOBAL CreatePackedDib(size_t pixelBytes)
 {
-    const size_t imageSize = DibStride(width) * static_cast<size_t>(height);
-    const size_t stored = pixelBytes ? pixelBytes : imageSize;
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(BITMAPINFOHEADER) + stored);
-    auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(memory));
-    header->biSize = sizeof(BITMAPINFOHEADER);
-    header->biWidth = width;
-    header->biHeight = height;
-    header->biPlanes = 1;
-    header->biBitCount = DIB_BITS;
-    header->biCompression = BI_RGB;
-    std::memset(header + 1, 0x80, stored);
-    GlobalUnlock(memory);
-    return memory;
-}
-
-HBITMAP CreateDeviceBitmap(LONG width, LONG height)
-{
-    HDC screen = GetDC(nullptr);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    ReleaseDC(nullptr, screen);
-    return bitmap;
-}
-
-HGLOBAL CreateText(const char* text)
-{
-    const size_t size = std::strlen(text) + 1;
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
-    std::memcpy(GlobalLock(memory), text, size);
-    GlobalUnlock(memory);
-    return memory;
+    TestDib dib = MakeInfoDib(DIB_WIDTH, DIB_HEIGHT, DIB_BITS, 0, BI_RGB);
+    std::fill(dib.block.begin() + static_cast<std::ptrdiff_t>(dib.pixelOffset), dib.block.end(),
+              MID_GREY);
+    const size_t size = pixelBytes ? dib.pixelOffset + pixelBytes : dib.block.size();
+    return CopyToGlobalMemory(dib.block.data(), size);
 }
 
 ClipboardItem MetafileItem()
 {
-    return {CF_ENHMETAFILE, CreateSampleMetafile(METAFILE_WIDTH, METAFILE_HEIGHT)};
+    return {CF_ENHMETAFILE, CreateTestMetafile(METAFILE_FRAME, WHOLE_CONTENT)};
 }
 
 ClipboardItem DibItem()
 {
-    return {CF_DIB, CreatePackedDib(DIB_WIDTH, DIB_HEIGHT, 0)};
+    return {CF_DIB, CreatePackedDib(0)};
 }
 
 ClipboardItem BitmapItem()
 {
-    return {CF_BITMAP, CreateDeviceBitmap(BITMAP_WIDTH, BITMAP_HEIGHT)};
+    return {CF_BITMAP, CreateTestDeviceBitmap(BITMAP_WIDTH, BITMAP_HEIGHT)};
 }
 
 ClipboardItem TextItem()
 {
-    return {CF_TEXT, CreateText("Only text.")};
+    return {CF_TEXT, CopyToGlobalMemory(ONLY_TEXT, sizeof ONLY_TEXT)};
 }
 
-// Starts Paste and returns its Save dialog, checked for its title and filter.
+// Starts Paste and returns its Save dialog, checked for its filter and for
+// having no owner.
 HWND StartPaste(const RunningApp& app, CommandCall& call)
 {
-    if (!StartCommand(call, app.window, ID_PASTE)) {
-        return nullptr;
-    }
-    HWND dialog = WaitForDialog(app);
+    HWND dialog = StartDialogCommand(call, app, ID_PASTE);
     EXPECT_NE(nullptr, dialog) << "expected the Save dialog";
     if (dialog) {
         EXPECT_EQ(EPS_FILTER_TEXT, ReadDialogFilter(dialog));
@@ -99,58 +78,48 @@ HWND StartPaste(const RunningApp& app, CommandCall& call)
 
 ::testing::AssertionResult PasteTo(const RunningApp& app, const std::string& path)
 {
-    CommandCall call{};
-    HWND dialog = StartPaste(app, call);
-    if (!dialog) {
-        FinishCommand(call);
-        return ::testing::AssertionFailure() << "no Save dialog";
-    }
-    AnswerFileDialog(dialog, path);
-    if (!FinishCommand(call)) {
-        return ::testing::AssertionFailure() << "expected Paste to return";
-    }
-    return ::testing::AssertionSuccess();
+    return RunFileCommand(app, ID_PASTE, EPS_FILTER_TEXT, path);
 }
 
 TEST(Paste, EachFormat)
 {
-    const std::string folder = MakeTestFolder("PasteFormats");
+    const std::string folder = PrepareOutputFolder("PasteFormats");
     RunningApp app = StartWithEpsPrinter();
     ASSERT_NE(nullptr, app.window);
 
     ASSERT_TRUE(FillClipboard({MetafileItem()}));
-    ASSERT_TRUE(PasteTo(app, folder + "metafile.eps"));
-    EXPECT_TRUE(HasBoundingBox(folder + "metafile.eps", METAFILE_WIDTH, METAFILE_HEIGHT));
+    ASSERT_TRUE(PasteTo(app, folder + "\\metafile.eps"));
+    EXPECT_TRUE(HasBoundingBox(folder + "\\metafile.eps", METAFILE_BOX_LINE));
 
     ASSERT_TRUE(FillClipboard({DibItem()}));
-    ASSERT_TRUE(PasteTo(app, folder + "dib.eps"));
-    EXPECT_TRUE(HasBoundingBox(folder + "dib.eps", DIB_WIDTH, DIB_HEIGHT));
+    ASSERT_TRUE(PasteTo(app, folder + "\\dib.eps"));
+    EXPECT_TRUE(HasBoundingBox(folder + "\\dib.eps", DIB_BOX_LINE));
 
     // The platform offers a bitmap as a DIB too; either way the picture's
     // size is the bitmap's.
     ASSERT_TRUE(FillClipboard({BitmapItem()}));
-    ASSERT_TRUE(PasteTo(app, folder + "bitmap.eps"));
-    EXPECT_TRUE(HasBoundingBox(folder + "bitmap.eps", BITMAP_WIDTH, BITMAP_HEIGHT));
+    ASSERT_TRUE(PasteTo(app, folder + "\\bitmap.eps"));
+    EXPECT_TRUE(HasBoundingBox(folder + "\\bitmap.eps", BITMAP_BOX_LINE));
     EXPECT_EQ(0u, CloseVellumark(app));
 }
 
 TEST(Paste, PrefersMetafileThenDibThenBitmap)
 {
-    const std::string folder = MakeTestFolder("PastePreference");
+    const std::string folder = PrepareOutputFolder("PastePreference");
     RunningApp app = StartWithEpsPrinter();
     ASSERT_NE(nullptr, app.window);
 
     ASSERT_TRUE(FillClipboard({BitmapItem(), DibItem(), MetafileItem()}));
-    ASSERT_TRUE(PasteTo(app, folder + "all.eps"));
-    EXPECT_TRUE(HasBoundingBox(folder + "all.eps", METAFILE_WIDTH, METAFILE_HEIGHT));
+    ASSERT_TRUE(PasteTo(app, folder + "\\all.eps"));
+    EXPECT_TRUE(HasBoundingBox(folder + "\\all.eps", METAFILE_BOX_LINE));
 
     ASSERT_TRUE(FillClipboard({BitmapItem(), MetafileItem()}));
-    ASSERT_TRUE(PasteTo(app, folder + "metafile.eps"));
-    EXPECT_TRUE(HasBoundingBox(folder + "metafile.eps", METAFILE_WIDTH, METAFILE_HEIGHT));
+    ASSERT_TRUE(PasteTo(app, folder + "\\metafile.eps"));
+    EXPECT_TRUE(HasBoundingBox(folder + "\\metafile.eps", METAFILE_BOX_LINE));
 
     ASSERT_TRUE(FillClipboard({BitmapItem(), DibItem()}));
-    ASSERT_TRUE(PasteTo(app, folder + "dib.eps"));
-    EXPECT_TRUE(HasBoundingBox(folder + "dib.eps", DIB_WIDTH, DIB_HEIGHT));
+    ASSERT_TRUE(PasteTo(app, folder + "\\dib.eps"));
+    EXPECT_TRUE(HasBoundingBox(folder + "\\dib.eps", DIB_BOX_LINE));
     EXPECT_EQ(0u, CloseVellumark(app));
 }
 
@@ -170,17 +139,17 @@ TEST(Paste, WithoutPictureShowsNoSaveDialog)
 
 TEST(Paste, CancelledSaveWritesNothing)
 {
-    const std::string folder = MakeTestFolder("PasteCancel");
+    const std::string folder = PrepareOutputFolder("PasteCancel");
     RunningApp app = StartWithEpsPrinter();
     ASSERT_NE(nullptr, app.window);
     ASSERT_TRUE(FillClipboard({MetafileItem()}));
     CommandCall call{};
     HWND dialog = StartPaste(app, call);
     ASSERT_NE(nullptr, dialog);
-    EnterFileName(dialog, folder + "cancelled.eps");
+    EnterFileName(dialog, folder + "\\cancelled.eps");
     CancelDialog(dialog);
     ASSERT_TRUE(FinishCommand(call));
-    EXPECT_FALSE(FileExists(folder + "cancelled.eps"));
+    EXPECT_FALSE(FileExists(folder + "\\cancelled.eps"));
     EXPECT_EQ(0u, CloseVellumark(app));
 }
 
@@ -191,18 +160,17 @@ TEST(Paste, CancelledSaveWritesNothing)
 // right picture.)
 TEST(Paste, ConvertsCopyTakenWhileClipboardOpen)
 {
-    const std::string folder = MakeTestFolder("PasteCopy");
+    const std::string folder = PrepareOutputFolder("PasteCopy");
     RunningApp app = StartWithEpsPrinter();
     ASSERT_NE(nullptr, app.window);
     const struct {
         ClipboardItem item;
         const char* name;
-        LONG width;
-        LONG height;
+        const char* boxLine;
     } cases[] = {
-        {MetafileItem(), "metafile.eps", METAFILE_WIDTH, METAFILE_HEIGHT},
-        {DibItem(), "dib.eps", DIB_WIDTH, DIB_HEIGHT},
-        {BitmapItem(), "bitmap.eps", BITMAP_WIDTH, BITMAP_HEIGHT},
+        {MetafileItem(), "metafile.eps", METAFILE_BOX_LINE},
+        {DibItem(), "dib.eps", DIB_BOX_LINE},
+        {BitmapItem(), "bitmap.eps", BITMAP_BOX_LINE},
     };
     for (const auto& pasted : cases) {
         SCOPED_TRACE(pasted.name);
@@ -211,9 +179,9 @@ TEST(Paste, ConvertsCopyTakenWhileClipboardOpen)
         HWND dialog = StartPaste(app, call);
         ASSERT_NE(nullptr, dialog);
         ASSERT_TRUE(FillClipboard({TextItem()}));
-        AnswerFileDialog(dialog, folder + pasted.name);
+        AnswerFileDialog(dialog, folder + "\\" + pasted.name);
         ASSERT_TRUE(FinishCommand(call));
-        EXPECT_TRUE(HasBoundingBox(folder + pasted.name, pasted.width, pasted.height));
+        EXPECT_TRUE(HasBoundingBox(folder + "\\" + pasted.name, pasted.boxLine));
     }
     EXPECT_EQ(0u, CloseVellumark(app));
 }
@@ -222,12 +190,12 @@ TEST(Paste, ConvertsCopyTakenWhileClipboardOpen)
 // hands the memory's real size on, and nothing is written.
 TEST(Paste, DibReachingPastItsMemoryWritesNothing)
 {
-    const std::string folder = MakeTestFolder("PasteShortDib");
+    const std::string folder = PrepareOutputFolder("PasteShortDib");
     RunningApp app = StartWithEpsPrinter();
     ASSERT_NE(nullptr, app.window);
-    ASSERT_TRUE(FillClipboard({{CF_DIB, CreatePackedDib(DIB_WIDTH, DIB_HEIGHT, 16)}}));
-    ASSERT_TRUE(PasteTo(app, folder + "short.eps"));
-    EXPECT_FALSE(FileExists(folder + "short.eps"));
+    ASSERT_TRUE(FillClipboard({{CF_DIB, CreatePackedDib(SHORT_PIXEL_BYTES)}}));
+    ASSERT_TRUE(PasteTo(app, folder + "\\short.eps"));
+    EXPECT_FALSE(FileExists(folder + "\\short.eps"));
     EXPECT_EQ(0u, CloseVellumark(app));
 }
 

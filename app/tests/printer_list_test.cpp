@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "driver.h"
 #include "ids.h"
-#include "test_support.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ PrinterListState ReadPrinterList(HWND window)
 void ExpectPrinterList(std::initializer_list<const char*> printers, LRESULT expectedSelection)
 {
     ASSERT_TRUE(UsePrinters(printers));
-    RunningApp app = StartVellumarkUnderTest();
+    RunningApp app = StartVellumark();
     ASSERT_NE(nullptr, app.window);
     const PrinterListState state = ReadPrinterList(app.window);
     const std::vector<std::string> expected(printers.begin(), printers.end());

@@ -3,20 +3,21 @@
 # a bare X server without a window manager leaves out, and keeps a PNG
 # screenshot of that desktop. Checks that the window stands at the desktop's
 # top-left corner with its caption drawn and ends with exit code 0.
-# Usage: screenshot.sh WINE_RUN ARCH PREFIX VELLUMARK_EXE DRIVE_EXE PRINTERS_EXE PNG
+# Usage: screenshot.sh ARCH PREFIX VELLUMARK_EXE DRIVE_EXE PRINTERS_EXE PNG
 set -euo pipefail
-wine_run=$1
-arch=$2
-prefix=$3
-exe=$4
-drive=$5
-printers=$6
-png=$7
+# shellcheck source=scripts/display.sh
+. "$(dirname "$0")/../../scripts/display.sh"
+arch=$1
+prefix=$2
+exe=$3
+drive=$4
+printers=$5
+png=$6
 
 desktop=VellumarkShot
 desktop_size=800x600
-windows_path() {
-  printf 'Z:%s' "${1//\//\\}"
+wine_run() {
+  "$DISPLAY_SCRIPTS/wine-run" "$arch" "$prefix" "$@"
 }
 fail() {
   echo "screenshot: $*" >&2
@@ -29,20 +30,16 @@ pixel() {
 
 mkdir -p "$(dirname "$png")"
 rm -f "$png"
-"$wine_run" "$arch" "$prefix" "$printers" clear
-"$wine_run" "$arch" "$prefix" "$printers" add "Generic PostScript Printer" eps
+wine_run "$printers" clear
+wine_run "$printers" add "Generic PostScript Printer" eps
 
-# The desktop's processes must not hold the caller's output open.
-"$wine_run" "$arch" "$prefix" explorer "/desktop=$desktop,$desktop_size" "$(windows_path "$exe")" \
-  </dev/null >/dev/null 2>&1 &
-desktop_pid=$!
-"$wine_run" "$arch" "$prefix" "$drive" wait "$desktop" || fail "expected the window to come"
-window=$(xdotool search --name "^$desktop - Wine desktop\$" | head -n 1)
-[ -n "$window" ] || fail "expected the desktop's X window"
+start_wine_desktop "$arch" "$prefix" "$desktop" "$desktop_size" "$exe"
+wine_run "$drive" wait "$desktop" || fail "expected the window to come"
+window=$(find_wine_desktop "$desktop") || fail "expected the desktop's X window"
 import -window "$window" "$png"
 exit_code=0
-"$wine_run" "$arch" "$prefix" "$drive" close "$desktop" || exit_code=$?
-wait "$desktop_pid"
+wine_run "$drive" close "$desktop" || exit_code=$?
+close_wine_desktop "$desktop"
 [ "$exit_code" -eq 0 ] || fail "expected exit code 0 on close, got $exit_code"
 
 size=$(identify -format '%wx%h' "$png")

@@ -11,6 +11,7 @@
 
 #include "driver.h"
 #include "ids.h"
+#include "lead_byte.h"
 #include "names.h"
 
 namespace {
@@ -19,8 +20,7 @@ constexpr int EXIT_OK = 0;
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
 // The sample's frame: 160 x 100 mm.
-constexpr LONG SAMPLE_WIDTH = 16000;
-constexpr LONG SAMPLE_HEIGHT = 10000;
+constexpr RECT SAMPLE_FRAME = {0, 0, 16000, 10000};
 constexpr DWORD DESKTOP_POLL_MS = 50;
 
 int ShowUsage()
@@ -57,11 +57,6 @@ bool JoinDesktop(const char* name)
         }
         Sleep(DESKTOP_POLL_MS);
     }
-}
-
-bool IsLeadByte(unsigned char byte)
-{
-    return IsDBCSLeadByte(byte) != FALSE;
 }
 
 int Open(const RunningApp& app, const std::string& path)
@@ -104,9 +99,8 @@ int Drive(const char* command, const char* path, const char* desktop)
 int main(int argc, char** argv)
 {
     if (argc == 3 && std::strcmp(argv[1], "draw") == 0) {
-        return DrawSampleMetafile(argv[2], SAMPLE_WIDTH, SAMPLE_HEIGHT)
-                   ? EXIT_OK
-                   : Fail("cannot write the metafile");
+        return WriteTestMetafile(argv[2], SAMPLE_FRAME) ? EXIT_OK
+                                                        : Fail("cannot write the metafile");
     }
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "open") == 0) {
         return Drive(argv[1], argv[2], argc == 4 ? argv[3] : nullptr);

@@ -4,14 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "driver.h"
 #include "ids.h"
-#include "test_support.h"
 
 namespace {
 
 constexpr LONG MAIN_WINDOW_STYLE = static_cast<LONG>(0x80CA0000);
 constexpr int MAIN_WINDOW_WIDTH = 410;
 constexpr int MAIN_WINDOW_HEIGHT = 160;
+constexpr int TEXT_SIZE = 256;
 
 struct ExpectedControl {
     const char* className;
@@ -37,16 +38,12 @@ const ExpectedControl CONTROLS[] = {
     {"Button", "About (Ctrl+A)", 0, 0x50010000, 270, 90, 120, 25, ID_ABOUT},
 };
 
-std::string ClassOf(HWND window)
-{
-    char name[256] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
+// The window's own text, as it was created: for another process's window
+// GetWindowTextA sends no WM_GETTEXT, so a combo box shows its creation text
+// rather than its selection (which ReadWindowText gives).
 std::string TextOf(HWND window)
 {
-    char text[256] = {};
+    char text[TEXT_SIZE] = {};
     GetWindowTextA(window, text, sizeof text);
     return text;
 }
@@ -58,7 +55,7 @@ RECT ControlRect(HWND parent, HWND control)
 {
     RECT rect{};
     GetWindowRect(control, &rect);
-    if (ClassOf(control) == "ComboBox") {
+    if (ReadClassName(control) == "ComboBox") {
         RECT dropped{};
         SendMessageA(control, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped));
         rect.bottom += dropped.bottom - dropped.top;
@@ -72,7 +69,7 @@ void ExpectControl(HWND parent, HWND control, const ExpectedControl& expected)
     SCOPED_TRACE(std::string("control ") + std::to_string(expected.id));
     ASSERT_NE(nullptr, control);
     EXPECT_EQ(expected.id, GetDlgCtrlID(control));
-    EXPECT_EQ(expected.className, ClassOf(control));
+    EXPECT_EQ(expected.className, ReadClassName(control));
     EXPECT_EQ(expected.text, TextOf(control));
     EXPECT_EQ(expected.style, GetWindowLongA(control, GWL_STYLE))
         << std::hex << "expected style 0x" << expected.style << ", got 0x"
@@ -91,10 +88,10 @@ void ExpectControl(HWND parent, HWND control, const ExpectedControl& expected)
 
 TEST(MainWindow, ClassTitleStyleAndSize)
 {
-    RunningApp app = StartVellumarkUnderTest();
+    RunningApp app = StartVellumark();
     ASSERT_NE(nullptr, app.window) << "expected the main window to appear";
     EXPECT_EQ(app.window, FindWindowA(APP_TITLE, APP_TITLE));
-    EXPECT_EQ(APP_TITLE, ClassOf(app.window));
+    EXPECT_EQ(APP_TITLE, ReadClassName(app.window));
     EXPECT_EQ(APP_TITLE, TextOf(app.window));
     // Shown, so WS_VISIBLE joins the style it was created with, and the
     // platform adds WS_CLIPSIBLINGS to every top-level window.
@@ -117,7 +114,7 @@ TEST(MainWindow, ClassTitleStyleAndSize)
 
 TEST(MainWindow, CannotBeResizedOrMaximisedButMinimised)
 {
-    RunningApp app = StartVellumarkUnderTest();
+    RunningApp app = StartVellumark();
     ASSERT_NE(nullptr, app.window);
     const LONG style = GetWindowLongA(app.window, GWL_STYLE);
     EXPECT_EQ(0, style & WS_THICKFRAME) << "expected no sizing border";
@@ -162,14 +159,14 @@ TEST(MainWindow, SixControlsInCreationOrder)
 
 TEST(MainWindow, ClosingEndsProcessWithExitCodeZero)
 {
-    RunningApp app = StartVellumarkUnderTest();
+    RunningApp app = StartVellumark();
     ASSERT_NE(nullptr, app.window);
     HANDLE process = app.process.hProcess;
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(process, 0)) << "expected the program to run";
     EXPECT_EQ(0u, CloseVellumark(app));
 
     // Alt+F4 typed on the keyboard closes it the same way.
-    app = StartVellumarkUnderTest();
+    app = StartVellumark();
     ASSERT_NE(nullptr, app.window);
     ASSERT_TRUE(FocusControl(app, app.window));
     PressKey(VK_F4, VK_MENU);

@@ -6,8 +6,8 @@
 #include "convert.h"
 #include "print_job.h"
 
-#include "render_test_support.h"
 #include "test_printer.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 

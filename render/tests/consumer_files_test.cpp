@@ -4,8 +4,7 @@
 // file name says which side of the box limits the picture.
 #include "convert.h"
 
-#include "render_test_support.h"
-#include "test_printer.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -17,14 +16,13 @@ namespace {
 
 constexpr RECT WIDE_FRAME = {0, 0, 16000, 9000};
 constexpr RECT TALL_FRAME = {0, 0, 5000, 12000};
-constexpr RECT WHOLE_FRAME = {0, 0, 1000, 1000};
 constexpr int32_t DIB_WIDTH = 300;
 constexpr int32_t DIB_HEIGHT = 200;
 constexpr uint8_t DARK_GREY = 0x30;
 
 void WriteMetafileEps(const std::string& path, const RECT& frame)
 {
-    HENHMETAFILE metafile = CreateTestMetafile(frame, WHOLE_FRAME);
+    HENHMETAFILE metafile = CreateTestMetafile(frame, WHOLE_CONTENT);
     ASSERT_NE(nullptr, metafile);
     EXPECT_TRUE(ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, EPS_PRINTER, path.c_str()))
         << "expected " << path << " to be written";

@@ -2,8 +2,7 @@
 
 #include "bbox_rewrite.h"
 #include "geometry.h"
-#include "render_test_support.h"
-#include "test_printer.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -16,9 +15,26 @@
 namespace {
 
 constexpr RECT WIDE_FRAME = {0, 0, 16000, 9000};
-constexpr RECT WHOLE_FRAME = {0, 0, 1000, 1000};
 constexpr int32_t DIB_WIDTH = 37;
 constexpr int32_t DIB_HEIGHT = 23;
+constexpr int32_t BITMAP_WIDTH = DIB_WIDTH * 4;
+constexpr int32_t BITMAP_HEIGHT = DIB_HEIGHT * 2;
+// Where the job places each picture on the EPS printer's A4 page at 300 dpi,
+// whose printable area is 2329 x 3358 pixels, and the box it then declares.
+// WIDE_FRAME, 16000 x 9000: the width limits, 2329 x 1310 pixels.
+constexpr RECT WIDE_FRAME_PLACEMENT = {0, 0, 2329, 1310};
+constexpr char WIDE_FRAME_BOX_LINE[] = "%%BoundingBox: 13 506 584 832";
+// The device area each box clips the drawing to: the box's edges taken
+// inward to whole pixels by the page constants and by 300 dpi, less one.
+constexpr RECT WIDE_FRAME_CLIP = {-19, -19, 2346, 1323};
+// A DIB of 37 x 23 pixels: 2329 x 1447.
+constexpr RECT DIB_PLACEMENT = {0, 0, 2329, 1447};
+constexpr char DIB_BOX_LINE[] = "%%BoundingBox: 13 473 584 832";
+constexpr RECT DIB_CLIP = {-19, -19, 2346, 1461};
+// A bitmap of 148 x 46 pixels: 2329 x 723.
+constexpr RECT BITMAP_PLACEMENT = {0, 0, 2329, 723};
+constexpr char BITMAP_BOX_LINE[] = "%%BoundingBox: 13 648 584 832";
+constexpr RECT BITMAP_CLIP = {-19, -19, 2346, 732};
 constexpr int32_t LARGE_DIB_WIDTH = 1000;
 constexpr int32_t LARGE_DIB_HEIGHT = 800;
 // The box of a 0 x 0 placement on the A4 device: 10 points square around
@@ -77,38 +93,24 @@ SourceImage BitmapImage(HBITMAP bitmap)
     return SourceImage{nullptr, nullptr, 0, bitmap};
 }
 
-RECT PlacementTarget(const DeviceMetrics& metrics, int32_t width, int32_t height)
-{
-    const PlacementRect placement = ComputePlacement(metrics, width, height);
-    return RECT{placement.left, placement.top, placement.right, placement.bottom};
-}
-
-void PlayReferenceMetafile(HDC device, const DeviceMetrics& metrics, HENHMETAFILE metafile,
-                           const RECT& frame)
-{
-    const RECT target =
-        PlacementTarget(metrics, frame.right - frame.left, frame.bottom - frame.top);
-    PlayEnhMetaFile(device, metafile, &target);
-}
-
-void BlitReferenceBitmap(HDC device, const DeviceMetrics& metrics, HBITMAP bitmap, int32_t width,
-                         int32_t height)
+// The bitmap's width x height pixels stretched over the placement.
+void BlitReferenceBitmap(HDC device, HBITMAP bitmap, int32_t width, int32_t height,
+                         const RECT& placement)
 {
     HDC memory = CreateCompatibleDC(device);
     SelectObject(memory, bitmap);
-    const RECT target = PlacementTarget(metrics, width, height);
-    StretchBlt(device, 0, 0, target.right, target.bottom, memory, 0, 0, width, height, SRCCOPY);
+    StretchBlt(device, placement.left, placement.top, placement.right, placement.bottom, memory, 0,
+               0, width, height, SRCCOPY);
     DeleteDC(memory);
 }
 
 // The pixels come from where the test put them, not from the job's layout.
-void BlitReferenceDib(HDC device, const DeviceMetrics& metrics, const TestDib& dib, int32_t width,
-                      int32_t height)
+void BlitReferenceDib(HDC device, const TestDib& dib)
 {
     const auto* info = reinterpret_cast<const BITMAPINFO*>(dib.block.data());
     HBITMAP bitmap = CreateDIBitmap(device, &info->bmiHeader, CBM_INIT,
                                     dib.block.data() + dib.pixelOffset, info, DIB_RGB_COLORS);
-    BlitReferenceBitmap(device, metrics, bitmap, width, height);
+    BlitReferenceBitmap(device, bitmap, DIB_WIDTH, DIB_HEIGHT, DIB_PLACEMENT);
     DeleteObject(bitmap);
 }
 
@@ -117,19 +119,29 @@ std::string ShowLine(const std::vector<std::string>& lines, int index)
     return index >= 0 && static_cast<size_t>(index) < lines.size() ? lines[index] : "(no line)";
 }
 
-// The EPS holds the driver's document for the same drawing, byte for byte
-// apart from line ends and the box lines, and every box line carries the
-// box of the placement of a width x height picture.
-void ExpectDriverDocumentWithBox(
-    const std::string& epsPath, int32_t width, int32_t height,
-    const std::function<void(HDC device, const DeviceMetrics& metrics)>& drawReference)
+// The reference drawing clipped to the device area, as the job clips.
+void DrawClipped(HDC device, const RECT& clip, const std::function<void(HDC device)>& draw)
 {
-    const DeviceMetrics metrics = ReadPrinterMetrics(EPS_PRINTER);
-    const std::string expectedBox = FormatBoundingBoxLine(
-        ComputeBoundingBox(metrics, ComputePlacement(metrics, width, height)));
+    const int saved = SaveDC(device);
+    HRGN region = CreateRectRgnIndirect(&clip);
+    SelectClipRgn(device, region);
+    SetMetaRgn(device);
+    DeleteObject(region);
+    draw(device);
+    RestoreDC(device, saved);
+}
+
+// The EPS holds the driver's document for the same drawing clipped to clip,
+// byte for byte apart from line ends and the box lines, and every box line
+// is expectedBox.
+void ExpectDriverDocumentWithBox(const std::string& epsPath, const std::string& expectedBox,
+                                 const RECT& clip,
+                                 const std::function<void(HDC device)>& drawReference)
+{
     const std::string referencePath = epsPath + ".driver";
-    ASSERT_TRUE(PrintReference(EPS_PRINTER, referencePath, drawReference))
-        << "expected the reference print to start";
+    ASSERT_TRUE(PrintReference(EPS_PRINTER, referencePath, [&](HDC device) {
+        DrawClipped(device, clip, drawReference);
+    })) << "expected the reference print to start";
     bool epsCrLf = false;
     bool referenceCrLf = false;
     const std::vector<std::string> eps = SplitLines(ReadFileBytes(epsPath), &epsCrLf);
@@ -151,15 +163,13 @@ void ExpectDriverDocumentWithBox(
                               << "\", got \"" << ShowLine(actualLines, difference) << "\"";
 }
 
-void ConvertDibAndCompare(const std::string& epsPath, const TestDib& dib, int32_t width,
-                          int32_t height)
+// The DIB is DIB_WIDTH x DIB_HEIGHT pixels.
+void ConvertDibAndCompare(const std::string& epsPath, const TestDib& dib)
 {
     ASSERT_TRUE(ConvertToEps(DibImage(dib), EPS_PRINTER, epsPath.c_str()))
         << "expected " << epsPath << " to be written";
-    ExpectDriverDocumentWithBox(epsPath, width, height,
-                                [&](HDC device, const DeviceMetrics& metrics) {
-                                    BlitReferenceDib(device, metrics, dib, width, height);
-                                });
+    ExpectDriverDocumentWithBox(epsPath, DIB_BOX_LINE, DIB_CLIP,
+                                [&](HDC device) { BlitReferenceDib(device, dib); });
 }
 
 TEST_F(ConvertToEpsTest, DeviceReportsA4At300Dpi)
@@ -173,14 +183,13 @@ TEST_F(ConvertToEpsTest, DeviceReportsA4At300Dpi)
 
 TEST_F(ConvertToEpsTest, MetafileBecomesDriverDocumentWithComputedBox)
 {
-    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_CONTENT);
     ASSERT_NE(nullptr, metafile);
     const std::string eps = OutputPath("metafile.eps");
     EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()));
-    ExpectDriverDocumentWithBox(eps, WIDE_FRAME.right, WIDE_FRAME.bottom,
-                                [&](HDC device, const DeviceMetrics& metrics) {
-                                    PlayReferenceMetafile(device, metrics, metafile, WIDE_FRAME);
-                                });
+    ExpectDriverDocumentWithBox(eps, WIDE_FRAME_BOX_LINE, WIDE_FRAME_CLIP, [&](HDC device) {
+        PlayEnhMetaFile(device, metafile, &WIDE_FRAME_PLACEMENT);
+    });
     DeleteEnhMetaFile(metafile);
 }
 
@@ -189,8 +198,7 @@ TEST_F(ConvertToEpsTest, IndexedDibsWithFullTables)
     for (uint16_t bitCount : {uint16_t{1}, uint16_t{4}, uint16_t{8}}) {
         SCOPED_TRACE(::testing::Message() << bitCount << " bits, biClrUsed 0");
         const std::string eps = OutputPath(("full" + std::to_string(bitCount) + ".eps").c_str());
-        ConvertDibAndCompare(eps, MakeInfoDib(DIB_WIDTH, DIB_HEIGHT, bitCount, 0, BI_RGB),
-                             DIB_WIDTH, DIB_HEIGHT);
+        ConvertDibAndCompare(eps, MakeInfoDib(DIB_WIDTH, DIB_HEIGHT, bitCount, 0, BI_RGB));
     }
 }
 
@@ -203,8 +211,8 @@ TEST_F(ConvertToEpsTest, IndexedDibsWithShorterTables)
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.bitCount << " bits, biClrUsed " << c.clrUsed);
         const std::string eps = OutputPath(("short" + std::to_string(c.bitCount) + ".eps").c_str());
-        ConvertDibAndCompare(eps, MakeInfoDib(DIB_WIDTH, DIB_HEIGHT, c.bitCount, c.clrUsed, BI_RGB),
-                             DIB_WIDTH, DIB_HEIGHT);
+        ConvertDibAndCompare(eps,
+                             MakeInfoDib(DIB_WIDTH, DIB_HEIGHT, c.bitCount, c.clrUsed, BI_RGB));
     }
 }
 
@@ -221,8 +229,7 @@ TEST_F(ConvertToEpsTest, TrueColourDibs)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ConvertDibAndCompare(OutputPath(c.name),
-                             MakeInfoDib(DIB_WIDTH, c.height, c.bitCount, 0, c.compression),
-                             DIB_WIDTH, DIB_HEIGHT);
+                             MakeInfoDib(DIB_WIDTH, c.height, c.bitCount, 0, c.compression));
     }
 }
 
@@ -230,20 +237,18 @@ TEST_F(ConvertToEpsTest, CoreHeaderDib)
 {
     ConvertDibAndCompare(
         OutputPath("core8.eps"),
-        MakeCoreDib(static_cast<uint16_t>(DIB_WIDTH), static_cast<uint16_t>(DIB_HEIGHT), 8),
-        DIB_WIDTH, DIB_HEIGHT);
+        MakeCoreDib(static_cast<uint16_t>(DIB_WIDTH), static_cast<uint16_t>(DIB_HEIGHT), 8));
 }
 
 TEST_F(ConvertToEpsTest, DeviceBitmapIsDrawnAndKept)
 {
-    HBITMAP bitmap = CreateTestDeviceBitmap(DIB_WIDTH * 4, DIB_HEIGHT * 2);
+    HBITMAP bitmap = CreateTestDeviceBitmap(BITMAP_WIDTH, BITMAP_HEIGHT);
     ASSERT_NE(nullptr, bitmap);
     const std::string eps = OutputPath("bitmap.eps");
     EXPECT_TRUE(ConvertToEps(BitmapImage(bitmap), EPS_PRINTER, eps.c_str()));
-    ExpectDriverDocumentWithBox(
-        eps, DIB_WIDTH * 4, DIB_HEIGHT * 2, [&](HDC device, const DeviceMetrics& metrics) {
-            BlitReferenceBitmap(device, metrics, bitmap, DIB_WIDTH * 4, DIB_HEIGHT * 2);
-        });
+    ExpectDriverDocumentWithBox(eps, BITMAP_BOX_LINE, BITMAP_CLIP, [&](HDC device) {
+        BlitReferenceBitmap(device, bitmap, BITMAP_WIDTH, BITMAP_HEIGHT, BITMAP_PLACEMENT);
+    });
     BITMAP description = {};
     EXPECT_EQ(static_cast<int>(sizeof description),
               GetObjectA(bitmap, sizeof description, &description))
@@ -254,7 +259,7 @@ TEST_F(ConvertToEpsTest, DeviceBitmapIsDrawnAndKept)
 TEST_F(ConvertToEpsTest, SameFrameWithDifferentContentIsPlacedIdentically)
 {
     HENHMETAFILE small = CreateTestMetafile(WIDE_FRAME, RECT{400, 400, 600, 600});
-    HENHMETAFILE large = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    HENHMETAFILE large = CreateTestMetafile(WIDE_FRAME, WHOLE_CONTENT);
     ASSERT_NE(nullptr, small);
     ASSERT_NE(nullptr, large);
     ENHMETAHEADER smallHeader = {};
@@ -268,16 +273,8 @@ TEST_F(ConvertToEpsTest, SameFrameWithDifferentContentIsPlacedIdentically)
     const std::string largeEps = OutputPath("large.eps");
     EXPECT_TRUE(ConvertToEps(MetafileImage(small), EPS_PRINTER, smallEps.c_str()));
     EXPECT_TRUE(ConvertToEps(MetafileImage(large), EPS_PRINTER, largeEps.c_str()));
-    bool crLf = false;
-    const std::vector<std::string> smallBoxes =
-        BoxLines(SplitLines(ReadFileBytes(smallEps), &crLf));
-    const std::vector<std::string> largeBoxes =
-        BoxLines(SplitLines(ReadFileBytes(largeEps), &crLf));
-    // 16000 x 9000 on the A4 device: the width limits, 2329 x 1310 pixels.
-    const std::vector<std::string> expected(smallBoxes.empty() ? 1 : smallBoxes.size(),
-                                            "%%BoundingBox: 13 506 584 832");
-    EXPECT_EQ(expected, smallBoxes);
-    EXPECT_EQ(expected, largeBoxes);
+    EXPECT_TRUE(HasBoundingBox(smallEps, WIDE_FRAME_BOX_LINE));
+    EXPECT_TRUE(HasBoundingBox(largeEps, WIDE_FRAME_BOX_LINE));
     DeleteEnhMetaFile(small);
     DeleteEnhMetaFile(large);
 }
@@ -285,7 +282,7 @@ TEST_F(ConvertToEpsTest, SameFrameWithDifferentContentIsPlacedIdentically)
 TEST_F(ConvertToEpsTest, PrintsThroughTheNamedPrinter)
 {
     ASSERT_TRUE(InstallTestPrinter(SETPAGE_PRINTER, TEST_PPD_PRINTER));
-    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_CONTENT);
     const std::string epsPath = OutputPath("eps-printer.eps");
     const std::string setpagePath = OutputPath("setpage-printer.eps");
     EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, epsPath.c_str()));
@@ -299,7 +296,7 @@ TEST_F(ConvertToEpsTest, PrintsThroughTheNamedPrinter)
 
 TEST_F(ConvertToEpsTest, SecondConversionRewritesTheOutput)
 {
-    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_CONTENT);
     const std::string eps = OutputPath("again.eps");
     ASSERT_TRUE(WriteFileBytes(eps, std::string(1 << 20, 'x')));
     EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()));
@@ -320,7 +317,7 @@ void ExpectRefused(const SourceImage& image, const char* printer, const char* ou
 
 TEST_F(ConvertToEpsTest, FailsWithoutPictureOrOutputPath)
 {
-    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_CONTENT);
     ExpectRefused(SourceImage{}, EPS_PRINTER, OutputPath("none.eps").c_str());
     ExpectRefused(MetafileImage(metafile), EPS_PRINTER, nullptr);
     ExpectRefused(MetafileImage(metafile), EPS_PRINTER, "");
@@ -330,7 +327,7 @@ TEST_F(ConvertToEpsTest, FailsWithoutPictureOrOutputPath)
 
 TEST_F(ConvertToEpsTest, FailsForUnknownOrEmptyPrinterName)
 {
-    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_CONTENT);
     ExpectRefused(MetafileImage(metafile), "No Such PostScript Printer",
                   OutputPath("unknown.eps").c_str());
     ExpectRefused(MetafileImage(metafile), "", OutputPath("empty.eps").c_str());
@@ -340,7 +337,7 @@ TEST_F(ConvertToEpsTest, FailsForUnknownOrEmptyPrinterName)
 
 TEST_F(ConvertToEpsTest, FailsForUnreadableMetafileHeader)
 {
-    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_CONTENT);
     DeleteEnhMetaFile(metafile);  // the handle no longer names a metafile
     ExpectRefused(MetafileImage(metafile), EPS_PRINTER, OutputPath("stale.eps").c_str());
 }
@@ -361,12 +358,7 @@ TEST_F(ConvertToEpsTest, UnreadableBitmapDescriptionGivesTenPointBox)
     DeleteObject(bitmap);  // GetObjectA can no longer describe it
     const std::string eps = OutputPath("empty-bitmap.eps");
     EXPECT_TRUE(ConvertToEps(BitmapImage(bitmap), EPS_PRINTER, eps.c_str()));
-    bool crLf = false;
-    const std::vector<std::string> boxes = BoxLines(SplitLines(ReadFileBytes(eps), &crLf));
-    ASSERT_FALSE(boxes.empty()) << "expected box lines in " << eps;
-    for (const std::string& line : boxes) {
-        EXPECT_EQ(TEN_POINT_BOX_LINE, line);
-    }
+    EXPECT_TRUE(HasBoundingBox(eps, TEN_POINT_BOX_LINE));
     EXPECT_EQ(TEN_POINT_BOX_LINE,
               FormatBoundingBoxLine(ComputeBoundingBox(A4_AT_300_DPI, PlacementRect{})));
 }
@@ -390,7 +382,7 @@ TEST_F(ConvertToEpsTest, TemporaryFileNeverTakesAnExistingName)
     while (GetTickCount() < jobStart) {
         Sleep(1);
     }
-    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_CONTENT);
     const std::string eps = OutputPath("unique.eps");
     EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()));
     EXPECT_TRUE(FileExists(eps));
@@ -411,7 +403,7 @@ TEST_F(ConvertToEpsTest, FailedDocumentStartFails)
     GetSystemDirectoryA(spool, sizeof spool);
     lstrcatA(spool, "\\spool\\printers");
     const std::string movedSpool = std::string(spool) + ".away";
-    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_CONTENT);
     const std::string eps = OutputPath("no-document.eps");
     ASSERT_TRUE(WriteFileBytes(eps, "previous EPS"));
     ASSERT_TRUE(MoveFileA(spool, movedSpool.c_str())) << "expected to move " << spool;
@@ -491,7 +483,7 @@ TEST_F(ConvertToEpsTest, DriverWritingNothingLeavesExistingOutput)
 // open it, and the file keeps its content.
 TEST_F(ConvertToEpsTest, FailedRewriteLeavesExistingOutput)
 {
-    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_FRAME);
+    HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_CONTENT);
     const std::string eps = OutputPath("locked.eps");
     ASSERT_TRUE(WriteFileBytes(eps, "previous EPS"));
     HANDLE lock = CreateFileA(eps.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,

@@ -3,8 +3,8 @@
 // where it can succeed, only the EPS changes.
 #include "convert.h"
 
-#include "render_test_support.h"
 #include "test_printer.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,6 @@
 #include "page_setup.h"
 
-#include "render_test_support.h"
-#include "test_printer.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include "convert.h"
 
 #include "metafile_mutator.h"
-#include "render_test_support.h"
 #include "test_printer.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -111,8 +111,8 @@ TEST_F(RealMetafilesTest, ConvertWithTheBoxOfTheirFrame)
         HENHMETAFILE metafile = GetEnhMetaFileA(DataPath(real.name).c_str());
         ASSERT_NE(nullptr, metafile) << "expected to load " << real.name;
         const std::string eps = folder + "\\" + real.name + ".eps";
-        EXPECT_TRUE(ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, EPS_PRINTER,
-                                 eps.c_str()))
+        EXPECT_TRUE(
+            ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, EPS_PRINTER, eps.c_str()))
             << "expected " << real.name << " to convert";
         EXPECT_TRUE(HasOnlyBoxLine(eps, real.boxLine));
         DeleteEnhMetaFile(metafile);

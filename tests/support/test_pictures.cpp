@@ -1,16 +1,9 @@
-#include "render_test_support.h"
-
-#include "page_setup.h"
-
-#include <fstream>
-#include <iterator>
+// The pictures the tests convert: metafiles, packed DIBs of every layout the
+// job reads, and device bitmaps.
+#include "test_support.h"
 
 namespace {
 
-constexpr char DOCUMENT_NAME[] = "Vellumark Version 0.5";
-constexpr char DOCUMENT_DATATYPE[] = "raw";
-constexpr char BOX_PREFIX[] = "%%BoundingBox:";
-constexpr size_t BOX_PREFIX_LENGTH = sizeof BOX_PREFIX - 1;
 constexpr LONG THOUSANDTHS = 1000;
 constexpr LONG HUNDREDTHS_PER_MILLIMETRE = 100;
 constexpr int BORDER_DIVISOR = 40;  // the border is this fraction of the content's width
@@ -22,11 +15,6 @@ constexpr int MASK_COUNT = 3;
 constexpr uint32_t RED_MASK = 0x00FF0000;
 constexpr uint32_t GREEN_MASK = 0x0000FF00;
 constexpr uint32_t BLUE_MASK = 0x000000FF;
-
-bool IsBoxLine(const std::string& line)
-{
-    return line.compare(0, BOX_PREFIX_LENGTH, BOX_PREFIX) == 0;
-}
 
 void PutUint16(std::vector<uint8_t>& block, size_t offset, uint32_t value)
 {
@@ -82,161 +70,6 @@ LONG Scale(LONG value, LONG numerator, LONG denominator)
 
 }  // namespace
 
-std::string PrepareOutputFolder(const char* name)
-{
-    const std::string folder = std::string(VELLUMARK_TEST_OUTPUT_DIR) + "\\" + name;
-    CreateDirectoryA(VELLUMARK_TEST_OUTPUT_DIR, nullptr);
-    CreateDirectoryA(folder.c_str(), nullptr);
-    for (const std::string& file : ListFiles(folder, "*")) {
-        const std::string path = folder + "\\" + file;
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
-    }
-    return folder;
-}
-
-std::string ReadFileBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-bool FileExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream file(path, std::ios::binary);
-    file << bytes;
-    return static_cast<bool>(file);
-}
-
-std::vector<std::string> ListFiles(const std::string& folder, const char* pattern)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found = {};
-    HANDLE search = FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        return names;
-    }
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            names.emplace_back(found.cFileName);
-        }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
-
-std::string TempFolder()
-{
-    char folder[MAX_PATH] = {};
-    GetTempPathA(sizeof folder, folder);
-    return folder;
-}
-
-std::vector<std::string> ListTempJobFiles()
-{
-    return ListFiles(TempFolder(), "eps*.tmp");
-}
-
-DeviceMetrics ReadPrinterMetrics(const char* printerName)
-{
-    DeviceMetrics metrics{};
-    HDC device = CreateDCA(nullptr, printerName, nullptr, nullptr);
-    if (device == nullptr) {
-        return metrics;
-    }
-    ApplyPageRequest(device, MakePageRequest());
-    metrics = ReadDeviceMetrics(device);
-    DeleteDC(device);
-    return metrics;
-}
-
-bool PrintReference(const char* printerName, const std::string& path,
-                    const std::function<void(HDC device, const DeviceMetrics& metrics)>& draw)
-{
-    const DeviceMetrics metrics = ReadPrinterMetrics(printerName);
-    HDC device = CreateDCA(nullptr, printerName, nullptr, nullptr);
-    if (device == nullptr) {
-        return false;
-    }
-    DOCINFOA document = {};
-    document.cbSize = sizeof document;
-    document.lpszDocName = DOCUMENT_NAME;
-    document.lpszOutput = path.c_str();
-    document.lpszDatatype = DOCUMENT_DATATYPE;
-    const bool started = StartDocA(device, &document) > 0;
-    if (started) {
-        ApplyPageRequest(device, MakePageRequest());
-        StartPage(device);
-        draw(device, metrics);
-        EndPage(device);
-        EndDoc(device);
-    }
-    DeleteDC(device);
-    return started;
-}
-
-std::vector<std::string> SplitLines(const std::string& bytes, bool* allCrLf)
-{
-    std::vector<std::string> lines;
-    *allCrLf = true;
-    size_t start = 0;
-    while (start < bytes.size()) {
-        size_t end = bytes.find('\n', start);
-        if (end == std::string::npos) {
-            *allCrLf = false;
-            end = bytes.size();
-        }
-        std::string line = bytes.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        } else {
-            *allCrLf = false;
-        }
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
-std::vector<std::string> BoxLines(const std::vector<std::string>& lines)
-{
-    std::vector<std::string> boxes;
-    for (const std::string& line : lines) {
-        if (IsBoxLine(line)) {
-            boxes.push_back(line);
-        }
-    }
-    return boxes;
-}
-
-std::vector<std::string> OtherLines(const std::vector<std::string>& lines)
-{
-    std::vector<std::string> others;
-    for (const std::string& line : lines) {
-        if (!IsBoxLine(line)) {
-            others.push_back(line);
-        }
-    }
-    return others;
-}
-
-int FirstDifference(const std::vector<std::string>& expected,
-                    const std::vector<std::string>& actual)
-{
-    const size_t common = expected.size() < actual.size() ? expected.size() : actual.size();
-    for (size_t i = 0; i < common; ++i) {
-        if (expected[i] != actual[i]) {
-            return static_cast<int>(i);
-        }
-    }
-    return expected.size() == actual.size() ? -1 : static_cast<int>(common);
-}
-
 HENHMETAFILE CreateTestMetafile(const RECT& frame, const RECT& contentThousandths)
 {
     HDC screen = GetDC(nullptr);
@@ -282,6 +115,21 @@ HENHMETAFILE CreateTestMetafile(const RECT& frame, const RECT& contentThousandth
                   8, dib.block.data() + dib.pixelOffset,
                   reinterpret_cast<const BITMAPINFO*>(dib.block.data()), DIB_RGB_COLORS, SRCCOPY);
     return CloseEnhMetaFile(recorder);
+}
+
+bool WriteTestMetafile(const std::string& path, const RECT& frame)
+{
+    HENHMETAFILE metafile = CreateTestMetafile(frame, WHOLE_CONTENT);
+    if (metafile == nullptr) {
+        return false;
+    }
+    HENHMETAFILE written = CopyEnhMetaFileA(metafile, path.c_str());
+    DeleteEnhMetaFile(metafile);
+    if (written == nullptr) {
+        return false;
+    }
+    DeleteEnhMetaFile(written);
+    return true;
 }
 
 TestDib MakeInfoDib(int32_t width, int32_t height, uint16_t bitCount, uint32_t clrUsed,

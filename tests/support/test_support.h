@@ -1,14 +1,21 @@
-// Pictures, files and reference prints for the conversion job's tests.
+// What the Windows tests share: the printers they print through, their
+// output folders and files, the pictures they convert, reference prints made
+// as the job makes them, and checks of the EPS documents written. The job's
+// tests (render/tests), the program's tests (app/tests) and the printer tool
+// (tests/printer) use it.
 #pragma once
 
-#include "geometry.h"
-
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
+
+#include "geometry.h"
+#include "test_printer.h"
 
 // A printer whose PPD writes no setpagedevice, as EPS output wants.
 constexpr char EPS_PRINTER[] = "Vellumark Test PostScript";
@@ -18,16 +25,8 @@ constexpr char SETPAGE_PRINTER[] = "Vellumark Test PostScript Printer";
 // Wine's PostScript driver at 300 dpi on A4 with 18-point unprintable margins.
 constexpr DeviceMetrics A4_AT_300_DPI = {2479, 3508, 75, 75};
 
-// A folder of this build for the tests' output files, created if missing
-// and emptied of files.
-std::string PrepareOutputFolder(const char* name);
-std::string ReadFileBytes(const std::string& path);
-bool FileExists(const std::string& path);
-bool WriteFileBytes(const std::string& path, const std::string& bytes);
-// Names (not paths) of the files in a folder that match a pattern such as "eps*.tmp".
-std::vector<std::string> ListFiles(const std::string& folder, const char* pattern);
-std::string TempFolder();
-std::vector<std::string> ListTempJobFiles();
+// Removes every printer and installs these, with the EPS PPD.
+::testing::AssertionResult UsePrinters(std::initializer_list<const char*> names);
 
 // The device metrics after the job's page request, read from a fresh device.
 DeviceMetrics ReadPrinterMetrics(const char* printerName);
@@ -35,7 +34,20 @@ DeviceMetrics ReadPrinterMetrics(const char* printerName);
 // Prints one page set up as the job sets it up, with draw doing the drawing,
 // into path: what the driver itself writes for that drawing.
 bool PrintReference(const char* printerName, const std::string& path,
-                    const std::function<void(HDC device, const DeviceMetrics& metrics)>& draw);
+                    const std::function<void(HDC device)>& draw);
+
+// A folder for one test's output files, created if missing and emptied of
+// files: output\NAME beside the test program, in the build tree. No
+// trailing backslash.
+std::string PrepareOutputFolder(const char* name);
+// A whole file's bytes; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+bool FileExists(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+// Names (not paths) of the files in a folder that match a pattern such as "eps*.tmp".
+std::vector<std::string> ListFiles(const std::string& folder, const char* pattern);
+std::string TempFolder();
+std::vector<std::string> ListTempJobFiles();
 
 // Splits a document into lines at LF; reports whether every line ended in CR LF.
 std::vector<std::string> SplitLines(const std::string& bytes, bool* allCrLf);
@@ -45,11 +57,18 @@ std::vector<std::string> OtherLines(const std::vector<std::string>& lines);
 // The first index where the two lists differ, or -1.
 int FirstDifference(const std::vector<std::string>& expected,
                     const std::vector<std::string>& actual);
+// The file is a PostScript document whose every "%%BoundingBox:" line (there
+// is at least one) is expectedLine.
+::testing::AssertionResult HasBoundingBox(const std::string& path, const char* expectedLine);
 
+// Content over the whole frame, in thousandths of it.
+constexpr RECT WHOLE_CONTENT = {0, 0, 1000, 1000};
 // A metafile with the given frame (hundredths of a millimetre) holding a
 // thick border along the frame, an ellipse, text and a bitmap record, all
 // within content, a rectangle in fractions (thousandths) of the frame.
 HENHMETAFILE CreateTestMetafile(const RECT& frame, const RECT& contentThousandths);
+// The same picture over the whole frame, written to a file.
+bool WriteTestMetafile(const std::string& path, const RECT& frame);
 
 // A packed DIB of the given shape with a pattern of pixels: header, colour
 // table (tableEntries entries, or none), masks for BI_BITFIELDS, pixels.

@@ -1,0 +1,223 @@
+#include "test_support.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "page_setup.h"
+#include "version_info.h"
+
+namespace {
+
+// The job's document name and data type, so that the reference print's
+// document matches the job's line for line.
+constexpr char DOCUMENT_NAME[] = VELLUMARK_TITLE;
+constexpr char DOCUMENT_DATATYPE[] = "raw";
+constexpr char BOX_PREFIX[] = "%%BoundingBox:";
+constexpr size_t BOX_PREFIX_LENGTH = sizeof BOX_PREFIX - 1;
+constexpr char POSTSCRIPT_HEADER[] = "%!PS-Adobe-";
+constexpr size_t SHOWN_HEADER_LENGTH = 20;
+constexpr char OUTPUT_FOLDER[] = "\\output";
+
+bool IsBoxLine(const std::string& line)
+{
+    return line.compare(0, BOX_PREFIX_LENGTH, BOX_PREFIX) == 0;
+}
+
+// output\ in the test program's own folder.
+std::string OutputRoot()
+{
+    char program[MAX_PATH] = {};
+    const std::string path(program, GetModuleFileNameA(nullptr, program, sizeof program));
+    return path.substr(0, path.find_last_of('\\')) + OUTPUT_FOLDER;
+}
+
+}  // namespace
+
+::testing::AssertionResult UsePrinters(std::initializer_list<const char*> names)
+{
+    RemoveAllPrinters();
+    for (const char* name : names) {
+        if (!InstallTestPrinter(name, TEST_PPD_EPS)) {
+            return ::testing::AssertionFailure() << "could not install printer \"" << name << "\"";
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+DeviceMetrics ReadPrinterMetrics(const char* printerName)
+{
+    DeviceMetrics metrics{};
+    HDC device = CreateDCA(nullptr, printerName, nullptr, nullptr);
+    if (device == nullptr) {
+        return metrics;
+    }
+    ApplyPageRequest(device, MakePageRequest());
+    metrics = ReadDeviceMetrics(device);
+    DeleteDC(device);
+    return metrics;
+}
+
+bool PrintReference(const char* printerName, const std::string& path,
+                    const std::function<void(HDC device)>& draw)
+{
+    HDC device = CreateDCA(nullptr, printerName, nullptr, nullptr);
+    if (device == nullptr) {
+        return false;
+    }
+    DOCINFOA document = {};
+    document.cbSize = sizeof document;
+    document.lpszDocName = DOCUMENT_NAME;
+    document.lpszOutput = path.c_str();
+    document.lpszDatatype = DOCUMENT_DATATYPE;
+    const bool started = StartDocA(device, &document) > 0;
+    if (started) {
+        ApplyPageRequest(device, MakePageRequest());
+        StartPage(device);
+        draw(device);
+        EndPage(device);
+        EndDoc(device);
+    }
+    DeleteDC(device);
+    return started;
+}
+
+std::string PrepareOutputFolder(const char* name)
+{
+    const std::string root = OutputRoot();
+    const std::string folder = root + "\\" + name;
+    CreateDirectoryA(root.c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    for (const std::string& file : ListFiles(folder, "*")) {
+        const std::string path = folder + "\\" + file;
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+    }
+    return folder;
+}
+
+std::string ReadFileBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream file(path, std::ios::binary);
+    file << bytes;
+    return static_cast<bool>(file);
+}
+
+std::vector<std::string> ListFiles(const std::string& folder, const char* pattern)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found = {};
+    HANDLE search = FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            names.emplace_back(found.cFileName);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+std::string TempFolder()
+{
+    char folder[MAX_PATH] = {};
+    GetTempPathA(sizeof folder, folder);
+    return folder;
+}
+
+std::vector<std::string> ListTempJobFiles()
+{
+    return ListFiles(TempFolder(), "eps*.tmp");
+}
+
+std::vector<std::string> SplitLines(const std::string& bytes, bool* allCrLf)
+{
+    std::vector<std::string> lines;
+    *allCrLf = true;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) {
+            *allCrLf = false;
+            end = bytes.size();
+        }
+        std::string line = bytes.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        } else {
+            *allCrLf = false;
+        }
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> BoxLines(const std::vector<std::string>& lines)
+{
+    std::vector<std::string> boxes;
+    for (const std::string& line : lines) {
+        if (IsBoxLine(line)) {
+            boxes.push_back(line);
+        }
+    }
+    return boxes;
+}
+
+std::vector<std::string> OtherLines(const std::vector<std::string>& lines)
+{
+    std::vector<std::string> others;
+    for (const std::string& line : lines) {
+        if (!IsBoxLine(line)) {
+            others.push_back(line);
+        }
+    }
+    return others;
+}
+
+int FirstDifference(const std::vector<std::string>& expected,
+                    const std::vector<std::string>& actual)
+{
+    const size_t common = expected.size() < actual.size() ? expected.size() : actual.size();
+    for (size_t i = 0; i < common; ++i) {
+        if (expected[i] != actual[i]) {
+            return static_cast<int>(i);
+        }
+    }
+    return expected.size() == actual.size() ? -1 : static_cast<int>(common);
+}
+
+::testing::AssertionResult HasBoundingBox(const std::string& path, const char* expectedLine)
+{
+    const std::string text = ReadFileBytes(path);
+    if (text.compare(0, sizeof POSTSCRIPT_HEADER - 1, POSTSCRIPT_HEADER) != 0) {
+        return ::testing::AssertionFailure()
+               << path << ": expected a PostScript document, got " << text.size()
+               << " bytes beginning \"" << text.substr(0, SHOWN_HEADER_LENGTH) << "\"";
+    }
+    bool crLf = false;
+    const std::vector<std::string> boxes = BoxLines(SplitLines(text, &crLf));
+    if (boxes.empty()) {
+        return ::testing::AssertionFailure()
+               << path << ": expected \"" << expectedLine << "\", got no box line";
+    }
+    for (const std::string& line : boxes) {
+        if (line != expectedLine) {
+            return ::testing::AssertionFailure()
+                   << path << ": expected \"" << expectedLine << "\", got \"" << line << "\"";
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
