@@ -80,8 +80,7 @@ int CALLBACK PlaySafeRecord(HDC device, HANDLETABLE* table, const ENHMETARECORD*
 }
 
 // A metafile's natural size is its frame, in hundredths of a millimetre.
-std::optional<BoundingBox> DrawMetafile(HDC device, const PageGeometry& page,
-                                        HENHMETAFILE metafile)
+std::optional<BoundingBox> DrawMetafile(HDC device, const PageGeometry& page, HENHMETAFILE metafile)
 {
     ENHMETAHEADER header = {};
     if (GetEnhMetaFileHeader(metafile, METAFILE_HEADER_SIZE, &header) == 0 ||

@@ -39,7 +39,7 @@ DeviceMetrics ReadDeviceMetrics(HDC device)
 
 PageGeometry ReadPageGeometry(HDC device)
 {
-    return PageGeometry{ReadDeviceMetrics(device),
-                        DeviceResolution{GetDeviceCaps(device, LOGPIXELSX),
-                                         GetDeviceCaps(device, LOGPIXELSY)}};
+    return PageGeometry{
+        ReadDeviceMetrics(device),
+        DeviceResolution{GetDeviceCaps(device, LOGPIXELSX), GetDeviceCaps(device, LOGPIXELSY)}};
 }

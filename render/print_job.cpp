@@ -2,12 +2,13 @@
 
 #include "draw_picture.h"
 #include "page_setup.h"
+#include "version_info.h"
 
 namespace {
 
 // The document name is the window's title; the driver writes it into the
 // PostScript header.
-constexpr char DOCUMENT_NAME[] = "Vellumark Version 0.5";
+constexpr char DOCUMENT_NAME[] = VELLUMARK_TITLE;
 constexpr char DOCUMENT_DATATYPE[] = "raw";
 
 static_assert(sizeof(DOCINFOA) == (sizeof(void*) == 8 ? 40 : 20),

@@ -144,7 +144,8 @@ int main(int argc, char** argv)
     const std::string eps = folder + "mutant.eps";
     for (uint64_t seed = first; seed < first + count; ++seed) {
         WriteProgress(progress, seed);
-        ConvertMutant(MutateMetafile(sources[seed % sources.size()], seed), eps, tally);
+        ConvertMutant(MutateMetafile(sources[static_cast<size_t>(seed % sources.size())], seed),
+                      eps, tally);
     }
     WriteProgress(progress, first + count);
     std::printf(

@@ -185,7 +185,8 @@ TEST_F(RealMetafilesTest, MutatedMetafilesConvertOrAreRefused)
     }
     const std::string eps = folder + "\\mutant.eps";
     for (uint64_t seed : seeds) {
-        const std::vector<uint8_t> bytes = MutateMetafile(sources[seed % sources.size()], seed);
+        const std::vector<uint8_t> bytes =
+            MutateMetafile(sources[static_cast<size_t>(seed % sources.size())], seed);
         HENHMETAFILE metafile = SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data());
         if (metafile == nullptr) {
             continue;
