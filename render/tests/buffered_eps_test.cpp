@@ -49,18 +49,7 @@ std::string CopyLineByLine(const SourceImage& image, const std::string& driverFi
                                          << actual.size() << "; first difference at byte " << at;
 }
 
-struct BufferedEpsTest : ::testing::Test {
-    void SetUp() override
-    {
-        RemoveAllPrinters();
-        ASSERT_TRUE(InstallTestPrinter(EPS_PRINTER, TEST_PPD_EPS));
-        folder = PrepareOutputFolder("BufferedEps");
-    }
-    void TearDown() override
-    {
-        RemoveAllPrinters();
-    }
-
+struct BufferedEpsTest : PrintingTest {
     void ExpectSameAsLineByLine(const SourceImage& image)
     {
         const std::string eps = folder + "\\picture.eps";
@@ -69,8 +58,6 @@ struct BufferedEpsTest : ::testing::Test {
         ASSERT_FALSE(lineByLine.empty()) << "expected the driver's document";
         EXPECT_TRUE(SameBytes(lineByLine, ReadFileBytes(eps)));
     }
-
-    std::string folder;
 };
 
 TEST_F(BufferedEpsTest, BenchmarkPicturesAreTheSameByteForByte)

@@ -48,33 +48,11 @@ constexpr DWORD SENTINEL_START_OFFSET_MS = 32;
 constexpr DWORD TICK_NAME_MASK = 0xFFFF;
 constexpr char SENTINEL_TEXT[] = "left here by another program";
 
-// Every test starts from a spooler with exactly the EPS test printer and an
-// empty output folder, and ends with no job file left in the temporary folder.
-struct ConvertToEpsTest : ::testing::Test {
-    void SetUp() override
-    {
-        RemoveAllPrinters();
-        ASSERT_TRUE(InstallTestPrinter(EPS_PRINTER, TEST_PPD_EPS))
-            << "expected the EPS test printer to install";
-        folder =
-            PrepareOutputFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        tempFilesBefore = ListTempJobFiles();
-    }
-
-    void TearDown() override
-    {
-        EXPECT_EQ(tempFilesBefore, ListTempJobFiles())
-            << "expected no job file left in " << TempFolder();
-        RemoveAllPrinters();
-    }
-
+struct ConvertToEpsTest : PrintingTest {
     std::string OutputPath(const char* name) const
     {
         return folder + "\\" + name;
     }
-
-    std::string folder;
-    std::vector<std::string> tempFilesBefore;
 };
 
 SourceImage MetafileImage(HENHMETAFILE metafile)

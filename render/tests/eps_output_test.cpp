@@ -104,17 +104,11 @@ std::string ToAnsi(const wchar_t* text)
     return length > 0 && !lossy ? std::string(bytes) : std::string();
 }
 
-// Each test has a metafile to convert, a folder of its own holding an
-// existing EPS, and must leave no job file in the temporary folder.
-struct EpsOutputTest : ::testing::Test {
+// Each test has a metafile to convert.
+struct EpsOutputTest : PrintingTest {
     void SetUp() override
     {
-        RemoveAllPrinters();
-        ASSERT_TRUE(InstallTestPrinter(EPS_PRINTER, TEST_PPD_EPS))
-            << "expected the EPS test printer to install";
-        folder =
-            PrepareOutputFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        tempFilesBefore = ListTempJobFiles();
+        PrintingTest::SetUp();
         metafile = CreateTestMetafile(FRAME, CONTENT);
         ASSERT_NE(nullptr, metafile);
     }
@@ -122,9 +116,7 @@ struct EpsOutputTest : ::testing::Test {
     void TearDown() override
     {
         DeleteEnhMetaFile(metafile);
-        EXPECT_EQ(tempFilesBefore, ListTempJobFiles())
-            << "expected no job file left in " << TempFolder();
-        RemoveAllPrinters();
+        PrintingTest::TearDown();
     }
 
     SourceImage Picture() const
@@ -147,8 +139,6 @@ struct EpsOutputTest : ::testing::Test {
                                      << Describe(before) << ", got " << Describe(after);
     }
 
-    std::string folder;
-    std::vector<std::string> tempFilesBefore;
     HENHMETAFILE metafile = nullptr;
 };
 

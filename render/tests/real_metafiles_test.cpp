@@ -20,17 +20,21 @@ namespace {
 struct RealMetafile {
     const char* name;
     const char* boxLine;  // for its frame on Wine's A4 page at 300 dpi
+    // Whether Ghostscript reads the EPS. Wine's PostScript driver writes
+    // some of test-2.emf's 32-bit bitmaps as images of 0 bits per component,
+    // which Ghostscript refuses (rangecheck in image).
+    bool readable;
 };
 
 // The real metafiles of the record check's tests (see NOTICE.md beside them).
 constexpr RealMetafile REAL_METAFILES[] = {
-    {"63327.emf", "%%BoundingBox: 13 138 584 832"},
-    {"SimpleEMF_windows.emf", "%%BoundingBox: 13 403 584 832"},
-    {"drawing.emf", "%%BoundingBox: 13 261 584 832"},
-    {"nested_wmf.emf", "%%BoundingBox: 13 416 584 832"},
-    {"test-2.emf", "%%BoundingBox: 13 425 584 832"},
-    {"vector_image.emf", "%%BoundingBox: 13 363 584 832"},
-    {"wrench.emf", "%%BoundingBox: 13 483 584 832"},
+    {"63327.emf", "%%BoundingBox: 13 138 584 832", true},
+    {"SimpleEMF_windows.emf", "%%BoundingBox: 13 403 584 832", true},
+    {"drawing.emf", "%%BoundingBox: 13 261 584 832", true},
+    {"nested_wmf.emf", "%%BoundingBox: 13 416 584 832", true},
+    {"test-2.emf", "%%BoundingBox: 13 425 584 832", false},
+    {"vector_image.emf", "%%BoundingBox: 13 363 584 832", true},
+    {"wrench.emf", "%%BoundingBox: 13 483 584 832", true},
 };
 // A metafile whose record chain breaks: a record claims 4294902055 bytes.
 constexpr char BROKEN_CHAIN_METAFILE[] = "bad\\61294.emf";
@@ -87,30 +91,15 @@ HENHMETAFILE CreateOverflowingMetafile(void (*steps)(HDC recorder))
     return CloseEnhMetaFile(recorder);
 }
 
-struct RealMetafilesTest : ::testing::Test {
-    void SetUp() override
-    {
-        RemoveAllPrinters();
-        ASSERT_TRUE(InstallTestPrinter(EPS_PRINTER, TEST_PPD_EPS));
-        tempFilesBefore = ListTempJobFiles();
-    }
-    void TearDown() override
-    {
-        EXPECT_EQ(tempFilesBefore, ListTempJobFiles())
-            << "expected no job file left in " << TempFolder();
-        RemoveAllPrinters();
-    }
-
-    std::vector<std::string> tempFilesBefore;
-};
+using RealMetafilesTest = PrintingTest;
 
 TEST_F(RealMetafilesTest, ConvertWithTheBoxOfTheirFrame)
 {
-    const std::string folder = PrepareOutputFolder("RealMetafiles");
+    const std::string unreadable = PrepareOutputFolder("ConvertWithTheBoxOfTheirFrame\\unreadable");
     for (const RealMetafile& real : REAL_METAFILES) {
         HENHMETAFILE metafile = GetEnhMetaFileA(DataPath(real.name).c_str());
         ASSERT_NE(nullptr, metafile) << "expected to load " << real.name;
-        const std::string eps = folder + "\\" + real.name + ".eps";
+        const std::string eps = (real.readable ? folder : unreadable) + "\\" + real.name + ".eps";
         EXPECT_TRUE(
             ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, EPS_PRINTER, eps.c_str()))
             << "expected " << real.name << " to convert";
@@ -121,7 +110,6 @@ TEST_F(RealMetafilesTest, ConvertWithTheBoxOfTheirFrame)
 
 TEST_F(RealMetafilesTest, BrokenRecordChainConvertsNothing)
 {
-    const std::string folder = PrepareOutputFolder("BrokenRecordChain");
     const std::vector<uint8_t> bytes = ReadMetafileBytes(BROKEN_CHAIN_METAFILE);
     HENHMETAFILE metafile = SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data());
     ASSERT_NE(nullptr, metafile) << "expected the platform to load the metafile's header";
@@ -136,7 +124,6 @@ TEST_F(RealMetafilesTest, BrokenRecordChainConvertsNothing)
 // Ghostscript checks the drawn extent of the files left here.
 TEST_F(RealMetafilesTest, DrawingBeyondTheFrameStaysInsideTheBox)
 {
-    const std::string folder = PrepareOutputFolder("DrawnBeyondTheFrame");
     const struct {
         const char* name;
         void (*steps)(HDC recorder);
@@ -174,7 +161,6 @@ TEST_F(RealMetafilesTest, DrawingBeyondTheFrameStaysInsideTheBox)
 // converts or is refused, and the process lives on.
 TEST_F(RealMetafilesTest, MutatedMetafilesConvertOrAreRefused)
 {
-    const std::string folder = PrepareOutputFolder("MutatedMetafiles");
     std::vector<std::vector<uint8_t>> sources;
     for (const RealMetafile& real : REAL_METAFILES) {
         sources.push_back(ReadMetafileBytes(real.name));

@@ -221,3 +221,19 @@ int FirstDifference(const std::vector<std::string>& expected,
     }
     return ::testing::AssertionSuccess();
 }
+
+void PrintingTest::SetUp()
+{
+    RemoveAllPrinters();
+    ASSERT_TRUE(InstallTestPrinter(EPS_PRINTER, TEST_PPD_EPS))
+        << "expected the EPS test printer to install";
+    folder = PrepareOutputFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    tempFilesBefore = ListTempJobFiles();
+}
+
+void PrintingTest::TearDown()
+{
+    EXPECT_EQ(tempFilesBefore, ListTempJobFiles())
+        << "expected no job file left in " << TempFolder();
+    RemoveAllPrinters();
+}

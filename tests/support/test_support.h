@@ -28,6 +28,17 @@ constexpr DeviceMetrics A4_AT_300_DPI = {2479, 3508, 75, 75};
 // Removes every printer and installs these, with the EPS PPD.
 ::testing::AssertionResult UsePrinters(std::initializer_list<const char*> names);
 
+// A test of the conversion job: it starts from a spooler with exactly the
+// EPS test printer and an empty output folder named after the test, and
+// must leave no job file in the temporary folder.
+struct PrintingTest : ::testing::Test {
+    void SetUp() override;
+    void TearDown() override;
+
+    std::string folder;
+    std::vector<std::string> tempFilesBefore;
+};
+
 // The device metrics after the job's page request, read from a fresh device.
 DeviceMetrics ReadPrinterMetrics(const char* printerName);
 
