@@ -1,5 +1,6 @@
 // Failures that only a POSIX system lets a test provoke for real.
 #include "bbox_rewrite.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -15,26 +16,10 @@ namespace {
 
 constexpr BoundingBox BOX{5, 513, 593, 829};
 
-std::string TestPath(const std::string& name)
-{
-    return testing::TempDir() + "vellumark_posix_" + name;
-}
-
-void WriteFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-bool FileExists(const std::string& path)
-{
-    return std::ifstream(path, std::ios::binary).is_open();
-}
-
 TEST(RewriteBoundingBox, WriteErrorStopsAndRemovesOutput)
 {
-    const std::string in = TestPath("big.ps");
-    const std::string out = TestPath("full.eps");
+    const std::string in = TestPath("posix_big.ps");
+    const std::string out = TestPath("posix_full.eps");
     WriteFile(in, std::string(64 * 1024, 'x') + "\n%%BoundingBox: 1 2 3 4\n");
     std::remove(out.c_str());
 

@@ -1,4 +1,5 @@
 #include "bbox_rewrite.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -13,28 +14,6 @@ namespace {
 
 constexpr BoundingBox BOX{5, 513, 593, 829};
 const std::string BOX_LINE = "%%BoundingBox: 5 513 593 829\r\n";
-
-std::string TestPath(const std::string& name)
-{
-    return testing::TempDir() + "vellumark_" + name;
-}
-
-void WriteFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-bool FileExists(const std::string& path)
-{
-    return std::ifstream(path, std::ios::binary).is_open();
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 // Runs the file-to-file rewrite on the given input and returns the output.
 std::string RewriteText(const std::string& input, const BoundingBox& box = BOX)
