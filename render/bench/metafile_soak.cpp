@@ -9,7 +9,7 @@
 #include "convert.h"
 #include "emf_records.h"
 #include "metafile_mutator.h"
-#include "test_printer.h"
+#include "test_support.h"
 
 #include <windows.h>
 
@@ -71,26 +71,10 @@ unsigned CountSkippedRecords(const std::vector<uint8_t>& bytes)
     return skipped;
 }
 
-unsigned CountFiles(const std::string& folder)
+// The job's files in the temporary folder and in the output folder.
+size_t CountJobFiles(const std::string& folder)
 {
-    unsigned count = 0;
-    WIN32_FIND_DATAA found = {};
-    HANDLE search = FindFirstFileA((folder + JOB_FILES).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        return 0;
-    }
-    do {
-        ++count;
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return count;
-}
-
-std::string TempFolder()
-{
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    return folder;
+    return ListFiles(TempFolder(), JOB_FILES).size() + ListFiles(folder, JOB_FILES).size();
 }
 
 void ConvertMutant(const std::vector<uint8_t>& bytes, const std::string& eps, Tally& tally)
@@ -140,7 +124,7 @@ int main(int argc, char** argv)
         return 2;
     }
     Tally tally{};
-    const unsigned filesBefore = CountFiles(TempFolder()) + CountFiles(folder);
+    const size_t filesBefore = CountJobFiles(folder);
     const std::string eps = folder + "mutant.eps";
     for (uint64_t seed = first; seed < first + count; ++seed) {
         WriteProgress(progress, seed);
@@ -153,7 +137,7 @@ int main(int argc, char** argv)
         "job files left %u\n",
         static_cast<unsigned long long>(first), static_cast<unsigned long long>(first + count - 1),
         tally.converted, tally.refused, tally.unloadable, tally.skippedRecords,
-        CountFiles(TempFolder()) + CountFiles(folder) - filesBefore);
+        static_cast<unsigned>(CountJobFiles(folder) - filesBefore));
     RemoveTestPrinter(SOAK_PRINTER);
     return 0;
 }
