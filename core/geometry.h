@@ -31,7 +31,11 @@ struct BoundingBox {
 };
 
 // Points assigned to the whole physical page; every device position maps to
-// the same fraction of this page whatever size the device reports.
+// the same fraction of this page whatever size the device reports. They are
+// not A4's 595.28 x 841.89 points but the program's own fixed values, kept
+// as they are so that a picture always gets the box it always got: about
+// 0.4 % larger than the page a driver draws, so the box lies up to 3 points
+// further out at the top and right than the margin says.
 constexpr double POINTS_ACROSS_PAGE = 597.509240053605;
 constexpr double POINTS_DOWN_PAGE = 845.0487823615272;
 // Points added outside the picture on every side.
