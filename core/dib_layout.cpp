@@ -178,19 +178,29 @@ bool ChooseEntrySize(uint32_t usage, const DibLayout& layout, size_t& entrySize)
     }
 }
 
+// Reads the header at the start of info and fits the colour table (and the
+// masks) after it; available is then what is left of infoSize.
+bool FitHeaderAndTable(const uint8_t* info, size_t infoSize, uint32_t usage, DibLayout& layout,
+                       uint32_t& compression, size_t& available)
+{
+    layout = DibLayout{};
+    compression = DIB_RGB;
+    size_t entrySize = 0;
+    if (!ReadHeader(info, infoSize, layout, compression) ||
+        !ChooseEntrySize(usage, layout, entrySize)) {
+        return false;
+    }
+    available = infoSize - layout.headerSize;
+    return FitColorTable(layout, compression, entrySize, available);
+}
+
 }  // namespace
 
 bool ComputeDibLayout(const uint8_t* block, size_t blockSize, DibLayout& layout)
 {
-    layout = DibLayout{};
     uint32_t compression = DIB_RGB;
-    size_t entrySize = 0;
-    if (!ReadHeader(block, blockSize, layout, compression) ||
-        !ChooseEntrySize(DIB_USAGE_RGB, layout, entrySize)) {
-        return false;
-    }
-    size_t available = blockSize - layout.headerSize;
-    if (!FitColorTable(layout, compression, entrySize, available)) {
+    size_t available = 0;
+    if (!FitHeaderAndTable(block, blockSize, DIB_USAGE_RGB, layout, compression, available)) {
         return false;
     }
     layout.pixelOffset = blockSize - available;
@@ -200,14 +210,8 @@ bool ComputeDibLayout(const uint8_t* block, size_t blockSize, DibLayout& layout)
 bool ComputeSplitDibLayout(const uint8_t* info, size_t infoSize, size_t bitsSize, uint32_t usage,
                            DibLayout& layout)
 {
-    layout = DibLayout{};
     uint32_t compression = DIB_RGB;
-    size_t entrySize = 0;
-    if (!ReadHeader(info, infoSize, layout, compression) ||
-        !ChooseEntrySize(usage, layout, entrySize)) {
-        return false;
-    }
-    size_t available = infoSize - layout.headerSize;
-    return FitColorTable(layout, compression, entrySize, available) &&
+    size_t available = 0;
+    return FitHeaderAndTable(info, infoSize, usage, layout, compression, available) &&
            FitPixels(info, compression, layout, bitsSize);
 }
