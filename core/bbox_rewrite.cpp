@@ -1,8 +1,10 @@
 #include "bbox_rewrite.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -12,6 +14,39 @@ constexpr size_t CHUNK_SIZE = size_t{64} * 1024;
 constexpr size_t OUTPUT_BUFFER_SIZE = size_t{1024} * 1024;
 constexpr char LINE_END[] = "\r\n";
 constexpr size_t LINE_END_LENGTH = 2;
+constexpr std::string_view HEADER_START = "%!";
+constexpr std::string_view PJL_START = "@PJL";
+constexpr unsigned char FIRST_PRINTABLE = 0x20;
+
+struct Keyword {
+    std::string_view text;
+    LineKind kind;
+};
+
+// The comment lines the copy acts on, matched at the start of a line.
+constexpr Keyword KEYWORDS[] = {
+    {{BOUNDING_BOX_PREFIX, BOUNDING_BOX_PREFIX_LENGTH}, LineKind::Box},
+    {"%%BeginFeature:", LineKind::BeginFeature},
+    {"%%BeginNonPPDFeature:", LineKind::BeginFeature},
+    {"%%EndFeature", LineKind::EndFeature},
+    {"%%EndNonPPDFeature", LineKind::EndFeature},
+};
+
+// A line's kind from its first bytes (all of them, or at least the longest
+// keyword's length).
+LineKind ClassifyLine(const char* line, size_t size)
+{
+    if (size == 0 || line[0] != '%') {
+        return LineKind::Other;
+    }
+    for (const Keyword& keyword : KEYWORDS) {
+        if (size >= keyword.text.size() &&
+            std::memcmp(line, keyword.text.data(), keyword.text.size()) == 0) {
+            return keyword.kind;
+        }
+    }
+    return LineKind::Other;
+}
 
 // Straight into the stream's buffer: a short write marks the stream bad.
 void WriteBytes(BoxRewrite& rewrite, const char* bytes, size_t size)
@@ -22,16 +57,55 @@ void WriteBytes(BoxRewrite& rewrite, const char* bytes, size_t size)
     }
 }
 
-// Resolves a line whose first bytes have all arrived: either it is a box
-// line, whose bytes are dropped from here on, or its held bytes go out.
-void DecideLine(BoxRewrite& rewrite)
+// Gives up on the open feature block: what it held is written as it stands
+// and the copy goes on outside any block.
+void ReleaseHeld(BoxRewrite& rewrite)
+{
+    WriteBytes(rewrite, rewrite.held.data(), rewrite.held.size());
+    rewrite.held.clear();
+    rewrite.featureDepth = 0;
+    rewrite.holdingLine = false;
+}
+
+// Writes bytes of the current line, or holds them while it is feature code.
+void EmitBytes(BoxRewrite& rewrite, const char* bytes, size_t size)
+{
+    if (!rewrite.holdingLine) {
+        WriteBytes(rewrite, bytes, size);
+    } else if (rewrite.held.size() + size > FEATURE_HOLD_LIMIT) {
+        ReleaseHeld(rewrite);
+        WriteBytes(rewrite, bytes, size);
+    } else {
+        rewrite.held.append(bytes, size);
+    }
+}
+
+// Takes a line of this kind into account: a block's begin line opens it and
+// is written, its lines are held, and its end line drops them and is
+// written.
+void DecideLine(BoxRewrite& rewrite, LineKind kind)
 {
     rewrite.decided = true;
-    rewrite.replacing =
-        rewrite.prefixLength == BOUNDING_BOX_PREFIX_LENGTH &&
-        std::memcmp(rewrite.prefix, BOUNDING_BOX_PREFIX, BOUNDING_BOX_PREFIX_LENGTH) == 0;
-    if (!rewrite.replacing) {
-        WriteBytes(rewrite, rewrite.prefix, rewrite.prefixLength);
+    rewrite.kind = kind;
+    const size_t depth = rewrite.featureDepth;
+    if (kind == LineKind::BeginFeature) {
+        rewrite.featureDepth = depth + 1;
+    } else if (kind == LineKind::EndFeature && depth > 0) {
+        rewrite.featureDepth = depth - 1;
+        if (depth == 1) {
+            rewrite.held.clear();
+        }
+    }
+    rewrite.holdingLine = depth > 0 && rewrite.featureDepth > 0;
+}
+
+// Resolves a line whose first bytes have all arrived: either it is a box
+// line, whose bytes are dropped from here on, or its held bytes go out.
+void DecideHeldPrefix(BoxRewrite& rewrite)
+{
+    DecideLine(rewrite, ClassifyLine(rewrite.prefix, rewrite.prefixLength));
+    if (rewrite.kind != LineKind::Box) {
+        EmitBytes(rewrite, rewrite.prefix, rewrite.prefixLength);
     }
 }
 
@@ -43,19 +117,19 @@ void AppendToLine(BoxRewrite& rewrite, const char* bytes, size_t size)
     }
     rewrite.lineOpen = true;
     if (!rewrite.decided) {
-        const size_t wanted = BOUNDING_BOX_PREFIX_LENGTH - rewrite.prefixLength;
+        const size_t wanted = DECIDING_PREFIX_LENGTH - rewrite.prefixLength;
         const size_t taken = size < wanted ? size : wanted;
         std::memcpy(rewrite.prefix + rewrite.prefixLength, bytes, taken);
         rewrite.prefixLength += taken;
         bytes += taken;
         size -= taken;
-        if (rewrite.prefixLength < BOUNDING_BOX_PREFIX_LENGTH) {
+        if (rewrite.prefixLength < DECIDING_PREFIX_LENGTH) {
             return;
         }
-        DecideLine(rewrite);
+        DecideHeldPrefix(rewrite);
     }
-    if (!rewrite.replacing) {
-        WriteBytes(rewrite, bytes, size);
+    if (rewrite.kind != LineKind::Box) {
+        EmitBytes(rewrite, bytes, size);
     }
 }
 
@@ -63,11 +137,9 @@ void AppendToLine(BoxRewrite& rewrite, const char* bytes, size_t size)
 // no detour through the held prefix: the common case, kept short.
 void DecideWholeLine(BoxRewrite& rewrite, const char* line, size_t size)
 {
-    rewrite.decided = true;
-    rewrite.replacing = size >= BOUNDING_BOX_PREFIX_LENGTH &&
-                        std::memcmp(line, BOUNDING_BOX_PREFIX, BOUNDING_BOX_PREFIX_LENGTH) == 0;
-    if (!rewrite.replacing) {
-        WriteBytes(rewrite, line, size);
+    DecideLine(rewrite, ClassifyLine(line, size));
+    if (rewrite.kind != LineKind::Box) {
+        EmitBytes(rewrite, line, size);
     }
 }
 
@@ -83,18 +155,18 @@ void ReleasePendingCR(BoxRewrite& rewrite)
 void FinishLine(BoxRewrite& rewrite)
 {
     if (!rewrite.decided) {
-        DecideLine(rewrite);
+        DecideHeldPrefix(rewrite);
     }
-    if (rewrite.replacing) {
-        WriteBytes(rewrite, rewrite.replacement.data(), rewrite.replacement.size());
+    if (rewrite.kind == LineKind::Box) {
+        EmitBytes(rewrite, rewrite.replacement.data(), rewrite.replacement.size());
     }
-    WriteBytes(rewrite, LINE_END, LINE_END_LENGTH);
+    EmitBytes(rewrite, LINE_END, LINE_END_LENGTH);
     if (rewrite.flushEachLine) {
         rewrite.output->flush();
     }
     rewrite.prefixLength = 0;
     rewrite.decided = false;
-    rewrite.replacing = false;
+    rewrite.kind = LineKind::Other;
     rewrite.lineOpen = false;
 }
 
@@ -109,6 +181,116 @@ void AppendHoldingCR(BoxRewrite& rewrite, const char* bytes, size_t size)
         rewrite.lineOpen = true;
     } else {
         AppendToLine(rewrite, bytes, size);
+    }
+}
+
+// Splits the bytes into lines and copies them by the rules of their kinds.
+void FeedLines(BoxRewrite& rewrite, const char* bytes, size_t size)
+{
+    size_t position = 0;
+    while (position < size) {
+        const char* start = bytes + position;
+        const auto* lineFeed = static_cast<const char*>(std::memchr(start, '\n', size - position));
+        if (lineFeed == nullptr) {
+            AppendHoldingCR(rewrite, start, size - position);
+            break;
+        }
+        const size_t length = static_cast<size_t>(lineFeed - start);
+        const size_t content = length > 0 && start[length - 1] == '\r' ? length - 1 : length;
+        if (length == 0) {
+            rewrite.pendingCR = false;  // CR LF split across chunks: the CR is the line end's
+        } else if (!rewrite.lineOpen) {
+            DecideWholeLine(rewrite, start, content);
+        } else {
+            ReleasePendingCR(rewrite);
+            AppendToLine(rewrite, start, content);
+        }
+        FinishLine(rewrite);
+        position += length + 1;
+    }
+}
+
+// Copies what follows the header: once the driver's old header line has
+// been dropped up to its first CR or LF, every byte.
+void FeedBody(BoxRewrite& rewrite, const char* bytes, size_t size)
+{
+    if (rewrite.headerStage == HeaderStage::Skipping) {
+        const char* end = std::find_if(bytes, bytes + size,
+                                       [](char byte) { return byte == '\r' || byte == '\n'; });
+        size -= static_cast<size_t>(end - bytes);
+        bytes = end;
+        if (size == 0) {
+            return;
+        }
+        rewrite.headerStage = HeaderStage::Copying;
+    }
+    FeedLines(rewrite, bytes, size);
+}
+
+bool IsControlByte(char byte)
+{
+    return static_cast<unsigned char>(byte) < FIRST_PRINTABLE;
+}
+
+bool StartsWith(std::string_view text, std::string_view start)
+{
+    return text.substr(0, start.size()) == start;
+}
+
+enum class LeadVerdict { Undecided, Header, NoHeader };
+
+struct LeadScan {
+    LeadVerdict verdict;
+    size_t headerAt;  // where the header's "%!" stands in the lead
+};
+
+// Looks at the lead bytes not yet looked at, line by line: a line that
+// starts with "%!" is the header; a line of job control (one that starts
+// with a control byte or "@PJL") may hold it after its first byte; any
+// other line means that the document has no header to find.
+LeadScan ScanLead(BoxRewrite& rewrite)
+{
+    const std::string& lead = rewrite.lead;
+    for (; rewrite.leadScanned < lead.size(); ++rewrite.leadScanned) {
+        const size_t at = rewrite.leadScanned;
+        const size_t lineStart = rewrite.leadLineStart;
+        if (rewrite.leadLineKnown) {
+            if (lead[at] == HEADER_START[1] && at > lineStart && lead[at - 1] == HEADER_START[0]) {
+                return {LeadVerdict::Header, at - 1};
+            }
+        } else if (at == lineStart && IsControlByte(lead[at])) {
+            rewrite.leadLineKnown = true;
+        } else {
+            const std::string_view seen(lead.data() + lineStart, at + 1 - lineStart);
+            if (seen == HEADER_START) {
+                return {LeadVerdict::Header, lineStart};
+            }
+            rewrite.leadLineKnown = seen == PJL_START;
+            if (!StartsWith(HEADER_START, seen) && !StartsWith(PJL_START, seen)) {
+                return {LeadVerdict::NoHeader, 0};
+            }
+        }
+        if (lead[at] == '\n') {
+            rewrite.leadLineStart = at + 1;
+            rewrite.leadLineKnown = false;
+        }
+    }
+    return {LeadVerdict::Undecided, 0};
+}
+
+// Ends the look for the header: with it, the EPS header goes out and the
+// job control before it is dropped; without it, the lead is copied as it is.
+void EndLead(BoxRewrite& rewrite, const LeadScan& scan)
+{
+    const std::string lead = std::move(rewrite.lead);
+    rewrite.lead = std::string();
+    if (scan.verdict == LeadVerdict::Header) {
+        FeedLines(rewrite, EPS_HEADER, sizeof EPS_HEADER - 1);
+        rewrite.headerStage = HeaderStage::Skipping;
+        FeedBody(rewrite, lead.data() + scan.headerAt, lead.size() - scan.headerAt);
+    } else {
+        rewrite.headerStage = HeaderStage::Copying;
+        FeedLines(rewrite, lead.data(), lead.size());
     }
 }
 
@@ -144,35 +326,32 @@ void BeginBoxRewrite(BoxRewrite& rewrite, std::ostream& output, const BoundingBo
 
 bool FeedBoxRewrite(BoxRewrite& rewrite, const char* bytes, size_t size)
 {
-    size_t position = 0;
-    while (position < size) {
-        const char* start = bytes + position;
-        const auto* lineFeed = static_cast<const char*>(std::memchr(start, '\n', size - position));
-        if (lineFeed == nullptr) {
-            AppendHoldingCR(rewrite, start, size - position);
-            break;
+    if (rewrite.headerStage == HeaderStage::Looking) {
+        const size_t taken = std::min(size, JOB_PREFIX_LIMIT - rewrite.lead.size());
+        rewrite.lead.append(bytes, taken);
+        bytes += taken;
+        size -= taken;
+        const LeadScan scan = ScanLead(rewrite);
+        if (scan.verdict == LeadVerdict::Undecided && rewrite.lead.size() < JOB_PREFIX_LIMIT) {
+            return rewrite.output->good();
         }
-        const size_t length = static_cast<size_t>(lineFeed - start);
-        const size_t content = length > 0 && start[length - 1] == '\r' ? length - 1 : length;
-        if (length == 0) {
-            rewrite.pendingCR = false;  // CR LF split across chunks: the CR is the line end's
-        } else if (!rewrite.lineOpen) {
-            DecideWholeLine(rewrite, start, content);
-        } else {
-            ReleasePendingCR(rewrite);
-            AppendToLine(rewrite, start, content);
-        }
-        FinishLine(rewrite);
-        position += length + 1;
+        EndLead(rewrite, scan);
     }
+    FeedBody(rewrite, bytes, size);
     return rewrite.output->good();
 }
 
 bool FinishBoxRewrite(BoxRewrite& rewrite)
 {
+    if (rewrite.headerStage == HeaderStage::Looking) {
+        EndLead(rewrite, LeadScan{LeadVerdict::NoHeader, 0});
+    }
     ReleasePendingCR(rewrite);
     if (rewrite.lineOpen) {
         FinishLine(rewrite);
+    }
+    if (rewrite.featureDepth > 0) {
+        ReleaseHeld(rewrite);
     }
     return rewrite.output->good();
 }

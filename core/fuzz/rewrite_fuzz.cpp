@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -75,14 +76,68 @@ std::string RewriteStreamed(const FuzzInput& input)
     return output.str();
 }
 
+// Where the header's "%!" stands: in the first line that starts with it, or
+// after the first byte of a line of job control (a control byte or "@PJL"
+// first), all lines before it being job control, within the first
+// JOB_PREFIX_LIMIT bytes.
+std::optional<size_t> FindHeader(const std::string& document)
+{
+    const std::string lead = document.substr(0, JOB_PREFIX_LIMIT);
+    size_t start = 0;
+    while (start < lead.size()) {
+        const size_t lineFeed = lead.find('\n', start);
+        const std::string line = lead.substr(
+            start, lineFeed == std::string::npos ? std::string::npos : lineFeed - start);
+        if (line.rfind("%!", 0) == 0) {
+            return start;
+        }
+        const bool jobControl =
+            static_cast<unsigned char>(lead[start]) < 0x20 || line.rfind("@PJL", 0) == 0;
+        if (!jobControl) {
+            return std::nullopt;
+        }
+        const size_t mark = line.find("%!", 1);
+        if (mark != std::string::npos) {
+            return start + mark;
+        }
+        if (lineFeed == std::string::npos) {
+            return std::nullopt;
+        }
+        start = lineFeed + 1;
+    }
+    return std::nullopt;
+}
+
+// The EPS header in place of the job control and the header line up to its
+// first CR or LF.
+std::string ReplaceHeader(const std::string& document)
+{
+    const std::optional<size_t> header = FindHeader(document);
+    if (!header) {
+        return document;
+    }
+    const size_t end = document.find_first_of("\r\n", *header);
+    return EPS_HEADER + (end == std::string::npos ? std::string() : document.substr(end));
+}
+
+bool StartsWith(const std::string& line, const char* start)
+{
+    return line.rfind(start, 0) == 0;
+}
+
 // The same rules over the whole document at once: lines end at LF, a CR
 // right before the LF belongs to the line end, a last line without LF is
-// still a line, box lines are replaced, every line is written with CR LF.
-std::string RewriteModel(const std::string& document)
+// still a line, box lines are replaced, every line is written with CR LF;
+// the lines strictly between a feature block's begin and end lines are
+// dropped, nested blocks with their outer one, unless the block holds more
+// than FEATURE_HOLD_LIMIT bytes or does not end.
+std::string RewriteModel(const std::string& original)
 {
-    const std::string prefix(BOUNDING_BOX_PREFIX, BOUNDING_BOX_PREFIX_LENGTH);
+    const std::string document = ReplaceHeader(original);
     const std::string boxLine = FormatBoundingBoxLine(BOX);
     std::string output;
+    std::string held;
+    size_t depth = 0;
     size_t start = 0;
     while (start < document.size()) {
         const size_t lineFeed = document.find('\n', start);
@@ -92,11 +147,32 @@ std::string RewriteModel(const std::string& document)
             --end;
         }
         const std::string line = document.substr(start, end - start);
-        output += line.compare(0, prefix.size(), prefix) == 0 ? boxLine : line;
-        output += "\r\n";
+        const std::string written =
+            (StartsWith(line, BOUNDING_BOX_PREFIX) ? boxLine : line) + "\r\n";
+        const bool begins =
+            StartsWith(line, "%%BeginFeature:") || StartsWith(line, "%%BeginNonPPDFeature:");
+        const bool ends =
+            StartsWith(line, "%%EndFeature") || StartsWith(line, "%%EndNonPPDFeature");
+        if (depth == 0) {
+            output += written;
+            depth = begins ? 1 : 0;
+        } else if (ends && depth == 1) {
+            held.clear();
+            output += written;
+            depth = 0;
+        } else {
+            depth += begins ? 1 : 0;
+            depth -= ends ? 1 : 0;
+            held += written;
+            if (held.size() > FEATURE_HOLD_LIMIT) {
+                output += held;
+                held.clear();
+                depth = 0;
+            }
+        }
         start = ended ? lineFeed + 1 : document.size();
     }
-    return output;
+    return output + held;
 }
 
 std::string Printable(const std::string& bytes)

@@ -14,6 +14,7 @@ namespace {
 
 constexpr BoundingBox BOX{5, 513, 593, 829};
 const std::string BOX_LINE = "%%BoundingBox: 5 513 593 829\r\n";
+const std::string HEADER_LINE = "%!PS-Adobe-3.0 EPSF-3.0\r\n";
 
 // Runs the file-to-file rewrite on the given input and returns the output.
 std::string RewriteText(const std::string& input, const BoundingBox& box = BOX)
@@ -56,9 +57,9 @@ TEST(RewriteBoundingBox, ReplacesHeaderAndTrailerBoxes)
     const std::string input =
         "%!PS-Adobe-3.0\n%%BoundingBox: (atend)\n%%Pages: 1\nshowpage\n%%Trailer\n"
         "%%BoundingBox: 0 0 612 792\n%%EOF\n";
-    EXPECT_EQ("%!PS-Adobe-3.0\r\n" + BOX_LINE + "%%Pages: 1\r\nshowpage\r\n%%Trailer\r\n" +
-                  BOX_LINE + "%%EOF\r\n",
-              RewriteText(input));
+    EXPECT_EQ(
+        HEADER_LINE + BOX_LINE + "%%Pages: 1\r\nshowpage\r\n%%Trailer\r\n" + BOX_LINE + "%%EOF\r\n",
+        RewriteText(input));
 }
 
 TEST(RewriteBoundingBox, LeavesLookAlikeLinesUnchanged)
@@ -79,7 +80,7 @@ TEST(RewriteBoundingBox, ReplacesBarePrefixLine)
 TEST(RewriteBoundingBox, NormalisesLineEnds)
 {
     const std::string crlf = "%!PS\r\n%%BoundingBox: 1 1 1 1\r\nline\r\n\r\nlast\r\n";
-    const std::string expected = "%!PS\r\n" + BOX_LINE + "line\r\n\r\nlast\r\n";
+    const std::string expected = HEADER_LINE + BOX_LINE + "line\r\n\r\nlast\r\n";
     EXPECT_EQ(expected, RewriteText(crlf));
     EXPECT_EQ(expected, RewriteText("%!PS\n%%BoundingBox: 1 1 1 1\nline\n\nlast\n"));
     EXPECT_EQ(expected, RewriteText("%!PS\n%%BoundingBox: 1 1 1 1\nline\n\nlast"));
@@ -119,7 +120,7 @@ TEST(RewriteBoundingBox, SameResultWhateverTheChunkSize)
     const std::string input =
         "%!PS\r\n%%BoundingBox: (atend)\r\nx\ry\r\r\n\n%%BoundingBo\n%%BoundingBox:\r\n"
         "%%Trailer\n%%BoundingBox: 1 2 3 4\r\nend\r";
-    const std::string expected = "%!PS\r\n" + BOX_LINE + "x\ry\r\r\n\r\n%%BoundingBo\r\n" +
+    const std::string expected = HEADER_LINE + BOX_LINE + "x\ry\r\r\n\r\n%%BoundingBo\r\n" +
                                  BOX_LINE + "%%Trailer\r\n" + BOX_LINE + "end\r\r\n";
     for (size_t chunk = 1; chunk <= input.size(); ++chunk) {
         EXPECT_EQ(expected, RewriteInChunks(input, chunk)) << "chunks of " << chunk << " bytes";
@@ -131,6 +132,96 @@ TEST(RewriteBoundingBox, LongLinesCrossChunkBoundaries)
     const std::string longLine(200000, 'x');
     const std::string input = longLine + "\r\n%%BoundingBox: " + longLine + "\r\n" + longLine;
     EXPECT_EQ(longLine + "\r\n" + BOX_LINE + longLine + "\r\n", RewriteText(input));
+}
+
+struct RewriteCase {
+    const char* name;
+    std::string input;
+    std::string expected;
+};
+
+void ExpectRewrites(const std::vector<RewriteCase>& cases)
+{
+    for (const RewriteCase& test : cases) {
+        EXPECT_EQ(test.expected, RewriteText(test.input)) << test.name;
+    }
+}
+
+const std::string PJL_JOB =
+    "\x1b%-12345X@PJL JOB NAME=\"Vellumark\"\r\n@PJL ENTER LANGUAGE=POSTSCRIPT\r\n";
+
+TEST(RewriteBoundingBox, WritesTheEpsHeader)
+{
+    const std::string body = "%%Pages: 1\r\nshowpage\r\n";
+    ExpectRewrites({
+        {"version 2.0", "%!PS-Adobe-2.0\n%%Pages: 1\nshowpage\n", HEADER_LINE + body},
+        {"already encapsulated", HEADER_LINE + body, HEADER_LINE + body},
+        {"bare %!", "%!\r\n" + body, HEADER_LINE + body},
+        {"after a Ctrl-D", "\x04%!PS-Adobe-3.0\r\n" + body, HEADER_LINE + body},
+        {"after a PJL header", PJL_JOB + "%!PS-Adobe-3.0\r\n" + body, HEADER_LINE + body},
+        {"right after the UEL", "\x1b%-12345X%!PS-Adobe-3.0\r\n" + body, HEADER_LINE + body},
+        {"after an empty line", "\r\n%!PS-Adobe-3.0\r\n" + body, HEADER_LINE + body},
+        {"CR line ends", "%!PS-Adobe-2.0\r%%Pages: 1\rshowpage\r",
+         "%!PS-Adobe-3.0 EPSF-3.0\r%%Pages: 1\rshowpage\r\r\n"},
+        {"header line without a line end", "\x04%!PS-Adobe-2.0", HEADER_LINE},
+    });
+}
+
+// Without a header where a driver puts one, nothing is dropped.
+TEST(RewriteBoundingBox, CopiesDocumentsWithoutHeaderAsTheyAre)
+{
+    const std::string lateHeader(JOB_PREFIX_LIMIT, '\x04');
+    ExpectRewrites({
+        {"no %! at all", "/a 1 def\nshowpage\n", "/a 1 def\r\nshowpage\r\n"},
+        {"%! after a comment", "%%Title: a\n%!PS\n", "%%Title: a\r\n%!PS\r\n"},
+        {"%! after a program line", "\x04\r\n/a (%!) def\r\n", "\x04\r\n/a (%!) def\r\n"},
+        {"%! past the job control limit", lateHeader + "%!PS\n", lateHeader + "%!PS\r\n"},
+        {"job control only", PJL_JOB, PJL_JOB},
+        {"cut short", "@PJ", "@PJ\r\n"},
+    });
+}
+
+TEST(RewriteBoundingBox, DropsFeatureCode)
+{
+    const std::string begin = "%%BeginFeature: *PageSize A4\r\n";
+    const std::string code = "<< /PageSize [595 842] >> setpagedevice\r\n";
+    const std::string end = "%%EndFeature\r\n";
+    const std::string nonPpd = "%%BeginNonPPDFeature: Copies 1\r\n";
+    const std::string nonPpdEnd = "%%EndNonPPDFeature\r\n";
+    const std::string unended = HEADER_LINE + begin + code + "%%EndSetup\r\nshowpage\r\n";
+    const std::string tooLong = begin + std::string(FEATURE_HOLD_LIMIT, 'x') + "\r\n" + end;
+    ExpectRewrites({
+        {"a block", HEADER_LINE + begin + code + end + "showpage\r\n",
+         HEADER_LINE + begin + end + "showpage\r\n"},
+        {"LF line ends", "%!PS\n%%BeginFeature: *PageSize A4\nsetpagedevice\n%%EndFeature\n",
+         HEADER_LINE + begin + end},
+        {"a non-PPD block", nonPpd + "/#copies 1 def\r\n" + nonPpdEnd, nonPpd + nonPpdEnd},
+        {"nested blocks", begin + code + nonPpd + code + nonPpdEnd + code + end, begin + end},
+        {"two blocks", begin + code + end + code + begin + code + end,
+         begin + end + code + begin + end},
+        {"a box line inside", begin + "%%BoundingBox: 1 2 3 4\r\n" + end, begin + end},
+        {"an empty block", begin + end, begin + end},
+        {"an end without a begin", code + end + code, code + end + code},
+        {"a block that never ends", unended, unended},
+        {"a block longer than the limit", tooLong, tooLong},
+        {"look-alike lines", "%%BeginFeature\r\n%%Feature: x\r\n%%EndFeatures\r\n",
+         "%%BeginFeature\r\n%%Feature: x\r\n%%EndFeatures\r\n"},
+    });
+}
+
+// Feature comments, the header and box lines split at every byte.
+TEST(BoxRewriteStream, SameResultWhateverTheChunkSizeWithHeaderAndFeatures)
+{
+    const std::string input = PJL_JOB +
+                              "%!PS-Adobe-3.0\r\n%%BoundingBox: (atend)\r\n%%BeginSetup\n"
+                              "%%BeginNonPPDFeature: x\r\ncode\rmore\r\n%%EndNonPPDFeature\n"
+                              "%%BeginFeature: *PageSize A4\rcode\n%%EndFeature\r\n";
+    const std::string expected = HEADER_LINE + BOX_LINE + "%%BeginSetup\r\n" +
+                                 "%%BeginNonPPDFeature: x\r\n%%EndNonPPDFeature\r\n" +
+                                 "%%BeginFeature: *PageSize A4\rcode\r\n%%EndFeature\r\n";
+    for (size_t chunk = 1; chunk <= input.size(); ++chunk) {
+        EXPECT_EQ(expected, RewriteInChunks(input, chunk)) << "chunks of " << chunk << " bytes";
+    }
 }
 
 TEST(RewriteBoundingBox, SecondRunTruncatesOutput)
@@ -206,8 +297,8 @@ TEST(BoxRewriteStream, FlushesEachWholeLine)
     const std::string input = "%!PS\n%%BoundingBox: (atend)\nshowpage";
     EXPECT_TRUE(FeedBoxRewrite(rewrite, input.data(), input.size()));
     EXPECT_TRUE(FinishBoxRewrite(rewrite));
-    const std::vector<std::string> expected = {"%!PS\r\n", "%!PS\r\n" + BOX_LINE,
-                                               "%!PS\r\n" + BOX_LINE + "showpage\r\n"};
+    const std::vector<std::string> expected = {HEADER_LINE, HEADER_LINE + BOX_LINE,
+                                               HEADER_LINE + BOX_LINE + "showpage\r\n"};
     EXPECT_EQ(expected, recorder.seenAtFlush);
 }
 
