@@ -8,6 +8,8 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386
   xvfb x11-utils xdotool x11-apps imagemagick
   ghostscript texlive-font-utils poppler-utils
+  libreoffice-draw-nogui texlive-latex-base
+  fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea
 )
 
 missing=()

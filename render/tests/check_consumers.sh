@@ -1,20 +1,29 @@
 #!/bin/sh
 # Reads the EPS files the conversion tests left in FOLDER with the tools that
-# EPS users run, natively:
+# EPS users run, natively. A tool that is missing fails the check.
 #   check_consumers.sh ghostscript_bbox FOLDER
-#     Ghostscript's bbox device finds a drawn extent inside the declared box
-#     that reaches each of its sides within the 5-point margin and a point of
-#     rounding: the picture fills its placement, and the page's printable
-#     width or height limits it (the file's name says which). The box maps
-#     the device's page onto a 597.5 x 845.0-point page, while the driver
-#     draws A4 at 595 x 842 points, so the top and right sides may lie up to
-#     3 points further out.
+#     For the synthetic pictures (*-limited-*.eps): Ghostscript's bbox device
+#     finds a drawn extent inside the declared box that reaches each of its
+#     sides within the 5-point margin and a point of rounding: the picture
+#     fills its placement, and the page's printable width or height limits
+#     it (the file's name says which). The box maps the device's page onto a
+#     597.5 x 845.0-point page, while the driver draws A4 at 595 x 842
+#     points, so the top and right sides may lie up to 3 points further out.
 #   check_consumers.sh ghostscript_inside FOLDER
 #     Ghostscript's bbox device finds nothing drawn outside the declared
 #     box, to the hundredth of a point (a picture that draws nothing passes).
 #   check_consumers.sh epstopdf FOLDER
-#     epstopdf makes a PDF whose page is exactly the box's size, and
-#     pdftoppm renders it to something that is not blank.
+#     epstopdf (pdfLaTeX's route) makes a PDF page exactly the box's size.
+#   check_consumers.sh epscrop FOLDER
+#     Ghostscript with -dEPSCrop, as Inkscape's import and ps2pdf-based
+#     tools run it, writes a PDF page exactly the box's size.
+#   check_consumers.sh libreoffice FOLDER
+#     LibreOffice Draw, headless, imports each EPS and exports it to PDF as
+#     a picture with the box's proportions, no larger than the box.
+#   check_consumers.sh dvips FOLDER
+#     latex includes the EPS with graphicx and dvips -E makes an EPS of the
+#     page whose box has the included box's size, to a point a side.
+# Each page made must also render to something that is not blank.
 set -eu
 check=$1
 folder=$2
@@ -29,11 +38,47 @@ fail() {
   failures=$((failures + 1))
 }
 
+need() {
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed" >&2; exit 1; }
+  done
+}
+
 within() {  # within DISTANCE LIMIT: 0 <= DISTANCE <= LIMIT
   [ "$1" -ge 0 ] && [ "$1" -le "$2" ]
 }
 
+# sizes_match "W H" "W H" TOLERANCE: each side within TOLERANCE points.
+sizes_match() {
+  echo "$1 $2" | awk -v t="$3" '{ d1 = $1 - $3; d2 = $2 - $4
+    exit !(d1 <= t && -d1 <= t && d2 <= t && -d2 <= t) }'
+}
+
+# rendered_dark FILE: FILE (PDF or EPS) renders to a page with dark pixels.
+rendered_dark() {
+  case $1 in
+    *.pdf) pdftoppm -r 20 -gray -singlefile "$1" "$work/page" ;;
+    *) gs -q -dNOPAUSE -dBATCH -dSAFER -dEPSCrop -r20 -sDEVICE=pgmraw \
+         -sOutputFile="$work/page.pgm" "$1" ;;
+  esac
+  darkest=$(convert "$work/page.pgm" -format '%[fx:int(255*minima)]' info:)
+  rm -f "$work/page.pgm"
+  [ "$darkest" -lt 200 ]
+}
+
+# check_page PDF TOLERANCE: the PDF's page has the box's size and is drawn on.
+check_page() {
+  size=$(pdfinfo "$1" 2>/dev/null |
+    sed -n 's/^Page size: *\([0-9.]*\) x \([0-9.]*\) pts.*/\1 \2/p')
+  expected="$((urx - llx)) $((ury - lly))"
+  echo "$(basename "$eps"): box $expected, $check page $size"
+  [ -n "$size" ] || { fail "no page"; return; }
+  sizes_match "$size" "$expected" "$2" || fail "page $size, expected $expected"
+  rendered_dark "$1" || fail "the rendered page is blank"
+}
+
 check_ghostscript_bbox() {
+  case $(basename "$eps") in *-limited-*) ;; *) return ;; esac
   drawn=$(gs -q -dNOPAUSE -dBATCH -dSAFER -sPAPERSIZE=a4 -sDEVICE=bbox "$eps" 2>&1 |
     grep '^%%BoundingBox:' | cut -d' ' -f2-)
   [ -n "$drawn" ] || { fail "Ghostscript reported no drawn extent"; return; }
@@ -58,16 +103,71 @@ check_ghostscript_inside() {
 }
 
 check_epstopdf() {
-  pdf=$work/$(basename "$eps" .eps).pdf
+  pdf=$work/page.pdf
   epstopdf --outfile="$pdf" "$eps" >/dev/null 2>&1 || { fail "epstopdf failed"; return; }
-  size=$(pdfinfo "$pdf" | sed -n 's/^Page size: *\([0-9.]*\) x \([0-9.]*\) pts.*/\1 \2/p')
-  expected="$((urx - llx)) $((ury - lly))"
-  echo "$(basename "$eps"): box $expected, PDF page $size"
-  [ "$size" = "$expected" ] || fail "PDF page $size, expected $expected"
-  pdftoppm -r 20 -gray -singlefile "$pdf" "$work/page"
-  darkest=$(convert "$work/page.pgm" -format '%[fx:int(255*minima)]' info:)
-  [ "$darkest" -lt 200 ] || fail "the rendered page is blank (darkest grey $darkest)"
+  check_page "$pdf" 0
 }
+
+check_epscrop() {
+  pdf=$work/page.pdf
+  gs -q -dNOPAUSE -dBATCH -dSAFER -dEPSCrop -sDEVICE=pdfwrite -sOutputFile="$pdf" "$eps" \
+    >/dev/null 2>&1 || { fail "Ghostscript failed"; return; }
+  check_page "$pdf" 0
+}
+
+# LibreOffice converts every file of the folder in one start, beforehand.
+convert_with_libreoffice() {
+  mkdir -p "$work/office"
+  HOME=$work soffice -env:UserInstallation="file://$work/profile" --headless \
+    --convert-to pdf --outdir "$work/office" "$folder"/*.eps >"$work/office.log" 2>&1 ||
+    { cat "$work/office.log" >&2; echo "FAIL: soffice failed" >&2; exit 1; }
+}
+
+# Draw puts an imported picture on its own A4 page, scaled down to fit
+# within the page's margins, as a bitmap that it has Ghostscript render from
+# the EPS at the box's size: that bitmap has the box's proportions, and is
+# placed no larger than the box.
+check_libreoffice() {
+  pdf=$work/office/$(basename "$eps" .eps).pdf
+  [ -f "$pdf" ] || { fail "LibreOffice wrote no PDF"; return; }
+  images=$(pdfimages -list "$pdf" | awk 'NR > 2 { print $4, $5, $13, $14 }')
+  [ "$(echo "$images" | grep -c .)" -eq 1 ] || { fail "expected one picture, got: $images"; return; }
+  set -- $images
+  placed=$(echo "$1 $2 $3 $4" | awk '{ printf "%.1f %.1f", $1 * 72 / $3, $2 * 72 / $4 }')
+  expected="$((urx - llx)) $((ury - lly))"
+  echo "$(basename "$eps"): box $expected, LibreOffice picture of $1 x $2 pixels placed at $placed"
+  echo "$1 $2 $expected $placed" | awk '{ ratio = ($1 / $2) / ($3 / $4)
+    exit !(ratio > 0.99 && ratio < 1.01 && $5 <= $3 + 1 && $6 <= $4 + 1) }' ||
+    fail "picture of $1 x $2 pixels placed at $placed: not the box's proportions within $expected"
+  rendered_dark "$pdf" || fail "the rendered page is blank"
+}
+
+check_dvips() {
+  cp "$eps" "$work/figure.eps"
+  # A text block and page larger than any A4 picture, so nothing overflows.
+  printf '%s\n' '\documentclass{article}' '\usepackage{graphicx}' '\pagestyle{empty}' \
+    '\setlength{\textwidth}{2000pt}\setlength{\textheight}{2000pt}' \
+    '\setlength{\paperwidth}{2000pt}\setlength{\paperheight}{2000pt}' \
+    '\begin{document}' '\noindent\includegraphics{figure.eps}' '\end{document}' \
+    >"$work/figure.tex"
+  (cd "$work" && latex -interaction=batchmode figure.tex >/dev/null 2>&1 &&
+    dvips -q -E -o page.eps figure.dvi >/dev/null 2>&1) || { fail "latex or dvips failed"; return; }
+  made=$(grep -a -m1 '^%%BoundingBox:' "$work/page.eps" | tr -d '\r' | cut -d' ' -f2-)
+  set -- $made
+  size="$(($3 - $1)) $(($4 - $2))"
+  expected="$((urx - llx)) $((ury - lly))"
+  echo "$(basename "$eps"): box $expected, dvips -E box $size"
+  sizes_match "$size" "$expected" 2 || fail "dvips -E box $size, expected $expected"
+  rendered_dark "$work/page.eps" || fail "the rendered page is blank"
+}
+
+case $check in
+  ghostscript_*) need gs ;;
+  epstopdf) need epstopdf gs pdfinfo pdftoppm convert ;;
+  epscrop) need gs pdfinfo pdftoppm convert ;;
+  libreoffice) need soffice pdfimages pdftoppm convert; convert_with_libreoffice ;;
+  dvips) need latex dvips gs convert ;;
+esac
 
 found=0
 for eps in "$folder"/*.eps; do

@@ -110,8 +110,8 @@ void DrawClipped(HDC device, const RECT& clip, const std::function<void(HDC devi
 }
 
 // The EPS holds the driver's document for the same drawing clipped to clip,
-// byte for byte apart from line ends and the box lines, and every box line
-// is expectedBox.
+// byte for byte apart from line ends, the header line, the feature code and
+// the box lines, and every box line is expectedBox.
 void ExpectDriverDocumentWithBox(const std::string& epsPath, const std::string& expectedBox,
                                  const RECT& clip,
                                  const std::function<void(HDC device)>& drawReference)
@@ -133,7 +133,7 @@ void ExpectDriverDocumentWithBox(const std::string& epsPath, const std::string& 
     for (const std::string& line : boxes) {
         EXPECT_EQ(expectedBox, line);
     }
-    const std::vector<std::string> expectedLines = OtherLines(reference);
+    const std::vector<std::string> expectedLines = OtherLines(AsEncapsulated(reference));
     const std::vector<std::string> actualLines = OtherLines(eps);
     const int difference = FirstDifference(expectedLines, actualLines);
     EXPECT_EQ(-1, difference) << "line " << difference << " (of " << expectedLines.size()
@@ -257,18 +257,27 @@ TEST_F(ConvertToEpsTest, SameFrameWithDifferentContentIsPlacedIdentically)
     DeleteEnhMetaFile(large);
 }
 
-TEST_F(ConvertToEpsTest, PrintsThroughTheNamedPrinter)
+// The driver of a printer whose PPD selects the paper writes setpagedevice;
+// the EPS leaves it out and is the same as the EPS printer's.
+TEST_F(ConvertToEpsTest, LeavesOutThePrintersPageDeviceCode)
 {
     ASSERT_TRUE(InstallTestPrinter(SETPAGE_PRINTER, TEST_PPD_PRINTER));
     HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_CONTENT);
+    const std::string driverPath = OutputPath("setpage-printer.driver");
     const std::string epsPath = OutputPath("eps-printer.eps");
     const std::string setpagePath = OutputPath("setpage-printer.eps");
+    ASSERT_TRUE(PrintReference(SETPAGE_PRINTER, driverPath, [](HDC device) {
+        Rectangle(device, 0, 0, 100, 100);
+    })) << "expected the reference print to start";
+    EXPECT_NE(std::string::npos, ReadFileBytes(driverPath).find("setpagedevice"))
+        << "expected setpagedevice from the driver of the printer whose PPD asks for it";
     EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, epsPath.c_str()));
     EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), SETPAGE_PRINTER, setpagePath.c_str()));
-    EXPECT_EQ(std::string::npos, ReadFileBytes(epsPath).find("setpagedevice"))
-        << "expected no setpagedevice from the EPS printer";
-    EXPECT_NE(std::string::npos, ReadFileBytes(setpagePath).find("setpagedevice"))
-        << "expected setpagedevice from the printer whose PPD asks for it";
+    const std::string setpageEps = ReadFileBytes(setpagePath);
+    EXPECT_EQ(std::string::npos, setpageEps.find("setpagedevice"))
+        << "expected no setpagedevice in " << setpagePath;
+    EXPECT_TRUE(ReadFileBytes(epsPath) == setpageEps)
+        << "expected " << setpagePath << " to be the same as " << epsPath;
     DeleteEnhMetaFile(metafile);
 }
 

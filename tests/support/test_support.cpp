@@ -13,14 +13,18 @@ namespace {
 constexpr char DOCUMENT_NAME[] = VELLUMARK_TITLE;
 constexpr char DOCUMENT_DATATYPE[] = "raw";
 constexpr char BOX_PREFIX[] = "%%BoundingBox:";
-constexpr size_t BOX_PREFIX_LENGTH = sizeof BOX_PREFIX - 1;
 constexpr char POSTSCRIPT_HEADER[] = "%!PS-Adobe-";
 constexpr size_t SHOWN_HEADER_LENGTH = 20;
 constexpr char OUTPUT_FOLDER[] = "\\output";
 
+bool StartsWith(const std::string& line, const char* start)
+{
+    return line.rfind(start, 0) == 0;
+}
+
 bool IsBoxLine(const std::string& line)
 {
-    return line.compare(0, BOX_PREFIX_LENGTH, BOX_PREFIX) == 0;
+    return StartsWith(line, BOX_PREFIX);
 }
 
 // output\ in the test program's own folder.
@@ -185,6 +189,25 @@ std::vector<std::string> OtherLines(const std::vector<std::string>& lines)
         }
     }
     return others;
+}
+
+std::vector<std::string> AsEncapsulated(const std::vector<std::string>& driverLines)
+{
+    std::vector<std::string> lines;
+    bool inFeature = false;
+    for (const std::string& line : driverLines) {
+        const bool ends =
+            StartsWith(line, "%%EndFeature") || StartsWith(line, "%%EndNonPPDFeature");
+        if (!inFeature || ends) {
+            lines.push_back(line);
+        }
+        inFeature = (inFeature && !ends) || StartsWith(line, "%%BeginFeature:") ||
+                    StartsWith(line, "%%BeginNonPPDFeature:");
+    }
+    if (!lines.empty() && StartsWith(lines.front(), "%!PS-Adobe-")) {
+        lines.front() = EPS_HEADER_LINE;
+    }
+    return lines;
 }
 
 int FirstDifference(const std::vector<std::string>& expected,
