@@ -32,13 +32,10 @@ constexpr Keyword KEYWORDS[] = {
     {"%%EndNonPPDFeature", LineKind::EndFeature},
 };
 
-// A line's kind from its first bytes (all of them, or at least the longest
-// keyword's length).
-LineKind ClassifyLine(const char* line, size_t size)
+// The kind of a line that starts with '%', from its first bytes (all of
+// them, or at least the longest keyword's length).
+LineKind ClassifyComment(const char* line, size_t size)
 {
-    if (size == 0 || line[0] != '%') {
-        return LineKind::Other;
-    }
     for (const Keyword& keyword : KEYWORDS) {
         if (size >= keyword.text.size() &&
             std::memcmp(line, keyword.text.data(), keyword.text.size()) == 0) {
@@ -46,6 +43,12 @@ LineKind ClassifyLine(const char* line, size_t size)
         }
     }
     return LineKind::Other;
+}
+
+// Most lines are not comments: they are decided by their first byte.
+inline LineKind ClassifyLine(const char* line, size_t size)
+{
+    return size == 0 || line[0] != '%' ? LineKind::Other : ClassifyComment(line, size);
 }
 
 // Straight into the stream's buffer: a short write marks the stream bad.
@@ -67,12 +70,10 @@ void ReleaseHeld(BoxRewrite& rewrite)
     rewrite.holdingLine = false;
 }
 
-// Writes bytes of the current line, or holds them while it is feature code.
-void EmitBytes(BoxRewrite& rewrite, const char* bytes, size_t size)
+// Holds feature code until its block ends, up to the limit.
+void HoldBytes(BoxRewrite& rewrite, const char* bytes, size_t size)
 {
-    if (!rewrite.holdingLine) {
-        WriteBytes(rewrite, bytes, size);
-    } else if (rewrite.held.size() + size > FEATURE_HOLD_LIMIT) {
+    if (rewrite.held.size() + size > FEATURE_HOLD_LIMIT) {
         ReleaseHeld(rewrite);
         WriteBytes(rewrite, bytes, size);
     } else {
@@ -80,10 +81,20 @@ void EmitBytes(BoxRewrite& rewrite, const char* bytes, size_t size)
     }
 }
 
+// Writes bytes of the current line, or holds them while it is feature code.
+inline void EmitBytes(BoxRewrite& rewrite, const char* bytes, size_t size)
+{
+    if (rewrite.holdingLine) {
+        HoldBytes(rewrite, bytes, size);
+    } else {
+        WriteBytes(rewrite, bytes, size);
+    }
+}
+
 // Takes a line of this kind into account: a block's begin line opens it and
 // is written, its lines are held, and its end line drops them and is
 // written.
-void DecideLine(BoxRewrite& rewrite, LineKind kind)
+inline void DecideLine(BoxRewrite& rewrite, LineKind kind)
 {
     rewrite.decided = true;
     rewrite.kind = kind;
