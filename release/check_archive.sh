@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Checks a release archive as a user gets it: unpacks it, expects exactly the
+# program, README.txt (the README's Windows section under a title naming the
+# version, with CR LF line ends), LICENSE and THIRD-PARTY-NOTICES as in the
+# source tree, then starts the unpacked program under Wine, waits for its
+# window and closes it, expecting exit code 0.
+# Usage: check_archive.sh ARCH PREFIX ARCHIVE SOURCE_DIR DRIVE_EXE WORK_DIR
+set -euo pipefail
+# shellcheck source=scripts/display.sh
+. "$(dirname "$0")/../scripts/display.sh"
+arch=$1
+prefix=$2
+archive=$3
+source=$4
+drive=$5
+work=$6
+
+# How long the started program gets to end once its window was closed.
+EXIT_TIMEOUT_SECONDS=30
+EXPECTED_FILES=$'LICENSE\nREADME.txt\nTHIRD-PARTY-NOTICES\nVellumark.exe'
+
+fail() {
+  echo "release archive: $*" >&2
+  exit 1
+}
+wine_run() {
+  "$DISPLAY_SCRIPTS/wine-run" "$arch" "$prefix" "$@"
+}
+
+command -v unzip >/dev/null || fail "expected unzip on the PATH"
+[ -f "$archive" ] || fail "expected the archive $archive"
+rm -rf "$work"
+mkdir -p "$work"
+unzip -q "$archive" -d "$work" || fail "expected unzip to unpack $archive"
+
+files=$(unzip -Z1 "$archive" | LC_ALL=C sort)
+[ "$files" = "$EXPECTED_FILES" ] || fail "expected the files
+$EXPECTED_FILES
+got
+$files"
+
+for document in LICENSE THIRD-PARTY-NOTICES; do
+  cmp -s "$source/$document" "$work/$document" || fail "expected $document as in the source tree"
+done
+
+readme=$work/README.txt
+lines=$(wc -l <"$readme")
+crlf_lines=$(grep -c $'\r$' "$readme" || true)
+if [ "$lines" -eq 0 ] || [ "$crlf_lines" -ne "$lines" ]; then
+  fail "expected README.txt to end all its $lines lines in CR LF, $crlf_lines do"
+fi
+[ "$(tail -c 1 "$readme")" = "" ] || fail "expected README.txt to end with a line end"
+version=$(basename "$archive" .zip | sed -E 's/^Vellumark-(.*)-win(32|64)$/\1/')
+expected_readme=$(printf 'Vellumark %s on Windows\n\n' "$version"
+  awk '/^## On Windows$/ { inside = 1; next } /^## / { inside = 0 }
+    inside && (started || NF) { started = 1; print }' "$source/README.md")
+[ "$(tr -d '\r' <"$readme")" = "$expected_readme" ] ||
+  fail "expected README.txt to be the README's Windows section under the title 'Vellumark $version on Windows'"
+
+wine_run "$work/Vellumark.exe" </dev/null >/dev/null 2>&1 &
+program=$!
+wine_run "$drive" wait || fail "expected the unpacked program's window"
+exit_code=0
+wine_run "$drive" close || exit_code=$?
+[ "$exit_code" -eq 0 ] || fail "expected exit code 0 on close, got $exit_code"
+program_exit=0
+timeout "$EXIT_TIMEOUT_SECONDS" tail --pid="$program" -f /dev/null ||
+  fail "expected the unpacked program to end once closed"
+wait "$program" || program_exit=$?
+[ "$program_exit" -eq 0 ] || fail "expected the unpacked program to exit with 0, got $program_exit"
+echo "release archive: $(basename "$archive") holds $(echo "$files" | tr '\n' ' ')and its program ran"
