@@ -254,12 +254,10 @@ TEST(Executable, CarriesManifest)
     }
     EXPECT_EQ(SUPPORTED_OS_IDS, systems);
 
-    // The program's own identity, then its one dependency's.
+    // The only identity is the one dependency's.
     const std::vector<std::string> identities = FindElements(manifest, "assemblyIdentity");
-    ASSERT_EQ(2u, identities.size()) << manifest;
-    EXPECT_EQ("Vellumark", ReadAttribute(identities[0], "name"));
-    EXPECT_EQ("0.5.0.0", ReadAttribute(identities[0], "version"));
-    const std::string& controls = identities[1];
+    ASSERT_EQ(1u, identities.size()) << manifest;
+    const std::string& controls = identities[0];
     EXPECT_EQ("Microsoft.Windows.Common-Controls", ReadAttribute(controls, "name"));
     EXPECT_EQ("6.0.0.0", ReadAttribute(controls, "version"));
     EXPECT_EQ("*", ReadAttribute(controls, "processorArchitecture"));
