@@ -4,7 +4,9 @@
 # version, with CR LF line ends), LICENSE and THIRD-PARTY-NOTICES as in the
 # source tree, then starts the unpacked program under Wine, waits for its
 # window and closes it, expecting exit code 0.
-# Usage: check_archive.sh ARCH PREFIX ARCHIVE SOURCE_DIR DRIVE_EXE WORK_DIR
+# CMake, which wrote the archive, reads it too: it is there wherever the
+# build is, where unzip may not be.
+# Usage: check_archive.sh ARCH PREFIX ARCHIVE SOURCE_DIR DRIVE_EXE CMAKE WORK_DIR
 set -euo pipefail
 # shellcheck source=scripts/display.sh
 . "$(dirname "$0")/../scripts/display.sh"
@@ -13,7 +15,8 @@ prefix=$2
 archive=$3
 source=$4
 drive=$5
-work=$6
+cmake=$6
+work=$7
 
 # How long the started program gets to end once its window was closed.
 EXIT_TIMEOUT_SECONDS=30
@@ -27,13 +30,12 @@ wine_run() {
   "$DISPLAY_SCRIPTS/wine-run" "$arch" "$prefix" "$@"
 }
 
-command -v unzip >/dev/null || fail "expected unzip on the PATH"
 [ -f "$archive" ] || fail "expected the archive $archive"
 rm -rf "$work"
 mkdir -p "$work"
-unzip -q "$archive" -d "$work" || fail "expected unzip to unpack $archive"
+(cd "$work" && "$cmake" -E tar xf "$archive") || fail "expected $archive to unpack"
 
-files=$(unzip -Z1 "$archive" | LC_ALL=C sort)
+files=$("$cmake" -E tar tf "$archive" | LC_ALL=C sort)
 [ "$files" = "$EXPECTED_FILES" ] || fail "expected the files
 $EXPECTED_FILES
 got
