@@ -262,7 +262,6 @@ TEST(Executable, CarriesManifest)
     EXPECT_EQ("6.0.0.0", ReadAttribute(controls, "version"));
     EXPECT_EQ("*", ReadAttribute(controls, "processorArchitecture"));
     EXPECT_EQ("6595b64144ccf1df", ReadAttribute(controls, "publicKeyToken"));
-    EXPECT_EQ("win32", ReadAttribute(controls, "type"));
 }
 
 }  // namespace
