@@ -1,6 +1,8 @@
-// The main window and its six controls as the running program shows them.
+// The main window and its six controls as the running program shows them,
+// and the resources the program file carries.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,12 @@ const ExpectedControl CONTROLS[] = {
     {"Button", "Paste (Ctrl+V)", 0, 0x50010000, 140, 90, 120, 25, ID_PASTE},
     {"Button", "About (Ctrl+A)", 0, 0x50010000, 270, 90, 120, 25, ID_ABOUT},
 };
+
+// The systems the manifest declares: Vista, 7, 8, 8.1, and 10 and 11.
+const std::vector<std::string> SUPPORTED_OS_IDS = {
+    "{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"};
 
 // The window's own text, as it was created: for another process's window
 // GetWindowTextA sends no WM_GETTEXT, so a combo box shows its creation text
@@ -194,6 +202,66 @@ TEST(Executable, CarriesVersionResource)
     ASSERT_TRUE(VerQueryValueA(data.data(), "\\StringFileInfo\\040904E4\\ProductVersion",
                                reinterpret_cast<void**>(&product), &length));
     EXPECT_STREQ("0.5", product);
+}
+
+// The program file's application manifest, as the loader reads it:
+// resource 1 of type RT_MANIFEST. Empty when there is none.
+std::string ReadManifest(const char* path)
+{
+    HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) {
+        return {};
+    }
+    std::string manifest;
+    HRSRC resource = FindResourceA(module, CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
+    HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
+    const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    if (bytes) {
+        manifest.assign(bytes, SizeofResource(module, resource));
+    }
+    FreeLibrary(module);
+    return manifest;
+}
+
+// The start tags of the XML elements of this name, in document order.
+std::vector<std::string> FindElements(const std::string& xml, const std::string& name)
+{
+    const std::regex tag("<" + name + "\\b[^>]*>");
+    return {std::sregex_token_iterator(xml.begin(), xml.end(), tag), {}};
+}
+
+// The value of an attribute of a start tag; empty when it has none.
+std::string ReadAttribute(const std::string& element, const std::string& name)
+{
+    std::smatch match;
+    const std::regex attribute("\\s" + name + "=\"([^\"]*)\"");
+    return std::regex_search(element, match, attribute) ? match[1].str() : std::string();
+}
+
+TEST(Executable, CarriesManifest)
+{
+    const std::string manifest = ReadManifest(VELLUMARK_EXE);
+    ASSERT_FALSE(manifest.empty()) << "expected resource 1 of type RT_MANIFEST";
+
+    const std::vector<std::string> levels = FindElements(manifest, "requestedExecutionLevel");
+    ASSERT_EQ(1u, levels.size()) << manifest;
+    EXPECT_EQ("asInvoker", ReadAttribute(levels[0], "level"));
+    EXPECT_EQ("false", ReadAttribute(levels[0], "uiAccess"));
+
+    std::vector<std::string> systems;
+    for (const std::string& element : FindElements(manifest, "supportedOS")) {
+        systems.push_back(ReadAttribute(element, "Id"));
+    }
+    EXPECT_EQ(SUPPORTED_OS_IDS, systems);
+
+    // The only identity is the one dependency's.
+    const std::vector<std::string> identities = FindElements(manifest, "assemblyIdentity");
+    ASSERT_EQ(1u, identities.size()) << manifest;
+    const std::string& controls = identities[0];
+    EXPECT_EQ("Microsoft.Windows.Common-Controls", ReadAttribute(controls, "name"));
+    EXPECT_EQ("6.0.0.0", ReadAttribute(controls, "version"));
+    EXPECT_EQ("*", ReadAttribute(controls, "processorArchitecture"));
+    EXPECT_EQ("6595b64144ccf1df", ReadAttribute(controls, "publicKeyToken"));
 }
 
 }  // namespace
