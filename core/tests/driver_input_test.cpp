@@ -1,0 +1,143 @@
+#include "driver_input.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <initializer_list>
+
+#include "emf_record_types.h"
+
+namespace {
+
+constexpr AffineMap IDENTITY = {1, 0, 0, 1, 0, 0};
+
+// A record of the given type whose 32-bit fields after type and size are
+// these, nSize set to fit.
+std::vector<uint8_t> MakeRecord(uint32_t type, std::initializer_list<uint32_t> fields)
+{
+    std::vector<uint8_t> record;
+    const auto put = [&](uint32_t value) {
+        for (int i = 0; i < 4; ++i) {
+            record.push_back(static_cast<uint8_t>(value >> (8 * i)));
+        }
+    };
+    put(type);
+    put(static_cast<uint32_t>(8 + 4 * fields.size()));
+    for (uint32_t field : fields) {
+        put(field);
+    }
+    return record;
+}
+
+uint32_t Negative(int32_t value)
+{
+    return static_cast<uint32_t>(value);
+}
+
+TEST(ComposeDeviceMap, AppliesTheWorldThenTheWindowToViewportMapping)
+{
+    // World: twice as large, moved by (10, 0); window (100, 0) extent 200 x
+    // 100 onto viewport (5, 7) extent 100 x -100 (y up).
+    const AffineMap map =
+        ComposeDeviceMap(AffineMap{2, 0, 0, 2, 10, 0}, 100, 0, 200, 100, 5, 7, 100, -100);
+    const DevicePoint p = MapPoint(map, 50, 10);
+    EXPECT_DOUBLE_EQ(5 + (2 * 50 + 10 - 100) * 0.5, p.x);
+    EXPECT_DOUBLE_EQ(7 - 2 * 10, p.y);
+    EXPECT_DOUBLE_EQ(2.0, VerticalScale(map));
+    const AffineMap collapsed = ComposeDeviceMap(IDENTITY, 0, 0, 0, 0, 3, 4, 10, 10);
+    EXPECT_DOUBLE_EQ(3.0, MapPoint(collapsed, 1000, 1000).x) << "a zero window maps nothing";
+}
+
+TEST(JudgeShapeBox, Verdicts)
+{
+    const struct {
+        const char* name;
+        AffineMap map;
+        LogicalBox box;
+        ShapeFit fit;
+    } cases[] = {
+        {"a plain box", IDENTITY, {10, 10, 200, 100}, ShapeFit::DRAWABLE},
+        {"a box of no height", IDENTITY, {10, 10, 200, 10}, ShapeFit::EMPTY},
+        {"flattened by its transform", {1, 0, 0, 1e-4, 0, 30}, {10, 10, 200, 500}, ShapeFit::EMPTY},
+        {"narrowed by its transform", {1e-4, 0, 0, 1, 50, 0}, {10, 10, 200, 500}, ShapeFit::EMPTY},
+        {"under a pixel, within one row", {1, 0, 0, 0.3, 0, 0.5}, {0, 0, 10, 1}, ShapeFit::EMPTY},
+        {"scaled beyond the limit",
+         {1e6, 0, 0, 1e6, 0, 0},
+         {-10, -10, 10, 10},
+         ShapeFit::BEYOND_DEVICE},
+        {"a far corner beyond the limit", IDENTITY, {0, 0, 5000000, 10}, ShapeFit::BEYOND_DEVICE},
+        {"an infinite map", {INFINITY, 0, 0, 1, 0, 0}, {1, 1, 2, 2}, ShapeFit::BEYOND_DEVICE},
+        {"rotated a quarter turn", {0, 1, -1, 0, 0, 0}, {0, 0, 100, 50}, ShapeFit::DRAWABLE},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.fit, JudgeShapeBox(c.map, c.box)) << c.name;
+    }
+}
+
+TEST(ReadShapeBox, BoxesOfShapeRecordsOnly)
+{
+    const std::vector<uint8_t> ellipse = MakeRecord(EMR_ELLIPSE, {1, 2, 30, 40});
+    const std::optional<LogicalBox> box = ReadShapeBox(ellipse.data(), ellipse.size());
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(1, box->left);
+    EXPECT_EQ(40, box->bottom);
+    EXPECT_TRUE(IsCurvedShape(ellipse.data()));
+
+    // ANGLEARC: centre (-5, 7), radius 4294967295: the box reaches past 32 bits.
+    const std::vector<uint8_t> angleArc =
+        MakeRecord(EMR_ANGLEARC, {Negative(-5), 7, 0xFFFFFFFF, 0, 0});
+    const std::optional<LogicalBox> arcBox = ReadShapeBox(angleArc.data(), angleArc.size());
+    ASSERT_TRUE(arcBox.has_value());
+    EXPECT_EQ(-5 - 4294967295LL, arcBox->left);
+    EXPECT_EQ(7 + 4294967295LL, arcBox->bottom);
+
+    const std::vector<uint8_t> rectangle = MakeRecord(EMR_RECTANGLE, {0, 0, 1, 1});
+    EXPECT_TRUE(ReadShapeBox(rectangle.data(), rectangle.size()).has_value());
+    EXPECT_FALSE(IsCurvedShape(rectangle.data()));
+    const std::vector<uint8_t> lineTo = MakeRecord(EMR_LINETO, {5, 5});
+    EXPECT_FALSE(ReadShapeBox(lineTo.data(), lineTo.size()).has_value());
+}
+
+TEST(ReadGradient, VerticesAndPieces)
+{
+    // Bounds, 3 vertices, 1 triangle, triangle mode; vertex fields x, y,
+    // then red | green << 16 and blue | alpha << 16.
+    const std::vector<uint8_t> triangle = MakeRecord(
+        EMR_GRADIENTFILL,
+        {0, 0, 0, 0, 3, 1, GRADIENT_MODE_TRIANGLE, 1, 2, 0xFF00, 0xFF00u << 16, 3, 4, 0, 0, 5,
+         6, 0, 0, 2, 0, 1});
+    const std::optional<Gradient> gradient = ReadGradient(triangle.data(), triangle.size());
+    ASSERT_TRUE(gradient.has_value());
+    ASSERT_EQ(3u, gradient->vertices.size());
+    EXPECT_EQ(1, gradient->vertices[0].x);
+    EXPECT_EQ(0xFF00, gradient->vertices[0].red);
+    EXPECT_EQ(0xFF00, gradient->vertices[0].alpha);
+    EXPECT_EQ((std::vector<std::vector<uint32_t>>{{2, 0, 1}}), gradient->pieces);
+
+    // A rectangle naming vertex 2 of 2, and one cut short.
+    const std::vector<uint8_t> badVertex =
+        MakeRecord(EMR_GRADIENTFILL, {0, 0, 0, 0, 2, 1, 0, 0, 0, 0, 0, 9, 9, 0, 0, 0, 2});
+    EXPECT_FALSE(ReadGradient(badVertex.data(), badVertex.size()).has_value());
+    const std::vector<uint8_t> shortRecord = MakeRecord(EMR_GRADIENTFILL, {0, 0, 0, 0, 2, 1, 0});
+    EXPECT_FALSE(ReadGradient(shortRecord.data(), shortRecord.size()).has_value());
+}
+
+TEST(FontHeight, ReadAndReplaced)
+{
+    const std::vector<uint8_t> font = MakeRecord(EMR_EXTCREATEFONTINDIRECTW, {1, 0, 0, 0});
+    EXPECT_EQ(0, ReadFontHeight(font.data(), font.size()));
+    const std::vector<uint8_t> sized = WithFontHeight(font.data(), font.size(), -37);
+    EXPECT_EQ(-37, ReadFontHeight(sized.data(), sized.size()));
+    EXPECT_EQ(font.size(), sized.size());
+    const std::vector<uint8_t> pen = MakeRecord(EMR_CREATEPEN, {1, 0, 0, 0, 0});
+    EXPECT_FALSE(ReadFontHeight(pen.data(), pen.size()).has_value());
+}
+
+TEST(MeanColour, AveragesEachChannelOverRows)
+{
+    // Two rows of two pixels, rows 8 bytes apart: blue, white / black, red.
+    const uint8_t rows[] = {255, 0, 0, 255, 255, 255, 0, 0, 0, 0, 0, 0, 0, 255, 0, 0};
+    EXPECT_EQ(0x00804080u, MeanColour(rows, 2, 2, 8)) << "red 128, green 64, blue 128";
+}
+
+}  // namespace
