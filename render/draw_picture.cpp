@@ -2,6 +2,7 @@
 
 #include "dib_layout.h"
 #include "emf_records.h"
+#include "faithful_playback.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -60,8 +61,8 @@ bool HasIntactRecords(HENHMETAFILE metafile)
            IsRecordChainIntact(bytes.data(), header.size);
 }
 
-// Hands each record the check passes to the player and skips the others,
-// so that the rest of the picture still prints. saveDepth counts the states
+// Hands each record the check passes to the faithful player and skips the
+// others, so that the rest of the picture still prints. saveDepth counts the states
 // the metafile itself has saved, so that it can restore no other.
 int CALLBACK PlaySafeRecord(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
                             int handleCount, LPARAM saveDepth)
@@ -74,7 +75,7 @@ int CALLBACK PlaySafeRecord(HDC device, HANDLETABLE* table, const ENHMETARECORD*
     const std::optional<uint32_t> depthAfter = SaveDepthAfter(bytes, *depth);
     if (depthAfter) {
         *depth = *depthAfter;
-        PlayEnhMetaFileRecord(device, table, record, static_cast<UINT>(handleCount));
+        PlayRecordFaithfully(device, table, record, static_cast<UINT>(handleCount));
     }
     return TRUE;
 }

@@ -1,0 +1,319 @@
+#include "faithful_playback.h"
+
+#include "driver_input.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr WORD TRUE_COLOUR_BITS = 24;
+constexpr size_t BYTES_PER_PIXEL = 3;
+constexpr size_t BRUSH_INDEX_OFFSET = 8;  // ihBrush of the pattern brush records
+constexpr size_t FONT_OFFSET = 12;        // the LOGFONTW of EXTCREATEFONTINDIRECTW
+// The patch a pattern brush's mean colour is taken over: a whole number of
+// tiles for every pattern whose sides divide it.
+constexpr int PATTERN_PATCH = 64;
+
+AffineMap ReadDeviceMap(HDC device)
+{
+    XFORM world = {1, 0, 0, 1, 0, 0};
+    GetWorldTransform(device, &world);
+    POINT windowOrg = {};
+    POINT viewportOrg = {};
+    SIZE windowExt = {1, 1};
+    SIZE viewportExt = {1, 1};
+    GetWindowOrgEx(device, &windowOrg);
+    GetViewportOrgEx(device, &viewportOrg);
+    GetWindowExtEx(device, &windowExt);
+    GetViewportExtEx(device, &viewportExt);
+    return ComposeDeviceMap(
+        AffineMap{world.eM11, world.eM12, world.eM21, world.eM22, world.eDx, world.eDy},
+        windowOrg.x, windowOrg.y, windowExt.cx, windowExt.cy, viewportOrg.x, viewportOrg.y,
+        viewportExt.cx, viewportExt.cy);
+}
+
+// A top-down 24-bit DIB section selected into a memory context of its own,
+// released by ReleaseRaster.
+struct Raster {
+    BITMAPINFO info;
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ previous;
+    uint8_t* bits;
+    size_t stride;
+};
+
+Raster MakeRaster(int width, int height)
+{
+    Raster raster = {};
+    raster.info.bmiHeader.biSize = sizeof raster.info.bmiHeader;
+    raster.info.bmiHeader.biWidth = width;
+    raster.info.bmiHeader.biHeight = -height;
+    raster.info.bmiHeader.biPlanes = 1;
+    raster.info.bmiHeader.biBitCount = TRUE_COLOUR_BITS;
+    raster.info.bmiHeader.biCompression = BI_RGB;
+    raster.stride = (static_cast<size_t>(width) * BYTES_PER_PIXEL + 3) / 4 * 4;
+    void* bits = nullptr;
+    raster.bitmap = CreateDIBSection(nullptr, &raster.info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    raster.dc = raster.bitmap != nullptr ? CreateCompatibleDC(nullptr) : nullptr;
+    if (raster.dc == nullptr) {
+        if (raster.bitmap != nullptr) {
+            DeleteObject(raster.bitmap);
+        }
+        return Raster{};
+    }
+    raster.previous = SelectObject(raster.dc, raster.bitmap);
+    raster.bits = static_cast<uint8_t*>(bits);
+    return raster;
+}
+
+void ReleaseRaster(const Raster& raster)
+{
+    if (raster.dc == nullptr) {
+        return;
+    }
+    SelectObject(raster.dc, raster.previous);
+    DeleteDC(raster.dc);
+    DeleteObject(raster.bitmap);
+}
+
+bool IsKeptFromDriver(HDC device, const uint8_t* bytes, size_t size)
+{
+    const std::optional<LogicalBox> box = ReadShapeBox(bytes, size);
+    if (!box) {
+        return false;
+    }
+    const ShapeFit fit = JudgeShapeBox(ReadDeviceMap(device), *box);
+    return fit == ShapeFit::BEYOND_DEVICE || (fit == ShapeFit::EMPTY && IsCurvedShape(bytes));
+}
+
+bool CanShade(HDC device, uint32_t mode)
+{
+    const int caps = GetDeviceCaps(device, SHADEBLENDCAPS);
+    return (caps & (mode == GRADIENT_MODE_TRIANGLE ? SB_GRAD_TRI : SB_GRAD_RECT)) != 0;
+}
+
+// The gradient's pieces as device polygons: a rectangle's four corners, a
+// triangle's three.
+std::vector<std::vector<DevicePoint>> PieceOutlines(const Gradient& gradient, const AffineMap& map)
+{
+    std::vector<std::vector<DevicePoint>> outlines;
+    for (const std::vector<uint32_t>& piece : gradient.pieces) {
+        std::vector<DevicePoint> outline;
+        if (gradient.mode == GRADIENT_MODE_TRIANGLE) {
+            for (uint32_t vertex : piece) {
+                const GradientVertex& v = gradient.vertices[vertex];
+                outline.push_back(MapPoint(map, v.x, v.y));
+            }
+        } else {
+            const GradientVertex& a = gradient.vertices[piece[0]];
+            const GradientVertex& b = gradient.vertices[piece[1]];
+            for (const POINT& corner :
+                 {POINT{a.x, a.y}, POINT{b.x, a.y}, POINT{b.x, b.y}, POINT{a.x, b.y}}) {
+                outline.push_back(MapPoint(map, corner.x, corner.y));
+            }
+        }
+        outlines.push_back(outline);
+    }
+    return outlines;
+}
+
+LONG ToDevice(double value)
+{
+    return static_cast<LONG>(std::floor(value + 0.5));
+}
+
+// The device rectangle the outlines cover, cut to the printable area.
+RECT CoveredArea(HDC device, const std::vector<std::vector<DevicePoint>>& outlines)
+{
+    RECT area = {GetDeviceCaps(device, HORZRES), GetDeviceCaps(device, VERTRES), 0, 0};
+    for (const auto& outline : outlines) {
+        for (const DevicePoint& p : outline) {
+            area.left = std::min(area.left, ToDevice(std::floor(p.x)));
+            area.top = std::min(area.top, ToDevice(std::floor(p.y)));
+            area.right = std::max(area.right, ToDevice(std::ceil(p.x)));
+            area.bottom = std::max(area.bottom, ToDevice(std::ceil(p.y)));
+        }
+    }
+    area.left = std::max(area.left, LONG{0});
+    area.top = std::max(area.top, LONG{0});
+    area.right = std::min(area.right, static_cast<LONG>(GetDeviceCaps(device, HORZRES)));
+    area.bottom = std::min(area.bottom, static_cast<LONG>(GetDeviceCaps(device, VERTRES)));
+    return area;
+}
+
+// Shades the gradient into the raster, whose top-left corner is origin on
+// the device, through the platform's own gradient fill.
+void ShadeInto(const Raster& raster, const Gradient& gradient, const AffineMap& map,
+               const POINT& origin)
+{
+    std::vector<TRIVERTEX> vertices;
+    for (const GradientVertex& v : gradient.vertices) {
+        const DevicePoint p = MapPoint(map, v.x, v.y);
+        vertices.push_back(TRIVERTEX{ToDevice(p.x) - origin.x, ToDevice(p.y) - origin.y, v.red,
+                                     v.green, v.blue, v.alpha});
+    }
+    std::vector<ULONG> pieces;
+    for (const std::vector<uint32_t>& piece : gradient.pieces) {
+        pieces.insert(pieces.end(), piece.begin(), piece.end());
+    }
+    GdiGradientFill(raster.dc, vertices.data(), static_cast<ULONG>(vertices.size()), pieces.data(),
+                    static_cast<ULONG>(gradient.pieces.size()), gradient.mode);
+    GdiFlush();
+}
+
+// Clips the device to the outlines, in device pixels, for the drawing that
+// follows; the caller has saved the state to restore.
+void ClipToOutlines(HDC device, const std::vector<std::vector<DevicePoint>>& outlines)
+{
+    SetGraphicsMode(device, GM_ADVANCED);
+    ModifyWorldTransform(device, nullptr, MWT_IDENTITY);
+    SetMapMode(device, MM_TEXT);
+    SetWindowOrgEx(device, 0, 0, nullptr);
+    SetViewportOrgEx(device, 0, 0, nullptr);
+    SetPolyFillMode(device, WINDING);
+    BeginPath(device);
+    for (const auto& outline : outlines) {
+        std::vector<POINT> points;
+        for (const DevicePoint& p : outline) {
+            points.push_back(POINT{ToDevice(p.x), ToDevice(p.y)});
+        }
+        Polygon(device, points.data(), static_cast<int>(points.size()));
+    }
+    EndPath(device);
+    SelectClipPath(device, RGN_AND);
+}
+
+bool FitsDevice(const std::vector<std::vector<DevicePoint>>& outlines)
+{
+    for (const auto& outline : outlines) {
+        for (const DevicePoint& p : outline) {
+            if (!std::isfinite(p.x) || !std::isfinite(p.y) ||
+                std::fabs(p.x) > DRIVER_COORDINATE_LIMIT ||
+                std::fabs(p.y) > DRIVER_COORDINATE_LIMIT) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The gradient as an image of its device area, limited to its shape.
+void DrawGradientAsImage(HDC device, const Gradient& gradient)
+{
+    const AffineMap map = ReadDeviceMap(device);
+    const std::vector<std::vector<DevicePoint>> outlines = PieceOutlines(gradient, map);
+    if (!FitsDevice(outlines)) {
+        return;
+    }
+    const RECT area = CoveredArea(device, outlines);
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) {
+        return;
+    }
+    const Raster raster = MakeRaster(width, height);
+    if (raster.dc == nullptr) {
+        return;
+    }
+    ShadeInto(raster, gradient, map, POINT{area.left, area.top});
+    const int saved = SaveDC(device);
+    ClipToOutlines(device, outlines);
+    StretchDIBits(device, area.left, area.top, width, height, 0, 0, width, height, raster.bits,
+                  &raster.info, DIB_RGB_COLORS, SRCCOPY);
+    RestoreDC(device, saved);
+    ReleaseRaster(raster);
+}
+
+// The cell height a raster device gives the font when its height is 0, in
+// the device's logical units now.
+LONG DefaultFontHeight(HDC device, const uint8_t* bytes, size_t size)
+{
+    LOGFONTW font = {};
+    std::memcpy(&font, bytes + FONT_OFFSET, std::min(sizeof font, size - FONT_OFFSET));
+    HFONT made = CreateFontIndirectW(&font);
+    HDC memory = CreateCompatibleDC(nullptr);
+    TEXTMETRICW metrics = {};
+    if (made != nullptr && memory != nullptr) {
+        HGDIOBJ previous = SelectObject(memory, made);
+        GetTextMetricsW(memory, &metrics);
+        SelectObject(memory, previous);
+    }
+    if (memory != nullptr) {
+        DeleteDC(memory);
+    }
+    if (made != nullptr) {
+        DeleteObject(made);
+    }
+    const double scale = VerticalScale(ReadDeviceMap(device));
+    const double height = scale > 0 ? metrics.tmHeight / scale : 0.0;
+    return std::max(LONG{1}, ToDevice(std::min(height, DRIVER_COORDINATE_LIMIT)));
+}
+
+// Puts a solid brush of the pattern brush's mean colour in its place in
+// the table.
+void FlattenPatternBrush(HDC device, HANDLETABLE* table, UINT handleCount, uint32_t index)
+{
+    if (index == 0 || index >= handleCount || table->objectHandle[index] == nullptr) {
+        return;
+    }
+    const Raster raster = MakeRaster(PATTERN_PATCH, PATTERN_PATCH);
+    if (raster.dc == nullptr) {
+        return;
+    }
+    HBRUSH pattern = static_cast<HBRUSH>(table->objectHandle[index]);
+    SetTextColor(raster.dc, GetTextColor(device));
+    SetBkColor(raster.dc, GetBkColor(device));
+    const RECT patch = {0, 0, PATTERN_PATCH, PATTERN_PATCH};
+    FillRect(raster.dc, &patch, pattern);
+    GdiFlush();
+    HBRUSH solid =
+        CreateSolidBrush(MeanColour(raster.bits, PATTERN_PATCH, PATTERN_PATCH, raster.stride));
+    ReleaseRaster(raster);
+    if (solid != nullptr) {
+        DeleteObject(pattern);
+        table->objectHandle[index] = solid;
+    }
+}
+
+uint32_t ReadIndex(const uint8_t* bytes)
+{
+    uint32_t index = 0;
+    std::memcpy(&index, bytes + BRUSH_INDEX_OFFSET, sizeof index);
+    return index;
+}
+
+}  // namespace
+
+void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                          UINT handleCount)
+{
+    const auto* bytes = reinterpret_cast<const uint8_t*>(record);
+    const size_t size = record->nSize;
+    if (IsKeptFromDriver(device, bytes, size)) {
+        return;
+    }
+    if (record->iType == EMR_GRADIENTFILL) {
+        const std::optional<Gradient> gradient = ReadGradient(bytes, size);
+        if (gradient && !CanShade(device, gradient->mode)) {
+            DrawGradientAsImage(device, *gradient);
+            return;
+        }
+    }
+    const std::optional<int32_t> fontHeight = ReadFontHeight(bytes, size);
+    if (fontHeight == 0 && size >= FONT_OFFSET + sizeof(LOGFONTW)) {
+        const std::vector<uint8_t> sized =
+            WithFontHeight(bytes, size, DefaultFontHeight(device, bytes, size));
+        PlayEnhMetaFileRecord(device, table, reinterpret_cast<const ENHMETARECORD*>(sized.data()),
+                              handleCount);
+        return;
+    }
+    PlayEnhMetaFileRecord(device, table, record, handleCount);
+    if (record->iType == EMR_CREATEMONOBRUSH || record->iType == EMR_CREATEDIBPATTERNBRUSHPT) {
+        FlattenPatternBrush(device, table, handleCount, ReadIndex(bytes));
+    }
+}

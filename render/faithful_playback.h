@@ -1,0 +1,21 @@
+// Plays a metafile's records on a PostScript printer device so that the
+// EPS shows what the platform's own raster playback shows: what the driver
+// draws wrong is drawn here in a form it draws right, what would reach it
+// as coordinates it cannot hold or as a shape with no area never reaches
+// it, and every other record goes to the platform's player as it stands.
+#pragma once
+
+#include <windows.h>
+
+// Plays one record that passed the record check, as PlayEnhMetaFileRecord
+// does:
+// - a gradient, where the device cannot shade one, becomes an image the
+//   job renders itself, clipped to the gradient's rectangles or triangles;
+// - an ellipse, arc, chord, pie, round rectangle or angle arc whose device
+//   box has no width or height, and any box-shaped record that lands beyond
+//   the coordinates the driver holds, is skipped;
+// - a font of height 0 is made at the height a raster playback gives it;
+// - a pattern brush becomes a solid brush of the pattern's mean colour, in
+//   the text and background colours of the moment for a monochrome one.
+void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                          UINT handleCount);
