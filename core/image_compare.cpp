@@ -7,6 +7,8 @@ namespace {
 
 constexpr int MAX_GRAY = 255;
 constexpr char PGM_MAGIC[] = "P5";
+constexpr char PPM_MAGIC[] = "P6";
+constexpr size_t MAGIC_LENGTH = 2;
 // Luma weights in thousandths (ITU-R BT.601).
 constexpr uint32_t RED_WEIGHT = 299;
 constexpr uint32_t GREEN_WEIGHT = 587;
@@ -144,6 +146,41 @@ double MissingInk(const GrayImage& reference, const GrayImage& candidate)
     return ink > 0 ? missing / ink : 0.0;
 }
 
+uint8_t Luma(uint32_t red, uint32_t green, uint32_t blue)
+{
+    return static_cast<uint8_t>(
+        (RED_WEIGHT * red + GREEN_WEIGHT * green + BLUE_WEIGHT * blue + WEIGHT_TOTAL / 2) /
+        WEIGHT_TOTAL);
+}
+
+// The pixels of a binary PGM or PPM with the given magic, channels bytes
+// each, after a header of width, height and 255.
+struct Netpbm {
+    int32_t width;
+    int32_t height;
+    size_t pixelOffset;
+};
+
+std::optional<Netpbm> ReadNetpbm(const std::string& bytes, const char* magic, size_t channels)
+{
+    if (bytes.compare(0, MAGIC_LENGTH, magic) != 0) {
+        return std::nullopt;
+    }
+    size_t position = MAGIC_LENGTH;
+    const std::optional<int32_t> width = ReadHeaderNumber(bytes, position);
+    const std::optional<int32_t> height = ReadHeaderNumber(bytes, position);
+    const std::optional<int32_t> maximum = ReadHeaderNumber(bytes, position);
+    if (!width || !height || maximum != MAX_GRAY || position >= bytes.size() ||
+        !std::isspace(static_cast<unsigned char>(bytes[position]))) {
+        return std::nullopt;
+    }
+    ++position;
+    if ((bytes.size() - position) / channels < PixelCount(*width, *height)) {
+        return std::nullopt;
+    }
+    return Netpbm{*width, *height, position};
+}
+
 }  // namespace
 
 std::string FormatPgm(const GrayImage& image)
@@ -156,25 +193,27 @@ std::string FormatPgm(const GrayImage& image)
 
 std::optional<GrayImage> ParsePgm(const std::string& bytes)
 {
-    if (bytes.compare(0, 2, PGM_MAGIC) != 0) {
+    const std::optional<Netpbm> pgm = ReadNetpbm(bytes, PGM_MAGIC, 1);
+    if (!pgm) {
         return std::nullopt;
     }
-    size_t position = 2;
-    const std::optional<int32_t> width = ReadHeaderNumber(bytes, position);
-    const std::optional<int32_t> height = ReadHeaderNumber(bytes, position);
-    const std::optional<int32_t> maximum = ReadHeaderNumber(bytes, position);
-    if (!width || !height || maximum != MAX_GRAY || position >= bytes.size() ||
-        !std::isspace(static_cast<unsigned char>(bytes[position]))) {
+    const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(pgm->pixelOffset);
+    const auto count = static_cast<std::ptrdiff_t>(PixelCount(pgm->width, pgm->height));
+    return GrayImage{pgm->width, pgm->height, std::vector<uint8_t>(first, first + count)};
+}
+
+std::optional<GrayImage> ParsePpmAsGray(const std::string& bytes)
+{
+    const std::optional<Netpbm> ppm = ReadNetpbm(bytes, PPM_MAGIC, 3);
+    if (!ppm) {
         return std::nullopt;
     }
-    ++position;
-    const size_t count = PixelCount(*width, *height);
-    if (bytes.size() - position < count) {
-        return std::nullopt;
+    GrayImage image = WhiteImage(ppm->width, ppm->height);
+    const auto* pixels = reinterpret_cast<const uint8_t*>(bytes.data()) + ppm->pixelOffset;
+    for (size_t i = 0; i < image.pixels.size(); ++i) {
+        image.pixels[i] = Luma(pixels[3 * i], pixels[3 * i + 1], pixels[3 * i + 2]);
     }
-    const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(position);
-    return GrayImage{*width, *height,
-                     std::vector<uint8_t>(first, first + static_cast<std::ptrdiff_t>(count))};
+    return image;
 }
 
 GrayImage GrayFromBgr(const uint8_t* rows, int32_t width, int32_t height, size_t stride)

@@ -20,6 +20,10 @@ struct GrayImage {
 std::string FormatPgm(const GrayImage& image);
 std::optional<GrayImage> ParsePgm(const std::string& bytes);
 
+// A binary PPM ("P6", maximum value 255) in grey, by the luma weights
+// below. No image when the bytes are not one.
+std::optional<GrayImage> ParsePpmAsGray(const std::string& bytes);
+
 // Grey from rows of blue, green, red bytes (a 24-bit DIB's order), each row
 // stride bytes apart, by the usual luma weights.
 GrayImage GrayFromBgr(const uint8_t* rows, int32_t width, int32_t height, size_t stride);

@@ -60,6 +60,17 @@ TEST(Pgm, ReadsCommentsAndRefusesWhatIsNotOne)
     }
 }
 
+TEST(Ppm, ReadsColourInGreyByTheSameWeights)
+{
+    const std::optional<GrayImage> grey =
+        ParsePpmAsGray(std::string("P6\n2 1\n255\n\xFF\x00\x00\x00\x00\xFF", 17));
+    ASSERT_TRUE(grey.has_value());
+    EXPECT_EQ((std::vector<uint8_t>{76, 29}), grey->pixels) << "red, then blue";
+    EXPECT_FALSE(ParsePpmAsGray("P6\n2 1\n255\nabc").has_value())
+        << "expected short pixels refused";
+    EXPECT_FALSE(ParsePpmAsGray(FormatPgm(GrayImage{1, 1, {0}})).has_value());
+}
+
 TEST(GrayFromBgr, WeighsChannelsAndSkipsRowPadding)
 {
     // Two rows of one pixel each, four bytes apart: blue, then red.

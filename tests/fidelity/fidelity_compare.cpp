@@ -90,11 +90,12 @@ struct Rendering {
     GrayImage page;
 };
 
-// Ghostscript's rendering of the EPS's A4 page in grey at dpi.
+// Ghostscript's rendering of the EPS's A4 page at dpi, in colour and turned
+// grey by the same weights as the reference.
 Rendering RenderPage(const std::string& eps, const std::string& output, int32_t dpi)
 {
     const std::string command =
-        "gs -q -dNOPAUSE -dBATCH -dSAFER -sPAPERSIZE=a4 -sDEVICE=pgmraw -r" + std::to_string(dpi) +
+        "gs -q -dNOPAUSE -dBATCH -dSAFER -sPAPERSIZE=a4 -sDEVICE=ppmraw -r" + std::to_string(dpi) +
         " -sOutputFile='" + output + "' '" + eps + "' 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -106,7 +107,7 @@ Rendering RenderPage(const std::string& eps, const std::string& output, int32_t 
         messages += buffer;
     }
     const int status = pclose(pipe);
-    const std::optional<GrayImage> page = ParsePgm(ReadBytes(output));
+    const std::optional<GrayImage> page = ParsePpmAsGray(ReadBytes(output));
     std::remove(output.c_str());
     if (status != 0 || !page || messages.find("Error") != std::string::npos) {
         std::istringstream lines(messages);
@@ -140,7 +141,7 @@ bool CheckPicture(const std::string& folder, const Picture& picture)
         detail = "the EPS holds nan or inf";
     } else {
         const Rendering rendering =
-            RenderPage(eps, folder + "/" + picture.name + ".render.pgm", picture.dpi);
+            RenderPage(eps, folder + "/" + picture.name + ".render.ppm", picture.dpi);
         if (!rendering.rendered) {
             verdict = "unreadable";
             detail = rendering.messages;
