@@ -18,6 +18,15 @@ constexpr size_t VERTEX_SIZE = 16;
 constexpr size_t RECT_PIECE_VERTICES = 2;
 constexpr size_t TRIANGLE_PIECE_VERTICES = 3;
 constexpr size_t FONT_HEIGHT_OFFSET = 12;  // elfw.elfLogFont.lfHeight after ihFont
+constexpr size_t PEN_INDEX_OFFSET = 8;
+constexpr size_t PEN_STYLE_OFFSET = 12;  // lopn: style, width (x, y), colour
+constexpr size_t PEN_WIDTH_OFFSET = 16;
+constexpr size_t PEN_COLOUR_OFFSET = 24;
+constexpr size_t PEN_RECORD_SIZE = 28;
+constexpr uint32_t PEN_STYLE_MASK = 0x0F;
+constexpr uint32_t PEN_TYPE_MASK = 0x000F0000;
+constexpr uint32_t PS_SOLID_STYLE = 0;
+constexpr uint32_t PS_INSIDEFRAME_STYLE = 6;
 constexpr uint32_t BYTE_SHIFT_GREEN = 8;
 constexpr uint32_t BYTE_SHIFT_BLUE = 16;
 
@@ -180,6 +189,38 @@ std::vector<uint8_t> WithFontHeight(const uint8_t* record, size_t size, int32_t 
         copy[FONT_HEIGHT_OFFSET + i] = static_cast<uint8_t>(value >> (8 * i));
     }
     return copy;
+}
+
+std::optional<WidthOnePen> ReadWidthOnePen(const uint8_t* record, size_t size)
+{
+    if (RecordType(record) != EMR_CREATEPEN || size < PEN_RECORD_SIZE) {
+        return std::nullopt;
+    }
+    const uint32_t style = ReadUint32(record + PEN_STYLE_OFFSET);
+    const uint32_t kind = style & PEN_STYLE_MASK;
+    if (ReadInt32(record + PEN_WIDTH_OFFSET) != 1 || (style & PEN_TYPE_MASK) != 0 ||
+        (kind != PS_SOLID_STYLE && kind != PS_INSIDEFRAME_STYLE)) {
+        return std::nullopt;
+    }
+    return WidthOnePen{ReadUint32(record + PEN_INDEX_OFFSET),
+                       ReadUint32(record + PEN_COLOUR_OFFSET)};
+}
+
+bool ChangesScale(const uint8_t* record)
+{
+    switch (RecordType(record)) {
+        case EMR_SETWORLDTRANSFORM:
+        case EMR_MODIFYWORLDTRANSFORM:
+        case EMR_SETMAPMODE:
+        case EMR_SETWINDOWEXTEX:
+        case EMR_SETVIEWPORTEXTEX:
+        case EMR_SCALEWINDOWEXTEX:
+        case EMR_SCALEVIEWPORTEXTEX:
+        case EMR_RESTOREDC:
+            return true;
+        default:
+            return false;
+    }
 }
 
 uint32_t MeanColour(const uint8_t* rows, int32_t width, int32_t height, size_t stride)

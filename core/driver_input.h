@@ -88,6 +88,20 @@ std::optional<int32_t> ReadFontHeight(const uint8_t* record, size_t size);
 // A copy of the font record with lfHeight replaced.
 std::vector<uint8_t> WithFontHeight(const uint8_t* record, size_t size, int32_t height);
 
+// A CREATEPEN record of width 1 in a solid style: the driver draws such a
+// pen one device pixel wide whatever the transforms, while a raster
+// playback scales it like any other width.
+struct WidthOnePen {
+    uint32_t index;   // ihPen, its handle-table entry
+    uint32_t colour;  // COLORREF
+};
+std::optional<WidthOnePen> ReadWidthOnePen(const uint8_t* record, size_t size);
+
+// Whether the record changes how logical units map to device pixels: the
+// world transform, the mapping mode, the window's or viewport's extents, or
+// a restored state.
+bool ChangesScale(const uint8_t* record);
+
 // The mean colour of rows of blue, green, red bytes, stride bytes apart, as
 // 0x00BBGGRR (the platform's COLORREF).
 uint32_t MeanColour(const uint8_t* rows, int32_t width, int32_t height, size_t stride);

@@ -280,6 +280,32 @@ void FlattenPatternBrush(HDC device, HANDLETABLE* table, UINT handleCount, uint3
     }
 }
 
+// Puts a geometric pen of width 1 in the width-1 pen's place in the table:
+// the driver scales a geometric pen's width to the device when it is
+// selected, as a raster playback does with every pen wider than 0.
+void WidenPen(HANDLETABLE* table, UINT handleCount, const WidthOnePen& pen)
+{
+    if (pen.index == 0 || pen.index >= handleCount || table->objectHandle[pen.index] == nullptr) {
+        return;
+    }
+    const LOGBRUSH brush = {BS_SOLID, pen.colour, 0};
+    HPEN geometric = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND, 1,
+                                  &brush, 0, nullptr);
+    if (geometric != nullptr) {
+        DeleteObject(table->objectHandle[pen.index]);
+        table->objectHandle[pen.index] = geometric;
+    }
+}
+
+// Selects the current pen anew, so that the driver scales its width by the
+// transform now in force rather than the one it was selected under.
+void ReselectPen(HDC device)
+{
+    HGDIOBJ pen = GetCurrentObject(device, OBJ_PEN);
+    SelectObject(device, GetStockObject(NULL_PEN));
+    SelectObject(device, pen);
+}
+
 uint32_t ReadIndex(const uint8_t* bytes)
 {
     uint32_t index = 0;
@@ -313,7 +339,12 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
         return;
     }
     PlayEnhMetaFileRecord(device, table, record, handleCount);
-    if (record->iType == EMR_CREATEMONOBRUSH || record->iType == EMR_CREATEDIBPATTERNBRUSHPT) {
+    if (const std::optional<WidthOnePen> pen = ReadWidthOnePen(bytes, size)) {
+        WidenPen(table, handleCount, *pen);
+    } else if (ChangesScale(bytes)) {
+        ReselectPen(device);
+    } else if (record->iType == EMR_CREATEMONOBRUSH ||
+               record->iType == EMR_CREATEDIBPATTERNBRUSHPT) {
         FlattenPatternBrush(device, table, handleCount, ReadIndex(bytes));
     }
 }

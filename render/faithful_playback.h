@@ -15,6 +15,9 @@
 //   box has no width or height, and any box-shaped record that lands beyond
 //   the coordinates the driver holds, is skipped;
 // - a font of height 0 is made at the height a raster playback gives it;
+// - a solid pen of width 1 is drawn at the width a raster playback gives
+//   it, and the current pen is selected anew after every change of scale,
+//   so that its width follows the transform;
 // - a pattern brush becomes a solid brush of the pattern's mean colour, in
 //   the text and background colours of the moment for a monochrome one.
 void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,

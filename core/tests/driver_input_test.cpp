@@ -133,6 +133,38 @@ TEST(FontHeight, ReadAndReplaced)
     EXPECT_FALSE(ReadFontHeight(pen.data(), pen.size()).has_value());
 }
 
+TEST(ReadWidthOnePen, SolidPensOfWidthOneOnly)
+{
+    const struct {
+        const char* name;
+        uint32_t style;
+        uint32_t width;
+        bool taken;
+    } cases[] = {
+        {"solid, width 1", 0, 1, true},
+        {"inside frame, width 1", 6, 1, true},
+        {"solid, width 0 (one pixel everywhere)", 0, 0, false},
+        {"solid, width 2", 0, 2, false},
+        {"dashed, width 1", 1, 1, false},
+        {"geometric, width 1", 0x00010000, 1, false},
+    };
+    for (const auto& c : cases) {
+        const std::vector<uint8_t> pen =
+            MakeRecord(EMR_CREATEPEN, {3, c.style, c.width, 0, 0x123456});
+        const std::optional<WidthOnePen> read = ReadWidthOnePen(pen.data(), pen.size());
+        EXPECT_EQ(c.taken, read.has_value()) << c.name;
+        if (read) {
+            EXPECT_EQ(3u, read->index) << c.name;
+            EXPECT_EQ(0x123456u, read->colour) << c.name;
+        }
+    }
+    const std::vector<uint8_t> transform =
+        MakeRecord(EMR_MODIFYWORLDTRANSFORM, {0, 0, 0, 0, 0, 0, 1});
+    const std::vector<uint8_t> origin = MakeRecord(EMR_SETWINDOWORGEX, {0, 0});
+    EXPECT_TRUE(ChangesScale(transform.data()));
+    EXPECT_FALSE(ChangesScale(origin.data())) << "an origin moves, it does not scale";
+}
+
 TEST(MeanColour, AveragesEachChannelOverRows)
 {
     // Two rows of two pixels, rows 8 bytes apart: blue, white / black, red.
