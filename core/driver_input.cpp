@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "emf_record_types.h"
+#include "emf_records.h"
 #include "little_endian.h"
 
 namespace {
@@ -27,6 +28,23 @@ constexpr uint32_t PEN_STYLE_MASK = 0x0F;
 constexpr uint32_t PEN_TYPE_MASK = 0x000F0000;
 constexpr uint32_t PS_SOLID_STYLE = 0;
 constexpr uint32_t PS_INSIDEFRAME_STYLE = 6;
+constexpr size_t BLIT_DESTINATION_OFFSET = 24;  // xDest, yDest, then cxDest, cyDest
+constexpr size_t BLIT_ROP_OFFSET = 40;          // dwRop, or the blend function or colour key
+constexpr size_t BLIT_FIXED_SIZE = 44;
+constexpr size_t DIBITS_ROP_OFFSET = 68;  // STRETCHDIBITS: dwRop, cxDest, cyDest
+constexpr size_t DIBITS_FIXED_SIZE = 80;
+constexpr uint32_t ROP_INDEX_SHIFT = 16;
+constexpr uint32_t ROP_INDEX_MASK = 0xFF;
+// Ternary raster operations a driver draws without reading the page: copy
+// the source, copy the brush, black, white; and the one that leaves the
+// page as it is, which the driver draws as nothing.
+constexpr uint32_t ROP_SOURCE_COPY = 0xCC;
+constexpr uint32_t ROP_PATTERN_COPY = 0xF0;
+constexpr uint32_t ROP_BLACK = 0x00;
+constexpr uint32_t ROP_WHITE = 0xFF;
+constexpr uint32_t ROP_DESTINATION = 0xAA;
+constexpr uint32_t BLEND_FORMAT_SHIFT = 24;  // AlphaFormat, the blend function's last byte
+constexpr uint32_t BLEND_SOURCE_ALPHA = 0x01;
 constexpr uint32_t BYTE_SHIFT_GREEN = 8;
 constexpr uint32_t BYTE_SHIFT_BLUE = 16;
 
@@ -221,6 +239,59 @@ bool ChangesScale(const uint8_t* record)
         default:
             return false;
     }
+}
+
+std::optional<BlitDestination> ReadBlitNeedingBackdrop(const uint8_t* record, size_t size,
+                                                       uint32_t shadeBlendCaps)
+{
+    const uint32_t type = RecordType(record);
+    bool needs = false;
+    const uint32_t rop = size >= BLIT_FIXED_SIZE ? ReadUint32(record + BLIT_ROP_OFFSET) : 0;
+    switch (type) {
+        case EMR_ALPHABLEND: {
+            const bool perPixel = (rop >> BLEND_FORMAT_SHIFT & BLEND_SOURCE_ALPHA) != 0;
+            needs = (shadeBlendCaps & (perPixel ? SHADE_PIXEL_ALPHA : SHADE_CONSTANT_ALPHA)) == 0;
+            break;
+        }
+        case EMR_TRANSPARENTBLT:
+        case EMR_MASKBLT:
+            needs = true;
+            break;
+        case EMR_BITBLT:
+        case EMR_STRETCHBLT:
+        case EMR_STRETCHDIBITS: {
+            const uint32_t ternary =
+                type == EMR_STRETCHDIBITS
+                    ? (size >= DIBITS_FIXED_SIZE ? ReadUint32(record + DIBITS_ROP_OFFSET) : 0)
+                    : rop;
+            const uint32_t index = ternary >> ROP_INDEX_SHIFT & ROP_INDEX_MASK;
+            needs = index != ROP_SOURCE_COPY && index != ROP_PATTERN_COPY && index != ROP_BLACK &&
+                    index != ROP_WHITE && index != ROP_DESTINATION;
+            break;
+        }
+        default:
+            break;
+    }
+    const size_t fixedSize = type == EMR_STRETCHDIBITS ? DIBITS_FIXED_SIZE : BLIT_FIXED_SIZE;
+    if (!needs || size < fixedSize) {
+        return std::nullopt;
+    }
+    const uint8_t* extent = type == EMR_STRETCHDIBITS ? record + DIBITS_ROP_OFFSET + 4
+                                                      : record + BLIT_DESTINATION_OFFSET + 8;
+    return BlitDestination{ReadInt32(record + BLIT_DESTINATION_OFFSET),
+                           ReadInt32(record + BLIT_DESTINATION_OFFSET + 4), ReadInt32(extent),
+                           ReadInt32(extent + 4)};
+}
+
+bool NeedsBackdrop(const uint8_t* metafile, size_t size, uint32_t shadeBlendCaps)
+{
+    RecordSpan span{};
+    for (size_t offset = 0; ReadRecordAt(metafile, size, offset, span); offset += span.size) {
+        if (ReadBlitNeedingBackdrop(metafile + offset, span.size, shadeBlendCaps)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 uint32_t MeanColour(const uint8_t* rows, int32_t width, int32_t height, size_t stride)

@@ -102,6 +102,29 @@ std::optional<WidthOnePen> ReadWidthOnePen(const uint8_t* record, size_t size);
 // a restored state.
 bool ChangesScale(const uint8_t* record);
 
+// Bits of the device's SHADEBLENDCAPS answer (the platform's SB_CONST_ALPHA
+// and SB_PIXEL_ALPHA).
+constexpr uint32_t SHADE_CONSTANT_ALPHA = 0x01;
+constexpr uint32_t SHADE_PIXEL_ALPHA = 0x02;
+
+// The destination rectangle, in logical units, of a blit that a driver
+// drawing only opaque, source-copy images cannot draw as the platform does:
+// an ALPHABLEND the device cannot blend (by shadeBlendCaps), any
+// TRANSPARENTBLT and MASKBLT, and a BITBLT, STRETCHBLT or STRETCHDIBITS
+// whose raster operation is not a plain copy of the source or the brush,
+// black, white or the page left as it is. None for any other record.
+struct BlitDestination {
+    int32_t x;
+    int32_t y;
+    int32_t width;
+    int32_t height;
+};
+std::optional<BlitDestination> ReadBlitNeedingBackdrop(const uint8_t* record, size_t size,
+                                                       uint32_t shadeBlendCaps);
+// Whether any record of the metafile (its record chain intact) is such a
+// blit.
+bool NeedsBackdrop(const uint8_t* metafile, size_t size, uint32_t shadeBlendCaps);
+
 // The mean colour of rows of blue, green, red bytes, stride bytes apart, as
 // 0x00BBGGRR (the platform's COLORREF).
 uint32_t MeanColour(const uint8_t* rows, int32_t width, int32_t height, size_t stride);

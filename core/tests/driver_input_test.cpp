@@ -165,6 +165,72 @@ TEST(ReadWidthOnePen, SolidPensOfWidthOneOnly)
     EXPECT_FALSE(ChangesScale(origin.data())) << "an origin moves, it does not scale";
 }
 
+// A blit record: bounds, destination 1, 2 of 30 x 40, then the raster
+// operation (or blend function, or colour key) and zeros to fill.
+std::vector<uint8_t> MakeBlit(uint32_t type, uint32_t rop)
+{
+    return MakeRecord(type,
+                      {0, 0, 0, 0, 1, 2, 30, 40, rop, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+}
+
+TEST(ReadBlitNeedingBackdrop, WhatTheDriverCannotDrawAsThePlatformDoes)
+{
+    constexpr uint32_t PER_PIXEL_BLEND = 0x01FF0000;  // AC_SRC_ALPHA, constant alpha 255
+    constexpr uint32_t CONSTANT_BLEND = 0x00800000;
+    const struct {
+        const char* name;
+        std::vector<uint8_t> record;
+        uint32_t caps;
+        bool needs;
+    } cases[] = {
+        {"source copy", MakeBlit(EMR_STRETCHBLT, 0x00CC0020), 0, false},
+        {"brush copy", MakeBlit(EMR_BITBLT, 0x00F00021), 0, false},
+        {"black", MakeBlit(EMR_BITBLT, 0x00000042), 0, false},
+        {"the page as it is", MakeBlit(EMR_BITBLT, 0x00AA0029), 0, false},
+        {"source and page", MakeBlit(EMR_BITBLT, 0x008800C6), 0, true},
+        {"source or page", MakeBlit(EMR_STRETCHBLT, 0x00EE0086), 0, true},
+        {"inverted source", MakeBlit(EMR_BITBLT, 0x00330008), 0, true},
+        {"masked", MakeBlit(EMR_MASKBLT, 0x00CC0020), 0, true},
+        {"transparent", MakeBlit(EMR_TRANSPARENTBLT, 0x00FF00FF), 0, true},
+        {"per-pixel alpha, no blending", MakeBlit(EMR_ALPHABLEND, PER_PIXEL_BLEND), 0, true},
+        {"per-pixel alpha, device blends constant alpha only",
+         MakeBlit(EMR_ALPHABLEND, PER_PIXEL_BLEND), SHADE_CONSTANT_ALPHA, true},
+        {"per-pixel alpha, device blends it", MakeBlit(EMR_ALPHABLEND, PER_PIXEL_BLEND),
+         SHADE_PIXEL_ALPHA, false},
+        {"constant alpha, device blends it", MakeBlit(EMR_ALPHABLEND, CONSTANT_BLEND),
+         SHADE_CONSTANT_ALPHA, false},
+        {"not a blit", MakeRecord(EMR_RECTANGLE, {0, 0, 5, 5}), 0, false},
+    };
+    for (const auto& c : cases) {
+        const std::optional<BlitDestination> blit =
+            ReadBlitNeedingBackdrop(c.record.data(), c.record.size(), c.caps);
+        EXPECT_EQ(c.needs, blit.has_value()) << c.name;
+        if (blit) {
+            EXPECT_EQ(1, blit->x) << c.name;
+            EXPECT_EQ(40, blit->height) << c.name;
+        }
+    }
+    // STRETCHDIBITS keeps its raster operation and destination size later.
+    std::vector<uint8_t> dibits = MakeRecord(
+        EMR_STRETCHDIBITS, {0, 0, 0, 0, 7, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00EE0086, 50, 60});
+    const std::optional<BlitDestination> blit =
+        ReadBlitNeedingBackdrop(dibits.data(), dibits.size(), 0);
+    ASSERT_TRUE(blit.has_value());
+    EXPECT_EQ(7, blit->x);
+    EXPECT_EQ(60, blit->height);
+
+    // A metafile of a header, such a blit and the end needs a backdrop.
+    std::vector<uint8_t> metafile =
+        MakeRecord(EMR_HEADER, std::initializer_list<uint32_t>({0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    const std::vector<uint8_t> end = MakeRecord(EMR_EOF, {0, 0, 0});
+    std::vector<uint8_t> plain = metafile;
+    plain.insert(plain.end(), end.begin(), end.end());
+    metafile.insert(metafile.end(), dibits.begin(), dibits.end());
+    metafile.insert(metafile.end(), end.begin(), end.end());
+    EXPECT_TRUE(NeedsBackdrop(metafile.data(), metafile.size(), 0));
+    EXPECT_FALSE(NeedsBackdrop(plain.data(), plain.size(), 0));
+}
+
 TEST(MeanColour, AveragesEachChannelOverRows)
 {
     // Two rows of two pixels, rows 8 bytes apart: blue, white / black, red.
