@@ -1,5 +1,6 @@
 #include "faithful_playback.h"
 
+#include "device_map.h"
 #include "driver_input.h"
 
 #include <algorithm>
@@ -17,24 +18,6 @@ constexpr size_t FONT_OFFSET = 12;        // the LOGFONTW of EXTCREATEFONTINDIRE
 // The patch a pattern brush's mean colour is taken over: a whole number of
 // tiles for every pattern whose sides divide it.
 constexpr int PATTERN_PATCH = 64;
-
-AffineMap ReadDeviceMap(HDC device)
-{
-    XFORM world = {1, 0, 0, 1, 0, 0};
-    GetWorldTransform(device, &world);
-    POINT windowOrg = {};
-    POINT viewportOrg = {};
-    SIZE windowExt = {1, 1};
-    SIZE viewportExt = {1, 1};
-    GetWindowOrgEx(device, &windowOrg);
-    GetViewportOrgEx(device, &viewportOrg);
-    GetWindowExtEx(device, &windowExt);
-    GetViewportExtEx(device, &viewportExt);
-    return ComposeDeviceMap(
-        AffineMap{world.eM11, world.eM12, world.eM21, world.eM22, world.eDx, world.eDy},
-        windowOrg.x, windowOrg.y, windowExt.cx, windowExt.cy, viewportOrg.x, viewportOrg.y,
-        viewportExt.cx, viewportExt.cy);
-}
 
 // A top-down 24-bit DIB section selected into a memory context of its own,
 // released by ReleaseRaster.
@@ -91,10 +74,9 @@ bool IsKeptFromDriver(HDC device, const uint8_t* bytes, size_t size)
     return fit == ShapeFit::BEYOND_DEVICE || (fit == ShapeFit::EMPTY && IsCurvedShape(bytes));
 }
 
-bool CanShade(HDC device, uint32_t mode)
+bool CanShade(uint32_t shadeBlendCaps, uint32_t mode)
 {
-    const int caps = GetDeviceCaps(device, SHADEBLENDCAPS);
-    return (caps & (mode == GRADIENT_MODE_TRIANGLE ? SB_GRAD_TRI : SB_GRAD_RECT)) != 0;
+    return (shadeBlendCaps & (mode == GRADIENT_MODE_TRIANGLE ? SB_GRAD_TRI : SB_GRAD_RECT)) != 0;
 }
 
 // The gradient's pieces as device polygons: a rectangle's four corners, a
@@ -122,21 +104,16 @@ std::vector<std::vector<DevicePoint>> PieceOutlines(const Gradient& gradient, co
     return outlines;
 }
 
-LONG ToDevice(double value)
-{
-    return static_cast<LONG>(std::floor(value + 0.5));
-}
-
 // The device rectangle the outlines cover, cut to the printable area.
 RECT CoveredArea(HDC device, const std::vector<std::vector<DevicePoint>>& outlines)
 {
     RECT area = {GetDeviceCaps(device, HORZRES), GetDeviceCaps(device, VERTRES), 0, 0};
     for (const auto& outline : outlines) {
         for (const DevicePoint& p : outline) {
-            area.left = std::min(area.left, ToDevice(std::floor(p.x)));
-            area.top = std::min(area.top, ToDevice(std::floor(p.y)));
-            area.right = std::max(area.right, ToDevice(std::ceil(p.x)));
-            area.bottom = std::max(area.bottom, ToDevice(std::ceil(p.y)));
+            area.left = std::min(area.left, RoundToPixel(std::floor(p.x)));
+            area.top = std::min(area.top, RoundToPixel(std::floor(p.y)));
+            area.right = std::max(area.right, RoundToPixel(std::ceil(p.x)));
+            area.bottom = std::max(area.bottom, RoundToPixel(std::ceil(p.y)));
         }
     }
     area.left = std::max(area.left, LONG{0});
@@ -154,8 +131,8 @@ void ShadeInto(const Raster& raster, const Gradient& gradient, const AffineMap& 
     std::vector<TRIVERTEX> vertices;
     for (const GradientVertex& v : gradient.vertices) {
         const DevicePoint p = MapPoint(map, v.x, v.y);
-        vertices.push_back(TRIVERTEX{ToDevice(p.x) - origin.x, ToDevice(p.y) - origin.y, v.red,
-                                     v.green, v.blue, v.alpha});
+        vertices.push_back(TRIVERTEX{RoundToPixel(p.x) - origin.x, RoundToPixel(p.y) - origin.y,
+                                     v.red, v.green, v.blue, v.alpha});
     }
     std::vector<ULONG> pieces;
     for (const std::vector<uint32_t>& piece : gradient.pieces) {
@@ -170,17 +147,13 @@ void ShadeInto(const Raster& raster, const Gradient& gradient, const AffineMap& 
 // follows; the caller has saved the state to restore.
 void ClipToOutlines(HDC device, const std::vector<std::vector<DevicePoint>>& outlines)
 {
-    SetGraphicsMode(device, GM_ADVANCED);
-    ModifyWorldTransform(device, nullptr, MWT_IDENTITY);
-    SetMapMode(device, MM_TEXT);
-    SetWindowOrgEx(device, 0, 0, nullptr);
-    SetViewportOrgEx(device, 0, 0, nullptr);
+    UseDevicePixels(device);
     SetPolyFillMode(device, WINDING);
     BeginPath(device);
     for (const auto& outline : outlines) {
         std::vector<POINT> points;
         for (const DevicePoint& p : outline) {
-            points.push_back(POINT{ToDevice(p.x), ToDevice(p.y)});
+            points.push_back(POINT{RoundToPixel(p.x), RoundToPixel(p.y)});
         }
         Polygon(device, points.data(), static_cast<int>(points.size()));
     }
@@ -251,7 +224,7 @@ LONG DefaultFontHeight(HDC device, const uint8_t* bytes, size_t size)
     }
     const double scale = VerticalScale(ReadDeviceMap(device));
     const double height = scale > 0 ? metrics.tmHeight / scale : 0.0;
-    return std::max(LONG{1}, ToDevice(std::min(height, DRIVER_COORDINATE_LIMIT)));
+    return std::max(LONG{1}, RoundToPixel(std::min(height, DRIVER_COORDINATE_LIMIT)));
 }
 
 // Puts a solid brush of the pattern brush's mean colour in its place in
@@ -316,16 +289,21 @@ uint32_t ReadIndex(const uint8_t* bytes)
 }  // namespace
 
 void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
-                          UINT handleCount)
+                          UINT handleCount, FaithfulPlayback& playback)
 {
     const auto* bytes = reinterpret_cast<const uint8_t*>(record);
     const size_t size = record->nSize;
     if (IsKeptFromDriver(device, bytes, size)) {
         return;
     }
+    if (ReadBlitNeedingBackdrop(bytes, size, playback.shadeBlendCaps) &&
+        playback.nextTile < playback.backdrop.size()) {
+        DrawBackdropTile(device, playback.backdrop[playback.nextTile++]);
+        return;
+    }
     if (record->iType == EMR_GRADIENTFILL) {
         const std::optional<Gradient> gradient = ReadGradient(bytes, size);
-        if (gradient && !CanShade(device, gradient->mode)) {
+        if (gradient && !CanShade(playback.shadeBlendCaps, gradient->mode)) {
             DrawGradientAsImage(device, *gradient);
             return;
         }

@@ -7,8 +7,25 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "backdrop.h"
+
+// What one playback of a picture on the device goes by: the device's
+// SHADEBLENDCAPS, and the backdrop's tiles (none when the picture needs no
+// backdrop) with the next one to draw.
+struct FaithfulPlayback {
+    uint32_t shadeBlendCaps;
+    std::vector<BackdropTile> backdrop;
+    size_t nextTile;
+};
+
 // Plays one record that passed the record check, as PlayEnhMetaFileRecord
 // does:
+// - a blit the driver cannot draw as the platform does (backdrop.h) is
+//   drawn as the backdrop's tile for it;
 // - a gradient, where the device cannot shade one, becomes an image the
 //   job renders itself, clipped to the gradient's rectangles or triangles;
 // - an ellipse, arc, chord, pie, round rectangle or angle arc whose device
@@ -21,4 +38,4 @@
 // - a pattern brush becomes a solid brush of the pattern's mean colour, in
 //   the text and background colours of the moment for a monochrome one.
 void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
-                          UINT handleCount);
+                          UINT handleCount, FaithfulPlayback& playback);
