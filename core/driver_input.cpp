@@ -45,6 +45,7 @@ constexpr uint32_t ROP_WHITE = 0xFF;
 constexpr uint32_t ROP_DESTINATION = 0xAA;
 constexpr uint32_t BLEND_FORMAT_SHIFT = 24;  // AlphaFormat, the blend function's last byte
 constexpr uint32_t BLEND_SOURCE_ALPHA = 0x01;
+constexpr size_t TEXT_OPTIONS_OFFSET = 52;  // emrtext.fOptions
 constexpr uint32_t BYTE_SHIFT_GREEN = 8;
 constexpr uint32_t BYTE_SHIFT_BLUE = 16;
 
@@ -238,6 +239,28 @@ bool ChangesScale(const uint8_t* record)
             return true;
         default:
             return false;
+    }
+}
+
+std::optional<uint32_t> ReadTextOptions(const uint8_t* record, size_t size)
+{
+    const uint32_t type = RecordType(record);
+    if ((type != EMR_EXTTEXTOUTA && type != EMR_EXTTEXTOUTW) || size < TEXT_OPTIONS_OFFSET + 4) {
+        return std::nullopt;
+    }
+    return ReadUint32(record + TEXT_OPTIONS_OFFSET);
+}
+
+std::optional<bool> PathOpenAfter(const uint8_t* record)
+{
+    switch (RecordType(record)) {
+        case EMR_BEGINPATH:
+            return true;
+        case EMR_ENDPATH:
+        case EMR_ABORTPATH:
+            return false;
+        default:
+            return std::nullopt;
     }
 }
 

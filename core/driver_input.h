@@ -102,6 +102,13 @@ std::optional<WidthOnePen> ReadWidthOnePen(const uint8_t* record, size_t size);
 // a restored state.
 bool ChangesScale(const uint8_t* record);
 
+// An EXTTEXTOUTA or EXTTEXTOUTW record's fOptions; none for other records.
+std::optional<uint32_t> ReadTextOptions(const uint8_t* record, size_t size);
+constexpr uint32_t TEXT_OPAQUE = 0x0002;  // ETO_OPAQUE
+// Whether a path bracket is open after the record, when the record opens
+// (BEGINPATH) or closes (ENDPATH, ABORTPATH) one; none for other records.
+std::optional<bool> PathOpenAfter(const uint8_t* record);
+
 // Bits of the device's SHADEBLENDCAPS answer (the platform's SB_CONST_ALPHA
 // and SB_PIXEL_ALPHA).
 constexpr uint32_t SHADE_CONSTANT_ALPHA = 0x01;

@@ -72,7 +72,7 @@ FaithfulPlayback PreparePlayback(HDC device, HENHMETAFILE metafile,
                                  const std::vector<uint8_t>& bytes, const RECT& target)
 {
     const auto caps = static_cast<uint32_t>(GetDeviceCaps(device, SHADEBLENDCAPS));
-    FaithfulPlayback playback{caps, {}, 0};
+    FaithfulPlayback playback{caps, {}, 0, false};
     if (NeedsBackdrop(bytes.data(), bytes.size(), caps)) {
         playback.backdrop = MakeBackdrop(metafile, target, caps);
     }

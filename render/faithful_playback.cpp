@@ -279,6 +279,41 @@ void ReselectPen(HDC device)
     SelectObject(device, pen);
 }
 
+// Whether the text the record draws is in a font of a width of its own,
+// over a transparent background, where no path of the metafile's is open.
+bool IsNarrowedText(HDC device, const uint8_t* bytes, size_t size, bool pathOpen)
+{
+    const std::optional<uint32_t> options = ReadTextOptions(bytes, size);
+    if (!options || (*options & TEXT_OPAQUE) != 0 || pathOpen || GetBkMode(device) != TRANSPARENT) {
+        return false;
+    }
+    LOGFONTW font = {};
+    return GetObjectW(GetCurrentObject(device, OBJ_FONT), sizeof font, &font) != 0 &&
+           font.lfWidth != 0;
+}
+
+// The text as its glyphs' outlines, which the platform makes from the font
+// as it is, filled in the text colour.
+void DrawTextAsOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                        UINT handleCount)
+{
+    HBRUSH ink = CreateSolidBrush(GetTextColor(device));
+    if (ink == nullptr) {
+        PlayEnhMetaFileRecord(device, table, record, handleCount);
+        return;
+    }
+    const int saved = SaveDC(device);
+    SelectObject(device, ink);
+    SelectObject(device, GetStockObject(NULL_PEN));
+    SetPolyFillMode(device, WINDING);
+    BeginPath(device);
+    PlayEnhMetaFileRecord(device, table, record, handleCount);
+    EndPath(device);
+    FillPath(device);
+    RestoreDC(device, saved);
+    DeleteObject(ink);
+}
+
 uint32_t ReadIndex(const uint8_t* bytes)
 {
     uint32_t index = 0;
@@ -307,6 +342,13 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
             DrawGradientAsImage(device, *gradient);
             return;
         }
+    }
+    if (const std::optional<bool> open = PathOpenAfter(bytes)) {
+        playback.pathOpen = *open;
+    }
+    if (IsNarrowedText(device, bytes, size, playback.pathOpen)) {
+        DrawTextAsOutlines(device, table, record, handleCount);
+        return;
     }
     const std::optional<int32_t> fontHeight = ReadFontHeight(bytes, size);
     if (fontHeight == 0 && size >= FONT_OFFSET + sizeof(LOGFONTW)) {

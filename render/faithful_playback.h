@@ -20,6 +20,7 @@ struct FaithfulPlayback {
     uint32_t shadeBlendCaps;
     std::vector<BackdropTile> backdrop;
     size_t nextTile;
+    bool pathOpen;  // the metafile's own path bracket
 };
 
 // Plays one record that passed the record check, as PlayEnhMetaFileRecord
@@ -32,6 +33,10 @@ struct FaithfulPlayback {
 //   box has no width or height, and any box-shaped record that lands beyond
 //   the coordinates the driver holds, is skipped;
 // - a font of height 0 is made at the height a raster playback gives it;
+// - text in a font of a width of its own (lfWidth), drawn over a
+//   transparent background and outside the metafile's own path, is drawn
+//   as its glyphs' outlines, filled in the text colour, so that its glyphs
+//   keep that width;
 // - a solid pen of width 1 is drawn at the width a raster playback gives
 //   it, and the current pen is selected anew after every change of scale,
 //   so that its width follows the transform;

@@ -231,6 +231,21 @@ TEST(ReadBlitNeedingBackdrop, WhatTheDriverCannotDrawAsThePlatformDoes)
     EXPECT_FALSE(NeedsBackdrop(plain.data(), plain.size(), 0));
 }
 
+TEST(TextAndPaths, TextOptionsAndPathBrackets)
+{
+    // EXTTEXTOUTW: bounds, graphics mode, scales, reference point, count,
+    // string offset, then fOptions.
+    const std::vector<uint8_t> text =
+        MakeRecord(EMR_EXTTEXTOUTW, {0, 0, 0, 0, 1, 0, 0, 5, 5, 0, 0, TEXT_OPAQUE, 0});
+    EXPECT_EQ(TEXT_OPAQUE, ReadTextOptions(text.data(), text.size()));
+    const std::vector<uint8_t> begin = MakeRecord(EMR_BEGINPATH, {});
+    const std::vector<uint8_t> abort = MakeRecord(EMR_ABORTPATH, {});
+    EXPECT_FALSE(ReadTextOptions(begin.data(), begin.size()).has_value());
+    EXPECT_EQ(true, PathOpenAfter(begin.data()));
+    EXPECT_EQ(false, PathOpenAfter(abort.data()));
+    EXPECT_FALSE(PathOpenAfter(text.data()).has_value());
+}
+
 TEST(MeanColour, AveragesEachChannelOverRows)
 {
     // Two rows of two pixels, rows 8 bytes apart: blue, white / black, red.

@@ -339,7 +339,9 @@ const SyntheticPicture SYNTHETIC_PICTURES[] = {
     {"pattern-8x8", DrawEightPattern, nullptr},
     {"pattern-colour", DrawColourPattern, nullptr},
     {"font-height-zero", DrawZeroHeightFont, nullptr},
-    {"font-condensed", DrawCondensedFont, "the font's width is ignored: glyphs overlap"},
+    {"font-condensed", DrawCondensedFont,
+     "its glyph outlines, which the platform makes at the metafile's own coarse resolution, are "
+     "jagged"},
 };
 
 using FidelityTest = PrintingTest;
