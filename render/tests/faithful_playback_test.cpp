@@ -112,4 +112,64 @@ TEST_F(FaithfulPlaybackTest, PicturesTheDriverDrawsRightAreHandedToItAsTheyStand
     }
 }
 
+// Whether a font of that face name is installed.
+bool IsInstalled(HDC dc, const char* face)
+{
+    LOGFONTA wanted = {};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynA(wanted.lfFaceName, face, LF_FACESIZE);
+    bool found = false;
+    EnumFontFamiliesExA(
+        dc, &wanted,
+        [](const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM data) {
+            *reinterpret_cast<bool*>(data) = true;
+            return 0;
+        },
+        reinterpret_cast<LPARAM>(&found), 0);
+    return found;
+}
+
+// How wide a line of text is in the face, with pitch and family left 0 as
+// many pictures leave them.
+SIZE TextWidth(HDC dc, const char* face)
+{
+    constexpr char SAMPLE[] = "The quick brown fox jumps over the lazy dog, 0123456789.";
+    LOGFONTA font = {};
+    font.lfHeight = -200;
+    lstrcpynA(font.lfFaceName, face, LF_FACESIZE);
+    HFONT made = CreateFontIndirectA(&font);
+    HGDIOBJ previous = SelectObject(dc, made);
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, SAMPLE, sizeof SAMPLE - 1, &size);
+    SelectObject(dc, previous);
+    DeleteObject(made);
+    return size;
+}
+
+// The Wine prefixes the scripts make stand metric-compatible fonts in for
+// the faces that pictures name most, so that text keeps the widths its
+// picture spaced it for.
+TEST(FontReplacements, FacesPicturesNameTakeTheWidthsOfTheirStandIns)
+{
+    const struct {
+        const char* face;
+        const char* standIn;
+    } faces[] = {
+        {"Arial", "Liberation Sans"},
+        {"Times New Roman", "Liberation Serif"},
+        {"Courier New", "Liberation Mono"},
+        {"Calibri", "Carlito"},
+        {"Cambria", "Caladea"},
+    };
+    HDC dc = CreateCompatibleDC(nullptr);
+    ASSERT_NE(nullptr, dc);
+    for (const auto& f : faces) {
+        EXPECT_TRUE(IsInstalled(dc, f.standIn)) << "expected " << f.standIn << " installed";
+        const SIZE expected = TextWidth(dc, f.standIn);
+        const SIZE actual = TextWidth(dc, f.face);
+        EXPECT_EQ(expected.cx, actual.cx) << f.face << ": expected the width of " << f.standIn;
+    }
+    DeleteDC(dc);
+}
+
 }  // namespace
