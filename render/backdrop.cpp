@@ -9,28 +9,9 @@
 
 namespace {
 
-constexpr WORD TRUE_COLOUR_BITS = 24;
-constexpr size_t BYTES_PER_PIXEL = 3;
-
-size_t RowBytes(LONG width)
-{
-    return (static_cast<size_t>(width) * BYTES_PER_PIXEL + 3) / 4 * 4;
-}
-
-BITMAPINFO TopDownInfo(LONG width, LONG height)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = TRUE_COLOUR_BITS;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
-}
-
 struct Capture {
     const uint8_t* bits;  // the raster's rows
+    size_t stride;
     LONG width;
     LONG height;
     uint32_t shadeBlendCaps;
@@ -79,9 +60,9 @@ BackdropTile KeepDestination(HDC raster, const Capture& capture, const BlitDesti
     for (LONG y = 0; y < height; ++y) {
         const uint8_t* from = capture.bits +
                               static_cast<size_t>(area.top + y) * RowBytes(capture.width) +
-                              static_cast<size_t>(area.left) * BYTES_PER_PIXEL;
+                              static_cast<size_t>(area.left) * RASTER_BYTES_PER_PIXEL;
         std::copy(
-            from, from + static_cast<size_t>(width) * BYTES_PER_PIXEL,
+            from, from + static_cast<size_t>(width) * RASTER_BYTES_PER_PIXEL,
             tile.pixels.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(y) * rowBytes));
     }
     return tile;
@@ -118,25 +99,15 @@ std::vector<BackdropTile> MakeBackdrop(HENHMETAFILE metafile, const RECT& target
 {
     const LONG width = target.right - target.left;
     const LONG height = target.bottom - target.top;
-    const BITMAPINFO info = TopDownInfo(width, height);
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap == nullptr) {
+    const Raster raster = MakeRaster(width, height);
+    if (raster.dc == nullptr) {
         return {};
     }
-    HDC raster = CreateCompatibleDC(nullptr);
-    if (raster == nullptr) {
-        DeleteObject(bitmap);
-        return {};
-    }
-    HGDIOBJ previous = SelectObject(raster, bitmap);
     const RECT whole = {0, 0, width, height};
-    FillRect(raster, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    Capture capture{static_cast<const uint8_t*>(bits), width, height, shadeBlendCaps, 0, {}};
-    EnumEnhMetaFile(raster, metafile, PlayOntoRaster, &capture, &whole);
-    SelectObject(raster, previous);
-    DeleteDC(raster);
-    DeleteObject(bitmap);
+    FillRect(raster.dc, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    Capture capture{raster.bits, raster.stride, width, height, shadeBlendCaps, 0, {}};
+    EnumEnhMetaFile(raster.dc, metafile, PlayOntoRaster, &capture, &whole);
+    ReleaseRaster(raster);
     return std::move(capture.tiles);
 }
 

@@ -2,6 +2,12 @@
 
 #include <cmath>
 
+namespace {
+
+constexpr WORD TRUE_COLOUR_BITS = 24;
+
+}  // namespace
+
 AffineMap ReadDeviceMap(HDC dc)
 {
     XFORM world = {1, 0, 0, 1, 0, 0};
@@ -32,4 +38,50 @@ void UseDevicePixels(HDC dc)
 LONG RoundToPixel(double value)
 {
     return static_cast<LONG>(std::floor(value + 0.5));
+}
+
+BITMAPINFO TopDownInfo(LONG width, LONG height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = TRUE_COLOUR_BITS;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+size_t RowBytes(LONG width)
+{
+    return (static_cast<size_t>(width) * RASTER_BYTES_PER_PIXEL + 3) / 4 * 4;
+}
+
+Raster MakeRaster(LONG width, LONG height)
+{
+    Raster raster = {};
+    raster.info = TopDownInfo(width, height);
+    raster.stride = RowBytes(width);
+    void* bits = nullptr;
+    raster.bitmap = CreateDIBSection(nullptr, &raster.info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    raster.dc = raster.bitmap != nullptr ? CreateCompatibleDC(nullptr) : nullptr;
+    if (raster.dc == nullptr) {
+        if (raster.bitmap != nullptr) {
+            DeleteObject(raster.bitmap);
+        }
+        return Raster{};
+    }
+    raster.previous = SelectObject(raster.dc, raster.bitmap);
+    raster.bits = static_cast<uint8_t*>(bits);
+    return raster;
+}
+
+void ReleaseRaster(const Raster& raster)
+{
+    if (raster.dc == nullptr) {
+        return;
+    }
+    SelectObject(raster.dc, raster.previous);
+    DeleteDC(raster.dc);
+    DeleteObject(raster.bitmap);
 }

@@ -11,58 +11,11 @@
 
 namespace {
 
-constexpr WORD TRUE_COLOUR_BITS = 24;
-constexpr size_t BYTES_PER_PIXEL = 3;
 constexpr size_t BRUSH_INDEX_OFFSET = 8;  // ihBrush of the pattern brush records
 constexpr size_t FONT_OFFSET = 12;        // the LOGFONTW of EXTCREATEFONTINDIRECTW
 // The patch a pattern brush's mean colour is taken over: a whole number of
 // tiles for every pattern whose sides divide it.
 constexpr int PATTERN_PATCH = 64;
-
-// A top-down 24-bit DIB section selected into a memory context of its own,
-// released by ReleaseRaster.
-struct Raster {
-    BITMAPINFO info;
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ previous;
-    uint8_t* bits;
-    size_t stride;
-};
-
-Raster MakeRaster(int width, int height)
-{
-    Raster raster = {};
-    raster.info.bmiHeader.biSize = sizeof raster.info.bmiHeader;
-    raster.info.bmiHeader.biWidth = width;
-    raster.info.bmiHeader.biHeight = -height;
-    raster.info.bmiHeader.biPlanes = 1;
-    raster.info.bmiHeader.biBitCount = TRUE_COLOUR_BITS;
-    raster.info.bmiHeader.biCompression = BI_RGB;
-    raster.stride = (static_cast<size_t>(width) * BYTES_PER_PIXEL + 3) / 4 * 4;
-    void* bits = nullptr;
-    raster.bitmap = CreateDIBSection(nullptr, &raster.info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    raster.dc = raster.bitmap != nullptr ? CreateCompatibleDC(nullptr) : nullptr;
-    if (raster.dc == nullptr) {
-        if (raster.bitmap != nullptr) {
-            DeleteObject(raster.bitmap);
-        }
-        return Raster{};
-    }
-    raster.previous = SelectObject(raster.dc, raster.bitmap);
-    raster.bits = static_cast<uint8_t*>(bits);
-    return raster;
-}
-
-void ReleaseRaster(const Raster& raster)
-{
-    if (raster.dc == nullptr) {
-        return;
-    }
-    SelectObject(raster.dc, raster.previous);
-    DeleteDC(raster.dc);
-    DeleteObject(raster.bitmap);
-}
 
 bool IsKeptFromDriver(HDC device, const uint8_t* bytes, size_t size)
 {
