@@ -112,6 +112,12 @@ TEST_F(FaithfulPlaybackTest, PicturesTheDriverDrawsRightAreHandedToItAsTheyStand
     }
 }
 
+int CALLBACK NoteFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found)
+{
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
 // Whether a font of that face name is installed.
 bool IsInstalled(HDC dc, const char* face)
 {
@@ -119,13 +125,7 @@ bool IsInstalled(HDC dc, const char* face)
     wanted.lfCharSet = DEFAULT_CHARSET;
     lstrcpynA(wanted.lfFaceName, face, LF_FACESIZE);
     bool found = false;
-    EnumFontFamiliesExA(
-        dc, &wanted,
-        [](const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM data) {
-            *reinterpret_cast<bool*>(data) = true;
-            return 0;
-        },
-        reinterpret_cast<LPARAM>(&found), 0);
+    EnumFontFamiliesExA(dc, &wanted, NoteFound, reinterpret_cast<LPARAM>(&found), 0);
     return found;
 }
 
