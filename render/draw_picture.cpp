@@ -1,7 +1,9 @@
 #include "draw_picture.h"
 
 #include "dib_layout.h"
+#include "driver_input.h"
 #include "emf_records.h"
+#include "faithful_playback.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -44,37 +46,61 @@ bool ClipToBox(HDC device, const PageGeometry& page, const BoundingBox& box)
     return clipped;
 }
 
-// Whether the metafile's header and record chain hold together, read from a
-// copy of its bytes: the platform's enumeration walks the records by their
-// sizes and must never be led past the end.
-bool HasIntactRecords(HENHMETAFILE metafile)
+// A copy of the metafile's bytes when its header and record chain hold
+// together, and none otherwise: the platform's enumeration walks the
+// records by their sizes and must never be led past the end.
+std::vector<uint8_t> ReadIntactRecords(HENHMETAFILE metafile)
 {
     const UINT size = GetEnhMetaFileBits(metafile, 0, nullptr);
     if (size == 0) {
-        return false;
+        return {};
     }
     std::vector<uint8_t> bytes(size);
     MetafileHeader header{};
-    return GetEnhMetaFileBits(metafile, size, bytes.data()) == size &&
-           ReadMetafileHeader(bytes.data(), bytes.size(), header) &&
-           IsRecordChainIntact(bytes.data(), header.size);
+    if (GetEnhMetaFileBits(metafile, size, bytes.data()) != size ||
+        !ReadMetafileHeader(bytes.data(), bytes.size(), header) ||
+        !IsRecordChainIntact(bytes.data(), header.size)) {
+        return {};
+    }
+    bytes.resize(header.size);
+    return bytes;
 }
 
-// Hands each record the check passes to the player and skips the others,
-// so that the rest of the picture still prints. saveDepth counts the states
-// the metafile itself has saved, so that it can restore no other.
+// How the picture is played on this device: the device's blending
+// capabilities, and a backdrop only when a record needs one.
+FaithfulPlayback PreparePlayback(HDC device, HENHMETAFILE metafile,
+                                 const std::vector<uint8_t>& bytes, const RECT& target)
+{
+    const auto caps = static_cast<uint32_t>(GetDeviceCaps(device, SHADEBLENDCAPS));
+    FaithfulPlayback playback{caps, {}, 0, false};
+    if (NeedsBackdrop(bytes.data(), bytes.size(), caps)) {
+        playback.backdrop = MakeBackdrop(metafile, target, caps);
+    }
+    return playback;
+}
+
+// The state of one playback on the device.
+struct Playing {
+    uint32_t saveDepth;  // the states the metafile itself has saved
+    FaithfulPlayback playback;
+};
+
+// Hands each record the check passes to the faithful player and skips the
+// others, so that the rest of the picture still prints. The save depth
+// keeps the metafile from restoring any state but its own.
 int CALLBACK PlaySafeRecord(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
-                            int handleCount, LPARAM saveDepth)
+                            int handleCount, LPARAM data)
 {
     const auto* bytes = reinterpret_cast<const uint8_t*>(record);
-    auto* depth = reinterpret_cast<uint32_t*>(saveDepth);
+    auto* playing = reinterpret_cast<Playing*>(data);
     if (!IsRecordSafe(bytes, record->nSize, static_cast<uint32_t>(handleCount))) {
         return TRUE;
     }
-    const std::optional<uint32_t> depthAfter = SaveDepthAfter(bytes, *depth);
+    const std::optional<uint32_t> depthAfter = SaveDepthAfter(bytes, playing->saveDepth);
     if (depthAfter) {
-        *depth = *depthAfter;
-        PlayEnhMetaFileRecord(device, table, record, static_cast<UINT>(handleCount));
+        playing->saveDepth = *depthAfter;
+        PlayRecordFaithfully(device, table, record, static_cast<UINT>(handleCount),
+                             playing->playback);
     }
     return TRUE;
 }
@@ -83,8 +109,11 @@ int CALLBACK PlaySafeRecord(HDC device, HANDLETABLE* table, const ENHMETARECORD*
 std::optional<BoundingBox> DrawMetafile(HDC device, const PageGeometry& page, HENHMETAFILE metafile)
 {
     ENHMETAHEADER header = {};
-    if (GetEnhMetaFileHeader(metafile, METAFILE_HEADER_SIZE, &header) == 0 ||
-        !HasIntactRecords(metafile)) {
+    if (GetEnhMetaFileHeader(metafile, METAFILE_HEADER_SIZE, &header) == 0) {
+        return std::nullopt;
+    }
+    const std::vector<uint8_t> bytes = ReadIntactRecords(metafile);
+    if (bytes.empty()) {
         return std::nullopt;
     }
     const RECTL& frame = header.rclFrame;
@@ -94,8 +123,8 @@ std::optional<BoundingBox> DrawMetafile(HDC device, const PageGeometry& page, HE
         return std::nullopt;
     }
     const RECT target = {0, 0, placed.placement.right, placed.placement.bottom};
-    uint32_t saveDepth = 0;
-    EnumEnhMetaFile(device, metafile, PlaySafeRecord, &saveDepth, &target);
+    Playing playing{0, PreparePlayback(device, metafile, bytes, target)};
+    EnumEnhMetaFile(device, metafile, PlaySafeRecord, &playing, &target);
     return placed.box;
 }
 

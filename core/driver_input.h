@@ -1,0 +1,137 @@
+// What the conversion job reads of a metafile's drawing records to decide
+// whether a PostScript printer driver can be handed one as it stands, and
+// the arithmetic of where it lands on the device. Pure computation on the
+// bytes of records that passed the record check (emf_records.h), so every
+// field read here lies inside the record.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// An affine map from logical to device coordinates, laid out as the
+// platform's XFORM: device x = x m11 + y m21 + dx, device y = x m12 + y m22 + dy.
+struct AffineMap {
+    double m11;
+    double m12;
+    double m21;
+    double m22;
+    double dx;
+    double dy;
+};
+
+struct DevicePoint {
+    double x;
+    double y;
+};
+
+// The world transform followed by the window-to-viewport mapping, as a
+// device context composes them. A window extent of 0 maps nothing: the
+// map then collapses to the viewport's origin.
+AffineMap ComposeDeviceMap(const AffineMap& world, int32_t windowOrgX, int32_t windowOrgY,
+                           int32_t windowExtX, int32_t windowExtY, int32_t viewportOrgX,
+                           int32_t viewportOrgY, int32_t viewportExtX, int32_t viewportExtY);
+DevicePoint MapPoint(const AffineMap& map, double x, double y);
+// How long one logical unit upward is on the device.
+double VerticalScale(const AffineMap& map);
+
+// Device coordinates the job hands the driver stay within this many pixels
+// of the origin: 355 m at 300 dpi, far beyond any page, and small enough
+// that the driver's 32-bit sums and Ghostscript's fixed-point coordinates
+// never overflow.
+constexpr double DRIVER_COORDINATE_LIMIT = 4194304.0;
+
+// The box of a box-shaped drawing record, in logical units: ELLIPSE,
+// RECTANGLE, ROUNDRECT, ARC, ARCTO, CHORD, PIE (their rclBox) and ANGLEARC
+// (its centre and radius). None for any other record.
+struct LogicalBox {
+    int64_t left;  // 64 bits: a centre and radius may reach past 32
+    int64_t top;
+    int64_t right;
+    int64_t bottom;
+};
+std::optional<LogicalBox> ReadShapeBox(const uint8_t* record, size_t size);
+// Whether the record is one of the curved shapes, which the driver draws by
+// scaling a circle to the box (all of the above but RECTANGLE).
+bool IsCurvedShape(const uint8_t* record);
+
+enum class ShapeFit {
+    DRAWABLE,
+    EMPTY,          // the box's two corners land on one device row or column
+    BEYOND_DEVICE,  // a corner lands beyond the coordinate limit, or nowhere
+};
+// How the driver meets the box: it rounds the mapped corners to device
+// pixels and scales a circle to their difference.
+ShapeFit JudgeShapeBox(const AffineMap& map, const LogicalBox& box);
+
+// A GRADIENTFILL record: its vertices and the pieces that join them.
+struct GradientVertex {
+    int32_t x;
+    int32_t y;
+    uint16_t red;  // 16-bit channels, as TRIVERTEX holds them
+    uint16_t green;
+    uint16_t blue;
+    uint16_t alpha;
+};
+struct Gradient {
+    uint32_t mode;  // GRADIENT_FILL_RECT_H, GRADIENT_FILL_RECT_V or GRADIENT_FILL_TRIANGLE
+    std::vector<GradientVertex> vertices;
+    // Vertex numbers: two for a rectangle, three for a triangle.
+    std::vector<std::vector<uint32_t>> pieces;
+};
+constexpr uint32_t GRADIENT_MODE_TRIANGLE = 2;
+std::optional<Gradient> ReadGradient(const uint8_t* record, size_t size);
+
+// An EXTCREATEFONTINDIRECTW record's lfHeight; none for other records.
+std::optional<int32_t> ReadFontHeight(const uint8_t* record, size_t size);
+// A copy of the font record with lfHeight replaced.
+std::vector<uint8_t> WithFontHeight(const uint8_t* record, size_t size, int32_t height);
+
+// A CREATEPEN record of width 1 in a solid style: the driver draws such a
+// pen one device pixel wide whatever the transforms, while a raster
+// playback scales it like any other width.
+struct WidthOnePen {
+    uint32_t index;   // ihPen, its handle-table entry
+    uint32_t colour;  // COLORREF
+};
+std::optional<WidthOnePen> ReadWidthOnePen(const uint8_t* record, size_t size);
+
+// Whether the record changes how logical units map to device pixels: the
+// world transform, the mapping mode, the window's or viewport's extents, or
+// a restored state.
+bool ChangesScale(const uint8_t* record);
+
+// An EXTTEXTOUTA or EXTTEXTOUTW record's fOptions; none for other records.
+std::optional<uint32_t> ReadTextOptions(const uint8_t* record, size_t size);
+constexpr uint32_t TEXT_OPAQUE = 0x0002;  // ETO_OPAQUE
+// Whether a path bracket is open after the record, when the record opens
+// (BEGINPATH) or closes (ENDPATH, ABORTPATH) one; none for other records.
+std::optional<bool> PathOpenAfter(const uint8_t* record);
+
+// Bits of the device's SHADEBLENDCAPS answer (the platform's SB_CONST_ALPHA
+// and SB_PIXEL_ALPHA).
+constexpr uint32_t SHADE_CONSTANT_ALPHA = 0x01;
+constexpr uint32_t SHADE_PIXEL_ALPHA = 0x02;
+
+// The destination rectangle, in logical units, of a blit that a driver
+// drawing only opaque, source-copy images cannot draw as the platform does:
+// an ALPHABLEND the device cannot blend (by shadeBlendCaps), any
+// TRANSPARENTBLT and MASKBLT, and a BITBLT, STRETCHBLT or STRETCHDIBITS
+// whose raster operation is not a plain copy of the source or the brush,
+// black, white or the page left as it is. None for any other record.
+struct BlitDestination {
+    int32_t x;
+    int32_t y;
+    int32_t width;
+    int32_t height;
+};
+std::optional<BlitDestination> ReadBlitNeedingBackdrop(const uint8_t* record, size_t size,
+                                                       uint32_t shadeBlendCaps);
+// Whether any record of the metafile (its record chain intact) is such a
+// blit.
+bool NeedsBackdrop(const uint8_t* metafile, size_t size, uint32_t shadeBlendCaps);
+
+// The mean colour of rows of blue, green, red bytes, stride bytes apart, as
+// 0x00BBGGRR (the platform's COLORREF).
+uint32_t MeanColour(const uint8_t* rows, int32_t width, int32_t height, size_t stride);

@@ -1,0 +1,256 @@
+#include "driver_input.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <initializer_list>
+
+#include "emf_record_types.h"
+
+namespace {
+
+constexpr AffineMap IDENTITY = {1, 0, 0, 1, 0, 0};
+
+// A record of the given type whose 32-bit fields after type and size are
+// these, nSize set to fit.
+std::vector<uint8_t> MakeRecord(uint32_t type, std::initializer_list<uint32_t> fields)
+{
+    std::vector<uint8_t> record;
+    const auto put = [&](uint32_t value) {
+        for (int i = 0; i < 4; ++i) {
+            record.push_back(static_cast<uint8_t>(value >> (8 * i)));
+        }
+    };
+    put(type);
+    put(static_cast<uint32_t>(8 + 4 * fields.size()));
+    for (uint32_t field : fields) {
+        put(field);
+    }
+    return record;
+}
+
+uint32_t Negative(int32_t value)
+{
+    return static_cast<uint32_t>(value);
+}
+
+TEST(ComposeDeviceMap, AppliesTheWorldThenTheWindowToViewportMapping)
+{
+    // World: twice as large, moved by (10, 0); window (100, 0) extent 200 x
+    // 100 onto viewport (5, 7) extent 100 x -100 (y up).
+    const AffineMap map =
+        ComposeDeviceMap(AffineMap{2, 0, 0, 2, 10, 0}, 100, 0, 200, 100, 5, 7, 100, -100);
+    const DevicePoint p = MapPoint(map, 50, 10);
+    EXPECT_DOUBLE_EQ(5 + (2 * 50 + 10 - 100) * 0.5, p.x);
+    EXPECT_DOUBLE_EQ(7 - 2 * 10, p.y);
+    EXPECT_DOUBLE_EQ(2.0, VerticalScale(map));
+    const AffineMap collapsed = ComposeDeviceMap(IDENTITY, 0, 0, 0, 0, 3, 4, 10, 10);
+    EXPECT_DOUBLE_EQ(3.0, MapPoint(collapsed, 1000, 1000).x) << "a zero window maps nothing";
+}
+
+TEST(JudgeShapeBox, Verdicts)
+{
+    const struct {
+        const char* name;
+        AffineMap map;
+        LogicalBox box;
+        ShapeFit fit;
+    } cases[] = {
+        {"a plain box", IDENTITY, {10, 10, 200, 100}, ShapeFit::DRAWABLE},
+        {"a box of no height", IDENTITY, {10, 10, 200, 10}, ShapeFit::EMPTY},
+        {"flattened by its transform", {1, 0, 0, 1e-4, 0, 30}, {10, 10, 200, 500}, ShapeFit::EMPTY},
+        {"narrowed by its transform", {1e-4, 0, 0, 1, 50, 0}, {10, 10, 200, 500}, ShapeFit::EMPTY},
+        {"under a pixel, within one row", {1, 0, 0, 0.3, 0, 0.5}, {0, 0, 10, 1}, ShapeFit::EMPTY},
+        {"scaled beyond the limit",
+         {1e6, 0, 0, 1e6, 0, 0},
+         {-10, -10, 10, 10},
+         ShapeFit::BEYOND_DEVICE},
+        {"a far corner beyond the limit", IDENTITY, {0, 0, 5000000, 10}, ShapeFit::BEYOND_DEVICE},
+        {"an infinite map", {INFINITY, 0, 0, 1, 0, 0}, {1, 1, 2, 2}, ShapeFit::BEYOND_DEVICE},
+        {"rotated a quarter turn", {0, 1, -1, 0, 0, 0}, {0, 0, 100, 50}, ShapeFit::DRAWABLE},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.fit, JudgeShapeBox(c.map, c.box)) << c.name;
+    }
+}
+
+TEST(ReadShapeBox, BoxesOfShapeRecordsOnly)
+{
+    const std::vector<uint8_t> ellipse = MakeRecord(EMR_ELLIPSE, {1, 2, 30, 40});
+    const std::optional<LogicalBox> box = ReadShapeBox(ellipse.data(), ellipse.size());
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(1, box->left);
+    EXPECT_EQ(40, box->bottom);
+    EXPECT_TRUE(IsCurvedShape(ellipse.data()));
+
+    // ANGLEARC: centre (-5, 7), radius 4294967295: the box reaches past 32 bits.
+    const std::vector<uint8_t> angleArc =
+        MakeRecord(EMR_ANGLEARC, {Negative(-5), 7, 0xFFFFFFFF, 0, 0});
+    const std::optional<LogicalBox> arcBox = ReadShapeBox(angleArc.data(), angleArc.size());
+    ASSERT_TRUE(arcBox.has_value());
+    EXPECT_EQ(-5 - 4294967295LL, arcBox->left);
+    EXPECT_EQ(7 + 4294967295LL, arcBox->bottom);
+
+    const std::vector<uint8_t> rectangle = MakeRecord(EMR_RECTANGLE, {0, 0, 1, 1});
+    EXPECT_TRUE(ReadShapeBox(rectangle.data(), rectangle.size()).has_value());
+    EXPECT_FALSE(IsCurvedShape(rectangle.data()));
+    const std::vector<uint8_t> lineTo = MakeRecord(EMR_LINETO, {5, 5});
+    EXPECT_FALSE(ReadShapeBox(lineTo.data(), lineTo.size()).has_value());
+}
+
+TEST(ReadGradient, VerticesAndPieces)
+{
+    // Bounds, 3 vertices, 1 triangle, triangle mode; vertex fields x, y,
+    // then red | green << 16 and blue | alpha << 16.
+    const std::vector<uint8_t> triangle = MakeRecord(
+        EMR_GRADIENTFILL,
+        {0, 0, 0, 0, 3, 1, GRADIENT_MODE_TRIANGLE, 1, 2, 0xFF00, 0xFF00u << 16, 3, 4, 0, 0, 5,
+         6, 0, 0, 2, 0, 1});
+    const std::optional<Gradient> gradient = ReadGradient(triangle.data(), triangle.size());
+    ASSERT_TRUE(gradient.has_value());
+    ASSERT_EQ(3u, gradient->vertices.size());
+    EXPECT_EQ(1, gradient->vertices[0].x);
+    EXPECT_EQ(0xFF00, gradient->vertices[0].red);
+    EXPECT_EQ(0xFF00, gradient->vertices[0].alpha);
+    EXPECT_EQ((std::vector<std::vector<uint32_t>>{{2, 0, 1}}), gradient->pieces);
+
+    // A rectangle naming vertex 2 of 2, and one cut short.
+    const std::vector<uint8_t> badVertex =
+        MakeRecord(EMR_GRADIENTFILL, {0, 0, 0, 0, 2, 1, 0, 0, 0, 0, 0, 9, 9, 0, 0, 0, 2});
+    EXPECT_FALSE(ReadGradient(badVertex.data(), badVertex.size()).has_value());
+    const std::vector<uint8_t> shortRecord = MakeRecord(EMR_GRADIENTFILL, {0, 0, 0, 0, 2, 1, 0});
+    EXPECT_FALSE(ReadGradient(shortRecord.data(), shortRecord.size()).has_value());
+}
+
+TEST(FontHeight, ReadAndReplaced)
+{
+    const std::vector<uint8_t> font = MakeRecord(EMR_EXTCREATEFONTINDIRECTW, {1, 0, 0, 0});
+    EXPECT_EQ(0, ReadFontHeight(font.data(), font.size()));
+    const std::vector<uint8_t> sized = WithFontHeight(font.data(), font.size(), -37);
+    EXPECT_EQ(-37, ReadFontHeight(sized.data(), sized.size()));
+    EXPECT_EQ(font.size(), sized.size());
+    const std::vector<uint8_t> pen = MakeRecord(EMR_CREATEPEN, {1, 0, 0, 0, 0});
+    EXPECT_FALSE(ReadFontHeight(pen.data(), pen.size()).has_value());
+}
+
+TEST(ReadWidthOnePen, SolidPensOfWidthOneOnly)
+{
+    const struct {
+        const char* name;
+        uint32_t style;
+        uint32_t width;
+        bool taken;
+    } cases[] = {
+        {"solid, width 1", 0, 1, true},
+        {"inside frame, width 1", 6, 1, true},
+        {"solid, width 0 (one pixel everywhere)", 0, 0, false},
+        {"solid, width 2", 0, 2, false},
+        {"dashed, width 1", 1, 1, false},
+        {"geometric, width 1", 0x00010000, 1, false},
+    };
+    for (const auto& c : cases) {
+        const std::vector<uint8_t> pen =
+            MakeRecord(EMR_CREATEPEN, {3, c.style, c.width, 0, 0x123456});
+        const std::optional<WidthOnePen> read = ReadWidthOnePen(pen.data(), pen.size());
+        EXPECT_EQ(c.taken, read.has_value()) << c.name;
+        if (read) {
+            EXPECT_EQ(3u, read->index) << c.name;
+            EXPECT_EQ(0x123456u, read->colour) << c.name;
+        }
+    }
+    const std::vector<uint8_t> transform =
+        MakeRecord(EMR_MODIFYWORLDTRANSFORM, {0, 0, 0, 0, 0, 0, 1});
+    const std::vector<uint8_t> origin = MakeRecord(EMR_SETWINDOWORGEX, {0, 0});
+    EXPECT_TRUE(ChangesScale(transform.data()));
+    EXPECT_FALSE(ChangesScale(origin.data())) << "an origin moves, it does not scale";
+}
+
+// A blit record: bounds, destination 1, 2 of 30 x 40, then the raster
+// operation (or blend function, or colour key) and zeros to fill.
+std::vector<uint8_t> MakeBlit(uint32_t type, uint32_t rop)
+{
+    return MakeRecord(type,
+                      {0, 0, 0, 0, 1, 2, 30, 40, rop, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+}
+
+TEST(ReadBlitNeedingBackdrop, WhatTheDriverCannotDrawAsThePlatformDoes)
+{
+    constexpr uint32_t PER_PIXEL_BLEND = 0x01FF0000;  // AC_SRC_ALPHA, constant alpha 255
+    constexpr uint32_t CONSTANT_BLEND = 0x00800000;
+    const struct {
+        const char* name;
+        std::vector<uint8_t> record;
+        uint32_t caps;
+        bool needs;
+    } cases[] = {
+        {"source copy", MakeBlit(EMR_STRETCHBLT, 0x00CC0020), 0, false},
+        {"brush copy", MakeBlit(EMR_BITBLT, 0x00F00021), 0, false},
+        {"black", MakeBlit(EMR_BITBLT, 0x00000042), 0, false},
+        {"the page as it is", MakeBlit(EMR_BITBLT, 0x00AA0029), 0, false},
+        {"source and page", MakeBlit(EMR_BITBLT, 0x008800C6), 0, true},
+        {"source or page", MakeBlit(EMR_STRETCHBLT, 0x00EE0086), 0, true},
+        {"inverted source", MakeBlit(EMR_BITBLT, 0x00330008), 0, true},
+        {"masked", MakeBlit(EMR_MASKBLT, 0x00CC0020), 0, true},
+        {"transparent", MakeBlit(EMR_TRANSPARENTBLT, 0x00FF00FF), 0, true},
+        {"per-pixel alpha, no blending", MakeBlit(EMR_ALPHABLEND, PER_PIXEL_BLEND), 0, true},
+        {"per-pixel alpha, device blends constant alpha only",
+         MakeBlit(EMR_ALPHABLEND, PER_PIXEL_BLEND), SHADE_CONSTANT_ALPHA, true},
+        {"per-pixel alpha, device blends it", MakeBlit(EMR_ALPHABLEND, PER_PIXEL_BLEND),
+         SHADE_PIXEL_ALPHA, false},
+        {"constant alpha, device blends it", MakeBlit(EMR_ALPHABLEND, CONSTANT_BLEND),
+         SHADE_CONSTANT_ALPHA, false},
+        {"not a blit", MakeRecord(EMR_RECTANGLE, {0, 0, 5, 5}), 0, false},
+    };
+    for (const auto& c : cases) {
+        const std::optional<BlitDestination> blit =
+            ReadBlitNeedingBackdrop(c.record.data(), c.record.size(), c.caps);
+        EXPECT_EQ(c.needs, blit.has_value()) << c.name;
+        if (blit) {
+            EXPECT_EQ(1, blit->x) << c.name;
+            EXPECT_EQ(40, blit->height) << c.name;
+        }
+    }
+    // STRETCHDIBITS keeps its raster operation and destination size later.
+    std::vector<uint8_t> dibits = MakeRecord(
+        EMR_STRETCHDIBITS, {0, 0, 0, 0, 7, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00EE0086, 50, 60});
+    const std::optional<BlitDestination> blit =
+        ReadBlitNeedingBackdrop(dibits.data(), dibits.size(), 0);
+    ASSERT_TRUE(blit.has_value());
+    EXPECT_EQ(7, blit->x);
+    EXPECT_EQ(60, blit->height);
+
+    // A metafile of a header, such a blit and the end needs a backdrop.
+    std::vector<uint8_t> metafile =
+        MakeRecord(EMR_HEADER, std::initializer_list<uint32_t>({0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    const std::vector<uint8_t> end = MakeRecord(EMR_EOF, {0, 0, 0});
+    std::vector<uint8_t> plain = metafile;
+    plain.insert(plain.end(), end.begin(), end.end());
+    metafile.insert(metafile.end(), dibits.begin(), dibits.end());
+    metafile.insert(metafile.end(), end.begin(), end.end());
+    EXPECT_TRUE(NeedsBackdrop(metafile.data(), metafile.size(), 0));
+    EXPECT_FALSE(NeedsBackdrop(plain.data(), plain.size(), 0));
+}
+
+TEST(TextAndPaths, TextOptionsAndPathBrackets)
+{
+    // EXTTEXTOUTW: bounds, graphics mode, scales, reference point, count,
+    // string offset, then fOptions.
+    const std::vector<uint8_t> text =
+        MakeRecord(EMR_EXTTEXTOUTW, {0, 0, 0, 0, 1, 0, 0, 5, 5, 0, 0, TEXT_OPAQUE, 0});
+    EXPECT_EQ(TEXT_OPAQUE, ReadTextOptions(text.data(), text.size()));
+    const std::vector<uint8_t> begin = MakeRecord(EMR_BEGINPATH, {});
+    const std::vector<uint8_t> abort = MakeRecord(EMR_ABORTPATH, {});
+    EXPECT_FALSE(ReadTextOptions(begin.data(), begin.size()).has_value());
+    EXPECT_EQ(true, PathOpenAfter(begin.data()));
+    EXPECT_EQ(false, PathOpenAfter(abort.data()));
+    EXPECT_FALSE(PathOpenAfter(text.data()).has_value());
+}
+
+TEST(MeanColour, AveragesEachChannelOverRows)
+{
+    // Two rows of two pixels, rows 8 bytes apart: blue, white / black, red.
+    const uint8_t rows[] = {255, 0, 0, 255, 255, 255, 0, 0, 0, 0, 0, 0, 0, 255, 0, 0};
+    EXPECT_EQ(0x00804080u, MeanColour(rows, 2, 2, 8)) << "red 128, green 64, blue 128";
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+#include "backdrop.h"
+
+#include "device_map.h"
+#include "emf_records.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace {
+
+struct Capture {
+    const uint8_t* bits;  // the raster's rows
+    size_t stride;
+    LONG width;
+    LONG height;
+    uint32_t shadeBlendCaps;
+    uint32_t saveDepth;
+    std::vector<BackdropTile> tiles;
+};
+
+// The raster's pixels in the blit's destination, as the context maps it
+// now, cut to the raster.
+BackdropTile KeepDestination(HDC raster, const Capture& capture, const BlitDestination& blit)
+{
+    const AffineMap map = ReadDeviceMap(raster);
+    double left = INFINITY;
+    double top = INFINITY;
+    double right = -INFINITY;
+    double bottom = -INFINITY;
+    const double xs[] = {static_cast<double>(blit.x), static_cast<double>(blit.x) + blit.width};
+    const double ys[] = {static_cast<double>(blit.y), static_cast<double>(blit.y) + blit.height};
+    for (double x : xs) {
+        for (double y : ys) {
+            const DevicePoint p = MapPoint(map, x, y);
+            left = std::min(left, p.x);
+            top = std::min(top, p.y);
+            right = std::max(right, p.x);
+            bottom = std::max(bottom, p.y);
+        }
+    }
+    BackdropTile tile = {};
+    if (!(std::isfinite(left) && std::isfinite(top) && std::isfinite(right) &&
+          std::isfinite(bottom))) {
+        return tile;
+    }
+    const RECT area = {RoundToPixel(std::clamp(left, 0.0, static_cast<double>(capture.width))),
+                       RoundToPixel(std::clamp(top, 0.0, static_cast<double>(capture.height))),
+                       RoundToPixel(std::clamp(right, 0.0, static_cast<double>(capture.width))),
+                       RoundToPixel(std::clamp(bottom, 0.0, static_cast<double>(capture.height)))};
+    const LONG width = area.right - area.left;
+    const LONG height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) {
+        return tile;
+    }
+    tile.area = area;
+    tile.info = TopDownInfo(width, height);
+    const size_t rowBytes = RowBytes(width);
+    tile.pixels.assign(rowBytes * static_cast<size_t>(height), 0);
+    for (LONG y = 0; y < height; ++y) {
+        const uint8_t* from = capture.bits +
+                              static_cast<size_t>(area.top + y) * RowBytes(capture.width) +
+                              static_cast<size_t>(area.left) * RASTER_BYTES_PER_PIXEL;
+        std::copy(
+            from, from + static_cast<size_t>(width) * RASTER_BYTES_PER_PIXEL,
+            tile.pixels.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(y) * rowBytes));
+    }
+    return tile;
+}
+
+// Plays each record the check passes, as the job's playback on the device
+// does, and keeps the destination of every blit the driver cannot draw.
+int CALLBACK PlayOntoRaster(HDC raster, HANDLETABLE* table, const ENHMETARECORD* record,
+                            int handleCount, LPARAM data)
+{
+    auto* capture = reinterpret_cast<Capture*>(data);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(record);
+    if (!IsRecordSafe(bytes, record->nSize, static_cast<uint32_t>(handleCount))) {
+        return TRUE;
+    }
+    const std::optional<uint32_t> depthAfter = SaveDepthAfter(bytes, capture->saveDepth);
+    if (!depthAfter) {
+        return TRUE;
+    }
+    capture->saveDepth = *depthAfter;
+    PlayEnhMetaFileRecord(raster, table, record, static_cast<UINT>(handleCount));
+    if (const std::optional<BlitDestination> blit =
+            ReadBlitNeedingBackdrop(bytes, record->nSize, capture->shadeBlendCaps)) {
+        GdiFlush();
+        capture->tiles.push_back(KeepDestination(raster, *capture, *blit));
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<BackdropTile> MakeBackdrop(HENHMETAFILE metafile, const RECT& target,
+                                       uint32_t shadeBlendCaps)
+{
+    const LONG width = target.right - target.left;
+    const LONG height = target.bottom - target.top;
+    const Raster raster = MakeRaster(width, height);
+    if (raster.dc == nullptr) {
+        return {};
+    }
+    const RECT whole = {0, 0, width, height};
+    FillRect(raster.dc, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    Capture capture{raster.bits, raster.stride, width, height, shadeBlendCaps, 0, {}};
+    EnumEnhMetaFile(raster.dc, metafile, PlayOntoRaster, &capture, &whole);
+    ReleaseRaster(raster);
+    return std::move(capture.tiles);
+}
+
+void DrawBackdropTile(HDC device, const BackdropTile& tile)
+{
+    const LONG width = tile.area.right - tile.area.left;
+    const LONG height = tile.area.bottom - tile.area.top;
+    if (width <= 0 || height <= 0) {
+        return;
+    }
+    const int saved = SaveDC(device);
+    UseDevicePixels(device);
+    StretchDIBits(device, tile.area.left, tile.area.top, width, height, 0, 0, width, height,
+                  tile.pixels.data(), &tile.info, DIB_RGB_COLORS, SRCCOPY);
+    RestoreDC(device, saved);
+}

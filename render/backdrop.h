@@ -1,0 +1,31 @@
+// A raster backdrop for the blits a PostScript driver cannot draw as the
+// platform does (alpha blends, transparent and masked blits, raster
+// operations that read the page): the picture played by the platform onto
+// a white bitmap of its placement's size, with what lies in each such
+// blit's destination kept just after the blit is drawn there. The job draws
+// those pieces opaque in the blits' place. Made only for a picture that has
+// such a blit.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+// What the raster shows in one blit's destination, just after the blit,
+// in device pixels from the placement's top-left corner, which is the
+// printer device's origin.
+struct BackdropTile {
+    RECT area;
+    BITMAPINFO info;              // top-down, 24 bits
+    std::vector<uint8_t> pixels;  // rows of the area
+};
+
+// The tiles of every such blit in the order the records come; none when
+// the picture has no such blit or no raster can be made.
+std::vector<BackdropTile> MakeBackdrop(HENHMETAFILE metafile, const RECT& target,
+                                       uint32_t shadeBlendCaps);
+
+// Draws the tile over its area of the device in device pixels, opaque,
+// under the device's clipping.
+void DrawBackdropTile(HDC device, const BackdropTile& tile);

@@ -1,0 +1,87 @@
+#include "device_map.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr WORD TRUE_COLOUR_BITS = 24;
+
+}  // namespace
+
+AffineMap ReadDeviceMap(HDC dc)
+{
+    XFORM world = {1, 0, 0, 1, 0, 0};
+    GetWorldTransform(dc, &world);
+    POINT windowOrg = {};
+    POINT viewportOrg = {};
+    SIZE windowExt = {1, 1};
+    SIZE viewportExt = {1, 1};
+    GetWindowOrgEx(dc, &windowOrg);
+    GetViewportOrgEx(dc, &viewportOrg);
+    GetWindowExtEx(dc, &windowExt);
+    GetViewportExtEx(dc, &viewportExt);
+    return ComposeDeviceMap(
+        AffineMap{world.eM11, world.eM12, world.eM21, world.eM22, world.eDx, world.eDy},
+        windowOrg.x, windowOrg.y, windowExt.cx, windowExt.cy, viewportOrg.x, viewportOrg.y,
+        viewportExt.cx, viewportExt.cy);
+}
+
+void UseDevicePixels(HDC dc)
+{
+    SetGraphicsMode(dc, GM_ADVANCED);
+    ModifyWorldTransform(dc, nullptr, MWT_IDENTITY);
+    SetMapMode(dc, MM_TEXT);
+    SetWindowOrgEx(dc, 0, 0, nullptr);
+    SetViewportOrgEx(dc, 0, 0, nullptr);
+}
+
+LONG RoundToPixel(double value)
+{
+    return static_cast<LONG>(std::floor(value + 0.5));
+}
+
+BITMAPINFO TopDownInfo(LONG width, LONG height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = TRUE_COLOUR_BITS;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+size_t RowBytes(LONG width)
+{
+    return (static_cast<size_t>(width) * RASTER_BYTES_PER_PIXEL + 3) / 4 * 4;
+}
+
+Raster MakeRaster(LONG width, LONG height)
+{
+    Raster raster = {};
+    raster.info = TopDownInfo(width, height);
+    raster.stride = RowBytes(width);
+    void* bits = nullptr;
+    raster.bitmap = CreateDIBSection(nullptr, &raster.info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    raster.dc = raster.bitmap != nullptr ? CreateCompatibleDC(nullptr) : nullptr;
+    if (raster.dc == nullptr) {
+        if (raster.bitmap != nullptr) {
+            DeleteObject(raster.bitmap);
+        }
+        return Raster{};
+    }
+    raster.previous = SelectObject(raster.dc, raster.bitmap);
+    raster.bits = static_cast<uint8_t*>(bits);
+    return raster;
+}
+
+void ReleaseRaster(const Raster& raster)
+{
+    if (raster.dc == nullptr) {
+        return;
+    }
+    SelectObject(raster.dc, raster.previous);
+    DeleteDC(raster.dc);
+    DeleteObject(raster.bitmap);
+}

@@ -1,0 +1,394 @@
+// What the EPS shows against what the picture shows: each picture is
+// converted by the job through Wine's PostScript driver, and played by the
+// platform into a raster of its placement's size beside it. The native
+// fidelity comparer then renders each EPS with Ghostscript and scores it
+// against that reference (tests/fidelity). The pictures are the real
+// metafiles and one small metafile recorded here for each kind of drawing
+// the driver is known to get wrong.
+#include "convert.h"
+
+#include "raster_reference.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The resolution of Wine's PostScript driver, at which the comparer has
+// Ghostscript render the EPS.
+constexpr int32_t DRIVER_DPI = 300;
+constexpr char MANIFEST[] = "\\pictures.txt";
+constexpr char FAITHFUL[] = "faithful";
+// The recorded pictures' frame: 80 x 50 mm.
+constexpr RECT SYNTHETIC_FRAME = {0, 0, 8000, 5000};
+constexpr int PERCENT = 100;
+
+struct RealPicture {
+    const char* file;          // in core/tests/data/emf
+    const char* knownFailing;  // why it is not faithful yet; null when it is
+};
+
+constexpr RealPicture REAL_PICTURES[] = {
+    {"63327.emf", nullptr},   {"SimpleEMF_windows.emf", nullptr},
+    {"drawing.emf", nullptr}, {"nested_wmf.emf", nullptr},
+    {"test-2.emf", nullptr},  {"vector_image.emf", nullptr},
+    {"wrench.emf", nullptr},
+};
+
+// A position across or down the recording, in percent of it.
+int Across(SIZE units, int percent)
+{
+    return static_cast<int>(units.cx * percent / PERCENT);
+}
+
+int Down(SIZE units, int percent)
+{
+    return static_cast<int>(units.cy * percent / PERCENT);
+}
+
+void FillBox(HDC recorder, SIZE u, int left, int top, int right, int bottom, COLORREF colour)
+{
+    const RECT box = {Across(u, left), Down(u, top), Across(u, right), Down(u, bottom)};
+    HBRUSH brush = CreateSolidBrush(colour);
+    FillRect(recorder, &box, brush);
+    DeleteObject(brush);
+}
+
+// A memory context on a new 32-bit top-down DIB section of width x height,
+// whose pixels shade(x, y) gives as 0xAARRGGBB.
+struct MemoryBitmap {
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ previous;
+};
+
+MemoryBitmap MakeBitmap(int width, int height, uint32_t (*shade)(int x, int y, int size))
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    MemoryBitmap made{CreateCompatibleDC(nullptr), nullptr, nullptr};
+    made.bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    auto* pixels = static_cast<uint32_t*>(bits);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            pixels[y * width + x] = shade(x, y, width);
+        }
+    }
+    made.previous = SelectObject(made.dc, made.bitmap);
+    return made;
+}
+
+void ReleaseBitmap(const MemoryBitmap& made)
+{
+    SelectObject(made.dc, made.previous);
+    DeleteDC(made.dc);
+    DeleteObject(made.bitmap);
+}
+
+constexpr int BITMAP_SIDE = 64;
+
+bool InDisc(int x, int y, int size)
+{
+    const int r = size / 2;
+    return (x - r) * (x - r) + (y - r) * (y - r) < r * r * 2 / 3;
+}
+
+void DrawGradients(HDC recorder, SIZE u)
+{
+    TRIVERTEX band[2] = {{Across(u, 5), Down(u, 10), 0xFF00, 0, 0, 0},
+                         {Across(u, 45), Down(u, 90), 0, 0, 0x8000, 0}};
+    GRADIENT_RECT rect = {0, 1};
+    GdiGradientFill(recorder, band, 2, &rect, 1, GRADIENT_FILL_RECT_H);
+    TRIVERTEX corners[3] = {{Across(u, 55), Down(u, 90), 0, 0x6000, 0, 0},
+                            {Across(u, 95), Down(u, 90), 0xFF00, 0xC000, 0, 0},
+                            {Across(u, 75), Down(u, 10), 0, 0, 0x4000, 0}};
+    GRADIENT_TRIANGLE triangle = {0, 1, 2};
+    GdiGradientFill(recorder, corners, 3, &triangle, 1, GRADIENT_FILL_TRIANGLE);
+}
+
+// Width-1 outlines, with the pen chosen before the transform doubles all.
+void DrawThinPenScaled(HDC recorder, SIZE u)
+{
+    SetGraphicsMode(recorder, GM_ADVANCED);
+    HPEN pen = CreatePen(PS_SOLID, 1, RGB(0, 0, 0));
+    HGDIOBJ oldPen = SelectObject(recorder, pen);
+    SelectObject(recorder, GetStockObject(NULL_BRUSH));
+    const XFORM twice = {2, 0, 0, 2, 0, 0};
+    SetWorldTransform(recorder, &twice);
+    for (int i = 0; i < 4; ++i) {
+        Ellipse(recorder, Across(u, 2 + 12 * i) / 2, Down(u, 10) / 2, Across(u, 14 + 12 * i) / 2,
+                Down(u, 50) / 2);
+    }
+    for (int i = 0; i < 6; ++i) {
+        MoveToEx(recorder, Across(u, 5) / 2, Down(u, 60 + 6 * i) / 2, nullptr);
+        LineTo(recorder, Across(u, 95) / 2, Down(u, 60 + 6 * i) / 2);
+    }
+    SelectObject(recorder, oldPen);
+    DeleteObject(pen);
+}
+
+void DrawAlphaBlends(HDC recorder, SIZE u)
+{
+    FillBox(recorder, u, 0, 40, 100, 60, RGB(0, 0, 200));
+    // Premultiplied red that fades in from left to right.
+    const MemoryBitmap fading = MakeBitmap(BITMAP_SIDE, BITMAP_SIDE, [](int x, int, int size) {
+        const uint32_t alpha = static_cast<uint32_t>(x * 255 / (size - 1));
+        return alpha << 24 | alpha << 16;
+    });
+    const BLENDFUNCTION perPixel = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    GdiAlphaBlend(recorder, Across(u, 5), Down(u, 10), Across(u, 40), Down(u, 80), fading.dc, 0, 0,
+                  BITMAP_SIDE, BITMAP_SIDE, perPixel);
+    ReleaseBitmap(fading);
+    const MemoryBitmap green =
+        MakeBitmap(BITMAP_SIDE, BITMAP_SIDE, [](int, int, int) { return 0xFF00A000u; });
+    const BLENDFUNCTION half = {AC_SRC_OVER, 0, 128, 0};
+    GdiAlphaBlend(recorder, Across(u, 55), Down(u, 10), Across(u, 40), Down(u, 80), green.dc, 0, 0,
+                  BITMAP_SIDE, BITMAP_SIDE, half);
+    ReleaseBitmap(green);
+}
+
+// A black disc on magenta, which is the transparent colour.
+void DrawTransparentBlt(HDC recorder, SIZE u)
+{
+    FillBox(recorder, u, 0, 30, 100, 70, RGB(255, 220, 0));
+    const MemoryBitmap disc = MakeBitmap(BITMAP_SIDE, BITMAP_SIDE, [](int x, int y, int size) {
+        return InDisc(x, y, size) ? 0x00000080u : 0x00FF00FFu;
+    });
+    for (int i = 0; i < 3; ++i) {
+        GdiTransparentBlt(recorder, Across(u, 5 + 32 * i), Down(u, 10), Across(u, 25), Down(u, 80),
+                          disc.dc, 0, 0, BITMAP_SIDE, BITMAP_SIDE, RGB(255, 0, 255));
+    }
+    ReleaseBitmap(disc);
+}
+
+// The icon idiom (the mask with SRCAND, then the image with SRCPAINT) on
+// the left, MaskBlt on the right, both over a striped background.
+void DrawMaskedBlits(HDC recorder, SIZE u)
+{
+    for (int i = 0; i < 10; ++i) {
+        FillBox(recorder, u, i * 10, 0, i * 10 + 5, 100, RGB(0, 150, 0));
+    }
+    const MemoryBitmap mask = MakeBitmap(BITMAP_SIDE, BITMAP_SIDE, [](int x, int y, int size) {
+        return InDisc(x, y, size) ? 0u : 0x00FFFFFFu;
+    });
+    const MemoryBitmap image = MakeBitmap(BITMAP_SIDE, BITMAP_SIDE, [](int x, int y, int size) {
+        return InDisc(x, y, size) ? 0x00C00000u : 0u;
+    });
+    StretchBlt(recorder, Across(u, 5), Down(u, 10), Across(u, 40), Down(u, 80), mask.dc, 0, 0,
+               BITMAP_SIDE, BITMAP_SIDE, SRCAND);
+    StretchBlt(recorder, Across(u, 5), Down(u, 10), Across(u, 40), Down(u, 80), image.dc, 0, 0,
+               BITMAP_SIDE, BITMAP_SIDE, SRCPAINT);
+    HBITMAP monoMask = CreateBitmap(BITMAP_SIDE, BITMAP_SIDE, 1, 1, nullptr);
+    HDC monoDc = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldMono = SelectObject(monoDc, monoMask);
+    BitBlt(monoDc, 0, 0, BITMAP_SIDE, BITMAP_SIDE, mask.dc, 0, 0, NOTSRCCOPY);
+    MaskBlt(recorder, Across(u, 55), Down(u, 20), BITMAP_SIDE, BITMAP_SIDE, image.dc, 0, 0,
+            monoMask, 0, 0, MAKEROP4(SRCCOPY, 0x00AA0029));
+    SelectObject(monoDc, oldMono);
+    DeleteDC(monoDc);
+    DeleteObject(monoMask);
+    ReleaseBitmap(image);
+    ReleaseBitmap(mask);
+}
+
+// Shapes flattened by their transform to a box with no height or no
+// width, among ones that draw.
+void DrawDegenerateArcs(HDC recorder, SIZE u)
+{
+    FillBox(recorder, u, 10, 60, 90, 90, RGB(0, 0, 0));
+    SetGraphicsMode(recorder, GM_ADVANCED);
+    const XFORM flat = {1, 0, 0, 1e-4f, 0, static_cast<FLOAT>(Down(u, 30))};
+    const XFORM thin = {1e-4f, 0, 0, 1, static_cast<FLOAT>(Across(u, 50)), 0};
+    for (const XFORM& squash : {flat, thin}) {
+        SetWorldTransform(recorder, &squash);
+        Ellipse(recorder, Across(u, 10), Down(u, 10), Across(u, 40), Down(u, 50));
+        Arc(recorder, Across(u, 10), Down(u, 10), Across(u, 40), Down(u, 50), 0, 0, 0, Down(u, 50));
+        Pie(recorder, Across(u, 60), Down(u, 10), Across(u, 90), Down(u, 50), 0, 0, Across(u, 90),
+            0);
+        Chord(recorder, Across(u, 60), Down(u, 10), Across(u, 90), Down(u, 50), 0, 0, 0,
+              Down(u, 50));
+        RoundRect(recorder, Across(u, 10), Down(u, 10), Across(u, 40), Down(u, 50), 10, 10);
+        AngleArc(recorder, Across(u, 50), Down(u, 30), static_cast<DWORD>(Down(u, 20)), 0, 90);
+    }
+    ModifyWorldTransform(recorder, nullptr, MWT_IDENTITY);
+    Rectangle(recorder, Across(u, 60), Down(u, 10), Across(u, 90), Down(u, 25));
+}
+
+// Shapes so large under their transform that they reach far beyond what
+// 32-bit device coordinates hold, behind one that draws.
+void DrawHugeTransform(HDC recorder, SIZE u)
+{
+    SetGraphicsMode(recorder, GM_ADVANCED);
+    const XFORM huge = {1e6f, 0, 0, 1e6f, 0, 0};
+    SetWorldTransform(recorder, &huge);
+    SelectObject(recorder, GetStockObject(GRAY_BRUSH));
+    Ellipse(recorder, -10000, -10000, 10000, 10000);
+    RoundRect(recorder, -10000, -10000, 10000, 10000, 100, 100);
+    Pie(recorder, -10000, -10000, 10000, 10000, 0, 0, 10000, 0);
+    ModifyWorldTransform(recorder, nullptr, MWT_IDENTITY);
+    FillBox(recorder, u, 20, 20, 80, 80, RGB(0, 0, 0));
+}
+
+// A pattern brush from a monochrome bitmap of side pixels, rows of two
+// bytes, the leftmost pixel in the first byte's top bit.
+void FillWithMonoPattern(HDC recorder, SIZE u, int side, const uint8_t* rows)
+{
+    HBITMAP pattern = CreateBitmap(side, side, 1, 1, rows);
+    HBRUSH brush = CreatePatternBrush(pattern);
+    SetTextColor(recorder, RGB(160, 0, 0));
+    SetBkColor(recorder, RGB(255, 255, 160));
+    const RECT box = {Across(u, 5), Down(u, 5), Across(u, 95), Down(u, 95)};
+    FillRect(recorder, &box, brush);
+    DeleteObject(brush);
+    DeleteObject(pattern);
+}
+
+void DrawSmallPattern(HDC recorder, SIZE u)
+{
+    const uint8_t rows[8] = {0x30, 0, 0x30, 0, 0xF0, 0, 0x00, 0};
+    FillWithMonoPattern(recorder, u, 4, rows);
+}
+
+void DrawEightPattern(HDC recorder, SIZE u)
+{
+    const uint8_t rows[16] = {0x81, 0, 0x42, 0, 0x24, 0, 0x18, 0,
+                              0x18, 0, 0x24, 0, 0x42, 0, 0x81, 0};
+    FillWithMonoPattern(recorder, u, 8, rows);
+}
+
+// Red and blue checks from a packed 24-bit DIB.
+void DrawColourPattern(HDC recorder, SIZE u)
+{
+    constexpr int SIDE = 8;
+    constexpr size_t ROW_BYTES = SIDE * 3;
+    std::vector<uint8_t> dib(sizeof(BITMAPINFOHEADER) + ROW_BYTES * SIDE, 0);
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = SIDE;
+    header.biHeight = SIDE;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    std::memcpy(dib.data(), &header, sizeof header);
+    for (int y = 0; y < SIDE; ++y) {
+        for (int x = 0; x < SIDE; ++x) {
+            uint8_t* pixel = dib.data() + sizeof header + static_cast<size_t>(y) * ROW_BYTES +
+                             static_cast<size_t>(x) * 3;
+            const bool red = (x / 4 + y / 4) % 2 == 0;
+            pixel[0] = red ? 0 : 200;
+            pixel[2] = red ? 220 : 0;
+        }
+    }
+    HBRUSH brush = CreateDIBPatternBrushPt(dib.data(), DIB_RGB_COLORS);
+    const RECT box = {Across(u, 5), Down(u, 5), Across(u, 95), Down(u, 95)};
+    FillRect(recorder, &box, brush);
+    DeleteObject(brush);
+}
+
+void WriteText(HDC recorder, SIZE u, LONG height, LONG width, const char* text)
+{
+    LOGFONTA font = {};
+    font.lfHeight = height;
+    font.lfWidth = width;
+    std::strcpy(font.lfFaceName, "Arial");
+    HFONT made = CreateFontIndirectA(&font);
+    HGDIOBJ old = SelectObject(recorder, made);
+    SetBkMode(recorder, TRANSPARENT);
+    for (int line = 0; line < 4; ++line) {
+        TextOutA(recorder, Across(u, 5), Down(u, 5 + 22 * line), text,
+                 static_cast<int>(std::strlen(text)));
+    }
+    SelectObject(recorder, old);
+    DeleteObject(made);
+}
+
+void DrawZeroHeightFont(HDC recorder, SIZE u)
+{
+    WriteText(recorder, u, 0, 0, "Text at the default height");
+}
+
+void DrawCondensedFont(HDC recorder, SIZE u)
+{
+    WriteText(recorder, u, -Down(u, 18), Down(u, 4), "Condensed text, narrow glyphs");
+}
+
+struct SyntheticPicture {
+    const char* name;
+    void (*draw)(HDC recorder, SIZE units);
+    const char* knownFailing;
+};
+
+const SyntheticPicture SYNTHETIC_PICTURES[] = {
+    {"gradient-fill", DrawGradients, nullptr},
+    {"thin-pen-scaled", DrawThinPenScaled, nullptr},
+    {"alpha-blend", DrawAlphaBlends, nullptr},
+    {"transparent-blt", DrawTransparentBlt, nullptr},
+    {"masked-blit", DrawMaskedBlits, nullptr},
+    {"degenerate-arc", DrawDegenerateArcs, nullptr},
+    {"huge-transform", DrawHugeTransform, nullptr},
+    {"pattern-4x4", DrawSmallPattern,
+     "flattened to its mean colour, it loses the stripes a pattern under 8 x 8 shows"},
+    {"pattern-8x8", DrawEightPattern, nullptr},
+    {"pattern-colour", DrawColourPattern, nullptr},
+    {"font-height-zero", DrawZeroHeightFont, nullptr},
+    {"font-condensed", DrawCondensedFont,
+     "its glyph outlines, which the platform makes at the metafile's own coarse resolution, are "
+     "jagged"},
+};
+
+using FidelityTest = PrintingTest;
+
+// Converts the picture, plays it into a raster of its placement's size
+// beside the EPS, and lists it for the comparer.
+void WritePicture(const std::string& folder, const char* name, HENHMETAFILE metafile,
+                  const char* knownFailing, std::string& manifest)
+{
+    ASSERT_NE(nullptr, metafile) << "expected a metafile for " << name;
+    ENHMETAHEADER header = {};
+    ASSERT_NE(0u, GetEnhMetaFileHeader(metafile, sizeof header, &header)) << name;
+    const DeviceMetrics metrics = ReadPrinterMetrics(EPS_PRINTER);
+    const PlacementRect placement =
+        ComputePlacement(metrics, header.rclFrame.right - header.rclFrame.left,
+                         header.rclFrame.bottom - header.rclFrame.top);
+    const std::string eps = folder + "\\" + name + ".eps";
+    EXPECT_TRUE(ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, EPS_PRINTER, eps.c_str()))
+        << "expected " << name << " to convert";
+    const GrayImage reference = PlayIntoRaster(metafile, placement.right, placement.bottom);
+    ASSERT_EQ(placement.right, reference.width) << "expected a raster playback of " << name;
+    EXPECT_TRUE(WriteFileBytes(folder + "\\" + name + ".pgm", FormatPgm(reference))) << name;
+    manifest +=
+        std::string(name) + " " + std::to_string(metrics.physicalOffsetX) + " " +
+        std::to_string(metrics.physicalOffsetY) + " " + std::to_string(placement.right) + " " +
+        std::to_string(placement.bottom) + " " + std::to_string(DRIVER_DPI) + " " +
+        (knownFailing != nullptr ? std::string("known-failing: ") + knownFailing : FAITHFUL) + "\n";
+}
+
+TEST_F(FidelityTest, WritesPicturesWithReferences)
+{
+    std::string manifest;
+    for (const RealPicture& real : REAL_PICTURES) {
+        const std::string path = std::string(VELLUMARK_EMF_DATA_DIR) + "\\" + real.file;
+        HENHMETAFILE metafile = GetEnhMetaFileA(path.c_str());
+        WritePicture(folder, real.file, metafile, real.knownFailing, manifest);
+        DeleteEnhMetaFile(metafile);
+    }
+    for (const SyntheticPicture& synthetic : SYNTHETIC_PICTURES) {
+        HENHMETAFILE metafile = RecordMetafile(SYNTHETIC_FRAME, synthetic.draw);
+        WritePicture(folder, synthetic.name, metafile, synthetic.knownFailing, manifest);
+        // Kept beside its EPS for whoever looks into a score.
+        DeleteEnhMetaFile(
+            CopyEnhMetaFileA(metafile, (folder + "\\" + synthetic.name + ".emf").c_str()));
+        DeleteEnhMetaFile(metafile);
+    }
+    EXPECT_TRUE(WriteFileBytes(folder + MANIFEST, manifest));
+}
+
+}  // namespace

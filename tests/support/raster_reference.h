@@ -1,0 +1,20 @@
+// The platform's own raster playback of a picture, the oracle for what the
+// picture shows: made with GDI alone, apart from the conversion job.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "image_compare.h"
+
+// Plays the metafile with PlayEnhMetaFile over the whole of a white 24-bit
+// DIB section of width x height pixels and returns it in grey; an empty
+// image when no bitmap can be made.
+GrayImage PlayIntoRaster(HENHMETAFILE metafile, int32_t width, int32_t height);
+
+// A metafile recorded against the screen with the given frame (hundredths
+// of a millimetre) by draw, which is handed the frame's size in the
+// recording's own units (the screen's pixels).
+HENHMETAFILE RecordMetafile(const RECT& frame, void (*draw)(HDC recorder, SIZE units));
