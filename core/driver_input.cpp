@@ -267,6 +267,9 @@ std::optional<bool> PathOpenAfter(const uint8_t* record)
 std::optional<BlitDestination> ReadBlitNeedingBackdrop(const uint8_t* record, size_t size,
                                                        uint32_t shadeBlendCaps)
 {
+    if (size < EMF_RECORD_HEADER_SIZE) {
+        return std::nullopt;
+    }
     const uint32_t type = RecordType(record);
     bool needs = false;
     const uint32_t rop = size >= BLIT_FIXED_SIZE ? ReadUint32(record + BLIT_ROP_OFFSET) : 0;

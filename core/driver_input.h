@@ -119,7 +119,8 @@ constexpr uint32_t SHADE_PIXEL_ALPHA = 0x02;
 // an ALPHABLEND the device cannot blend (by shadeBlendCaps), any
 // TRANSPARENTBLT and MASKBLT, and a BITBLT, STRETCHBLT or STRETCHDIBITS
 // whose raster operation is not a plain copy of the source or the brush,
-// black, white or the page left as it is. None for any other record.
+// black, white or the page left as it is. None for any other record, and
+// for one too short for its fields: this reader takes unchecked records.
 struct BlitDestination {
     int32_t x;
     int32_t y;

@@ -1,0 +1,84 @@
+// Feeds the fuzzer's bytes to the readers that decide what the printer
+// driver is handed. The first bytes are a device map (six doubles, any bit
+// pattern, nan and infinities included); the rest is one record, copied into
+// a buffer of exactly its size so that a read past it trips the address
+// sanitizer. The record goes to the readers only when the record check
+// passes it, as in the job; the blit reader and the backdrop scan take it
+// unchecked, as the job gives them a whole metafile. Broken rules abort.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "driver_input.h"
+#include "emf_records.h"
+
+namespace {
+
+// Handle-table size of the job's pictures, for the handle indices.
+constexpr uint32_t HANDLE_COUNT = 64;
+constexpr uint32_t ALL_SHADE_BLEND_CAPS = 0xFFFFFFFF;
+constexpr int32_t CHANGED_FONT_HEIGHT = -42;
+
+void Require(bool condition, const char* rule)
+{
+    if (!condition) {
+        std::fprintf(stderr, "driver input breaks: %s\n", rule);
+        std::abort();
+    }
+}
+
+AffineMap ReadMap(const uint8_t* data)
+{
+    double values[6];
+    std::memcpy(values, data, sizeof values);
+    return AffineMap{values[0], values[1], values[2], values[3], values[4], values[5]};
+}
+
+void ReadCheckedRecord(const AffineMap& map, const std::vector<uint8_t>& record)
+{
+    const uint8_t* bytes = record.data();
+    const size_t size = record.size();
+    if (const std::optional<LogicalBox> box = ReadShapeBox(bytes, size)) {
+        JudgeShapeBox(map, *box);
+        IsCurvedShape(bytes);
+    }
+    if (const std::optional<Gradient> gradient = ReadGradient(bytes, size)) {
+        for (const std::vector<uint32_t>& piece : gradient->pieces) {
+            for (const uint32_t vertex : piece) {
+                Require(vertex < gradient->vertices.size(), "a gradient piece names a vertex");
+            }
+        }
+    }
+    if (ReadFontHeight(bytes, size)) {
+        const std::vector<uint8_t> changed = WithFontHeight(bytes, size, CHANGED_FONT_HEIGHT);
+        Require(changed.size() == size, "a font record keeps its size");
+        Require(ReadFontHeight(changed.data(), changed.size()) == CHANGED_FONT_HEIGHT,
+                "a font record carries the height it was given");
+    }
+    ReadWidthOnePen(bytes, size);
+    ChangesScale(bytes);
+    ReadTextOptions(bytes, size);
+    PathOpenAfter(bytes);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    constexpr size_t MAP_SIZE = 6 * sizeof(double);
+    if (size < MAP_SIZE) {
+        return 0;
+    }
+    const AffineMap map = ReadMap(data);
+    MapPoint(map, 1.0, 1.0);
+    VerticalScale(map);
+    const std::vector<uint8_t> record(data + MAP_SIZE, data + size);
+    ReadBlitNeedingBackdrop(record.data(), record.size(), 0);
+    NeedsBackdrop(record.data(), record.size(), ALL_SHADE_BLEND_CAPS);
+    if (IsRecordSafe(record.data(), record.size(), HANDLE_COUNT)) {
+        ReadCheckedRecord(map, record);
+    }
+    return 0;
+}
