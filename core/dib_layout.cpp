@@ -84,8 +84,8 @@ bool IsValidCompression(uint32_t compression, const DibLayout& layout)
 
 bool ReadInfoHeader(const uint8_t* block, DibLayout& layout, uint32_t& compression)
 {
-    layout.width = static_cast<int32_t>(ReadUint32(block + INFO_WIDTH));
-    layout.height = static_cast<int32_t>(ReadUint32(block + INFO_HEIGHT));
+    layout.width = ReadInt32(block + INFO_WIDTH);
+    layout.height = ReadInt32(block + INFO_HEIGHT);
     layout.bitCount = ReadUint16(block + INFO_BIT_COUNT);
     compression = ReadUint32(block + INFO_COMPRESSION);
     if (ReadUint16(block + INFO_PLANES) != SINGLE_PLANE || layout.width <= 0 ||

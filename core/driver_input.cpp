@@ -49,11 +49,6 @@ constexpr size_t TEXT_OPTIONS_OFFSET = 52;  // emrtext.fOptions
 constexpr uint32_t BYTE_SHIFT_GREEN = 8;
 constexpr uint32_t BYTE_SHIFT_BLUE = 16;
 
-int32_t ReadInt32(const uint8_t* bytes)
-{
-    return static_cast<int32_t>(ReadUint32(bytes));
-}
-
 uint32_t RecordType(const uint8_t* record)
 {
     return ReadUint32(record + TYPE_OFFSET);
@@ -75,19 +70,19 @@ bool HoldsBox(uint32_t type)
     }
 }
 
+}  // namespace
+
 double RoundAsDevice(double value)
 {
     return std::floor(value + 0.5);
 }
 
-bool WithinLimit(const DevicePoint& point)
+bool IsWithinDriverLimit(const DevicePoint& point)
 {
     return std::isfinite(point.x) && std::isfinite(point.y) &&
            std::fabs(point.x) <= DRIVER_COORDINATE_LIMIT &&
            std::fabs(point.y) <= DRIVER_COORDINATE_LIMIT;
 }
-
-}  // namespace
 
 AffineMap ComposeDeviceMap(const AffineMap& world, int32_t windowOrgX, int32_t windowOrgY,
                            int32_t windowExtX, int32_t windowExtY, int32_t viewportOrgX,
@@ -144,7 +139,7 @@ ShapeFit JudgeShapeBox(const AffineMap& map, const LogicalBox& box)
     const DevicePoint second = at(box.right, box.bottom);
     for (const DevicePoint& corner :
          {first, second, at(box.right, box.top), at(box.left, box.bottom)}) {
-        if (!WithinLimit(corner)) {
+        if (!IsWithinDriverLimit(corner)) {
             return ShapeFit::BEYOND_DEVICE;
         }
     }

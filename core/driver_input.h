@@ -41,6 +41,10 @@ double VerticalScale(const AffineMap& map);
 // that the driver's 32-bit sums and Ghostscript's fixed-point coordinates
 // never overflow.
 constexpr double DRIVER_COORDINATE_LIMIT = 4194304.0;
+// Whether the point is finite and within that limit.
+bool IsWithinDriverLimit(const DevicePoint& point);
+// A device coordinate rounded to its pixel, as the driver rounds it.
+double RoundAsDevice(double value);
 
 // The box of a box-shaped drawing record, in logical units: ELLIPSE,
 // RECTANGLE, ROUNDRECT, ARC, ARCTO, CHORD, PIE (their rclBox) and ANGLEARC

@@ -698,7 +698,7 @@ std::optional<uint32_t> SaveDepthAfter(const uint8_t* record, uint32_t depth)
         case EMR_SAVEDC:
             return depth + 1;
         case EMR_RESTOREDC: {
-            const auto relative = static_cast<int32_t>(ReadUint32(record + RESTORE_LEVEL_AT));
+            const auto relative = ReadInt32(record + RESTORE_LEVEL_AT);
             const int64_t back = -int64_t{relative};
             if (back <= 0 || back > depth) {
                 return std::nullopt;

@@ -14,3 +14,8 @@ inline uint32_t ReadUint32(const uint8_t* bytes)
     return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
            static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
+
+inline int32_t ReadInt32(const uint8_t* bytes)
+{
+    return static_cast<int32_t>(ReadUint32(bytes));
+}

@@ -1,7 +1,5 @@
 #include "device_map.h"
 
-#include <cmath>
-
 namespace {
 
 constexpr WORD TRUE_COLOUR_BITS = 24;
@@ -37,7 +35,7 @@ void UseDevicePixels(HDC dc)
 
 LONG RoundToPixel(double value)
 {
-    return static_cast<LONG>(std::floor(value + 0.5));
+    return static_cast<LONG>(RoundAsDevice(value));
 }
 
 BITMAPINFO TopDownInfo(LONG width, LONG height)

@@ -2,6 +2,7 @@
 
 #include "device_map.h"
 #include "driver_input.h"
+#include "little_endian.h"
 
 #include <algorithm>
 #include <cmath>
@@ -118,9 +119,7 @@ bool FitsDevice(const std::vector<std::vector<DevicePoint>>& outlines)
 {
     for (const auto& outline : outlines) {
         for (const DevicePoint& p : outline) {
-            if (!std::isfinite(p.x) || !std::isfinite(p.y) ||
-                std::fabs(p.x) > DRIVER_COORDINATE_LIMIT ||
-                std::fabs(p.y) > DRIVER_COORDINATE_LIMIT) {
+            if (!IsWithinDriverLimit(p)) {
                 return false;
             }
         }
@@ -267,13 +266,6 @@ void DrawTextAsOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* rec
     DeleteObject(ink);
 }
 
-uint32_t ReadIndex(const uint8_t* bytes)
-{
-    uint32_t index = 0;
-    std::memcpy(&index, bytes + BRUSH_INDEX_OFFSET, sizeof index);
-    return index;
-}
-
 }  // namespace
 
 void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
@@ -318,6 +310,6 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
         ReselectPen(device);
     } else if (record->iType == EMR_CREATEMONOBRUSH ||
                record->iType == EMR_CREATEDIBPATTERNBRUSHPT) {
-        FlattenPatternBrush(device, table, handleCount, ReadIndex(bytes));
+        FlattenPatternBrush(device, table, handleCount, ReadUint32(bytes + BRUSH_INDEX_OFFSET));
     }
 }
