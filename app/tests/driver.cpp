@@ -1,6 +1,8 @@
 #include "driver.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "ids.h"
 
@@ -12,6 +14,8 @@ constexpr DWORD POLL_INTERVAL_MS = 20;
 // How long the program gets to end on its own before it is ended.
 constexpr DWORD EXIT_TIMEOUT_MS = 10000;
 constexpr size_t TEXT_BUFFER_SIZE = 1024;
+constexpr int START_ATTEMPTS = 3;
+constexpr DWORD START_RETRY_PAUSE_MS = 500;
 
 struct WindowSearch {
     DWORD processId;
@@ -95,6 +99,23 @@ HWND ClipboardOwner()
     return owner;
 }
 
+// Starts the program, trying again after a pause: under 64-bit Wine a start
+// right after the previous program ended has now and then failed at once.
+// Each failure is reported with its error code.
+bool StartProcess(std::string& commandLine, STARTUPINFOA& startup, PROCESS_INFORMATION& process)
+{
+    for (int attempt = 1; attempt <= START_ATTEMPTS; ++attempt) {
+        if (CreateProcessA(VELLUMARK_EXE, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &startup, &process)) {
+            return true;
+        }
+        std::fprintf(stderr, "starting %s failed (attempt %d of %d): error %lu\n", VELLUMARK_EXE,
+                     attempt, START_ATTEMPTS, GetLastError());
+        Sleep(START_RETRY_PAUSE_MS);
+    }
+    return false;
+}
+
 }  // namespace
 
 RunningApp StartVellumark()
@@ -104,8 +125,7 @@ RunningApp StartVellumark()
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     std::string commandLine = std::string("\"") + VELLUMARK_EXE + "\"";
-    if (!CreateProcessA(VELLUMARK_EXE, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &app.process)) {
+    if (!StartProcess(commandLine, startup, app.process)) {
         return app;
     }
     app.processId = app.process.dwProcessId;
