@@ -335,3 +335,113 @@ uint32_t MeanColour(const uint8_t* rows, int32_t width, int32_t height, size_t s
     };
     return mean(2) | mean(1) << BYTE_SHIFT_GREEN | mean(0) << BYTE_SHIFT_BLUE;
 }
+
+namespace {
+
+constexpr size_t BLIT_SOURCE_INFO_SIZE_OFFSET = 88;  // cbBmiSrc of BITBLT and STRETCHBLT
+constexpr size_t BLIT_SOURCE_FIXED_SIZE = 92;
+constexpr size_t REGION_BRUSH_OFFSET = 28;  // ihBrush of FILLRGN and FRAMERGN
+constexpr uint32_t BITS_PER_BYTE = 8;
+constexpr uint32_t ROW_ALIGNMENT = 4;
+
+uint32_t PixelColour(const uint8_t* pixel)
+{
+    return uint32_t{pixel[2]} | uint32_t{pixel[1]} << BYTE_SHIFT_GREEN |
+           uint32_t{pixel[0]} << BYTE_SHIFT_BLUE;
+}
+
+bool CopiesBrushOnly(const uint8_t* record, size_t size)
+{
+    return size >= BLIT_SOURCE_FIXED_SIZE &&
+           (ReadUint32(record + BLIT_ROP_OFFSET) >> ROP_INDEX_SHIFT & ROP_INDEX_MASK) ==
+               ROP_PATTERN_COPY &&
+           ReadUint32(record + BLIT_SOURCE_INFO_SIZE_OFFSET) == 0;
+}
+
+}  // namespace
+
+BrushUse ReadBrushUse(const uint8_t* record, size_t size)
+{
+    switch (RecordType(record)) {
+        case EMR_RECTANGLE:
+        case EMR_ROUNDRECT:
+        case EMR_ELLIPSE:
+        case EMR_CHORD:
+        case EMR_PIE:
+        case EMR_POLYGON:
+        case EMR_POLYGON16:
+        case EMR_POLYPOLYGON:
+        case EMR_POLYPOLYGON16:
+            return BrushUse::SHAPE;
+        case EMR_BITBLT:
+        case EMR_STRETCHBLT:
+            return CopiesBrushOnly(record, size) ? BrushUse::PATTERN_COPY : BrushUse::OTHER;
+        case EMR_FILLPATH:
+        case EMR_STROKEANDFILLPATH:
+            return BrushUse::PATH;
+        case EMR_PAINTRGN:
+        case EMR_EXTFLOODFILL:
+        case EMR_MASKBLT:
+        case EMR_PLGBLT:
+        case EMR_STRETCHDIBITS:
+            return BrushUse::OTHER;
+        case EMR_FILLRGN:
+        case EMR_FRAMERGN:
+            return BrushUse::NAMED;
+        default:
+            return BrushUse::NONE;
+    }
+}
+
+BlitDestination ReadBlitDestination(const uint8_t* record)
+{
+    const uint8_t* at = record + BLIT_DESTINATION_OFFSET;
+    return BlitDestination{ReadInt32(at), ReadInt32(at + 4), ReadInt32(at + 8), ReadInt32(at + 12)};
+}
+
+uint32_t ReadRegionBrush(const uint8_t* record)
+{
+    return ReadUint32(record + REGION_BRUSH_OFFSET);
+}
+
+std::optional<TwoColours> ReadTwoColours(const uint8_t* rows, int32_t width, int32_t height,
+                                         size_t stride)
+{
+    if (width <= 0 || height <= 0) {
+        return std::nullopt;
+    }
+    const uint32_t first = PixelColour(rows);
+    std::optional<uint32_t> second;
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* row = rows + static_cast<size_t>(y) * stride;
+        for (int32_t x = 0; x < width; ++x) {
+            const uint32_t colour = PixelColour(row + static_cast<size_t>(x) * 3);
+            if (colour == first || colour == second) {
+                continue;
+            }
+            if (second) {
+                return std::nullopt;
+            }
+            second = colour;
+        }
+    }
+    return TwoColours{first, second.value_or(first)};
+}
+
+std::vector<uint8_t> PackTwoColours(const uint8_t* rows, int32_t width, int32_t height,
+                                    size_t stride, uint32_t second)
+{
+    const size_t rowBytes = (static_cast<size_t>(width) + BITS_PER_BYTE * ROW_ALIGNMENT - 1) /
+                            (BITS_PER_BYTE * ROW_ALIGNMENT) * ROW_ALIGNMENT;
+    std::vector<uint8_t> packed(rowBytes * static_cast<size_t>(height), 0);
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* row = rows + static_cast<size_t>(y) * stride;
+        uint8_t* out = packed.data() + static_cast<size_t>(y) * rowBytes;
+        for (int32_t x = 0; x < width; ++x) {
+            if (PixelColour(row + static_cast<size_t>(x) * 3) == second) {
+                out[x / BITS_PER_BYTE] |= static_cast<uint8_t>(0x80u >> (x % BITS_PER_BYTE));
+            }
+        }
+    }
+    return packed;
+}

@@ -140,3 +140,32 @@ bool NeedsBackdrop(const uint8_t* metafile, size_t size, uint32_t shadeBlendCaps
 // The mean colour of rows of blue, green, red bytes, stride bytes apart, as
 // 0x00BBGGRR (the platform's COLORREF).
 uint32_t MeanColour(const uint8_t* rows, int32_t width, int32_t height, size_t stride);
+
+// How a drawing record uses a brush, for a pattern brush the driver cannot
+// be handed.
+enum class BrushUse {
+    NONE,          // the record draws with no brush
+    SHAPE,         // fills a shape the record draws: box shapes, polygons
+    PATTERN_COPY,  // BITBLT or STRETCHBLT copying the brush, with no source
+    PATH,          // FILLPATH, STROKEANDFILLPATH: fills the context's path
+    OTHER,         // fills with the current brush otherwise: PAINTRGN, flood fills, blits
+    NAMED,         // FILLRGN, FRAMERGN: with the brush its record names
+};
+BrushUse ReadBrushUse(const uint8_t* record, size_t size);
+// The destination of a PATTERN_COPY record.
+BlitDestination ReadBlitDestination(const uint8_t* record);
+// The handle-table entry of a NAMED record's brush.
+uint32_t ReadRegionBrush(const uint8_t* record);
+
+// The colours of rows of blue, green, red bytes when there are at most two,
+// as COLORREFs; a one-colour patch gives the same colour twice.
+struct TwoColours {
+    uint32_t first;  // the first pixel's
+    uint32_t second;
+};
+std::optional<TwoColours> ReadTwoColours(const uint8_t* rows, int32_t width, int32_t height,
+                                         size_t stride);
+// Those rows as one bit a pixel, rows padded to 4 bytes, the leftmost pixel
+// in the top bit: 1 where a pixel is of the second colour.
+std::vector<uint8_t> PackTwoColours(const uint8_t* rows, int32_t width, int32_t height,
+                                    size_t stride, uint32_t second);

@@ -12,9 +12,8 @@
 
 namespace {
 
-constexpr size_t BRUSH_INDEX_OFFSET = 8;  // ihBrush of the pattern brush records
-constexpr size_t FONT_OFFSET = 12;        // the LOGFONTW of EXTCREATEFONTINDIRECTW
-// The patch a pattern brush's mean colour is taken over: a whole number of
+constexpr size_t FONT_OFFSET = 12;  // the LOGFONTW of EXTCREATEFONTINDIRECTW
+// The patch a pattern brush's colours are taken over: a whole number of
 // tiles for every pattern whose sides divide it.
 constexpr int PATTERN_PATCH = 64;
 
@@ -179,30 +178,211 @@ LONG DefaultFontHeight(HDC device, const uint8_t* bytes, size_t size)
     return std::max(LONG{1}, RoundToPixel(std::min(height, DRIVER_COORDINATE_LIMIT)));
 }
 
-// Puts a solid brush of the pattern brush's mean colour in its place in
-// the table.
-void FlattenPatternBrush(HDC device, HANDLETABLE* table, UINT handleCount, uint32_t index)
+bool IsPatternBrush(HGDIOBJ brush)
 {
-    if (index == 0 || index >= handleCount || table->objectHandle[index] == nullptr) {
+    LOGBRUSH description = {};
+    return brush != nullptr && GetObjectA(brush, sizeof description, &description) != 0 &&
+           (description.lbStyle == BS_PATTERN || description.lbStyle == BS_DIBPATTERN ||
+            description.lbStyle == BS_DIBPATTERNPT);
+}
+
+// The brush as the platform paints it over the device's area, in the
+// device's text and background colours (a monochrome pattern's two), its
+// tiles where they lie on the device.
+Raster PaintBrush(HDC device, HGDIOBJ brush, const RECT& area)
+{
+    const Raster raster = MakeRaster(area.right - area.left, area.bottom - area.top);
+    if (raster.dc == nullptr) {
+        return raster;
+    }
+    POINT origin = {};
+    GetBrushOrgEx(device, &origin);
+    SetBrushOrgEx(raster.dc, origin.x - area.left, origin.y - area.top, nullptr);
+    SetTextColor(raster.dc, GetTextColor(device));
+    SetBkColor(raster.dc, GetBkColor(device));
+    const RECT whole = {0, 0, area.right - area.left, area.bottom - area.top};
+    FillRect(raster.dc, &whole, static_cast<HBRUSH>(brush));
+    GdiFlush();
+    return raster;
+}
+
+// What a pattern brush looks like: its colours when it has no more than
+// two, and its mean colour.
+struct PatternLook {
+    std::optional<TwoColours> colours;
+    uint32_t mean;
+};
+
+PatternLook LookAtPattern(HDC device, HGDIOBJ brush)
+{
+    const Raster patch = PaintBrush(device, brush, RECT{0, 0, PATTERN_PATCH, PATTERN_PATCH});
+    if (patch.dc == nullptr) {
+        return {std::nullopt, 0};
+    }
+    const PatternLook look = {
+        ReadTwoColours(patch.bits, PATTERN_PATCH, PATTERN_PATCH, patch.stride),
+        MeanColour(patch.bits, PATTERN_PATCH, PATTERN_PATCH, patch.stride)};
+    ReleaseRaster(patch);
+    return look;
+}
+
+// A one-bit DIB's description, its two colours in its colour table.
+struct TwoColourInfo {
+    BITMAPINFOHEADER header;
+    RGBQUAD colours[2];
+};
+
+RGBQUAD AsQuad(uint32_t colour)
+{
+    return RGBQUAD{GetBValue(colour), GetGValue(colour), GetRValue(colour), 0};
+}
+
+// Draws the brush over the area of the device, in device pixels, as a
+// two-colour image: the driver is handed no pattern, and every tile lands
+// where the platform puts it.
+void DrawTwoColourImage(HDC device, HGDIOBJ brush, const RECT& area, const TwoColours& colours)
+{
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) {
         return;
     }
-    const Raster raster = MakeRaster(PATTERN_PATCH, PATTERN_PATCH);
+    const Raster raster = PaintBrush(device, brush, area);
     if (raster.dc == nullptr) {
         return;
     }
-    HBRUSH pattern = static_cast<HBRUSH>(table->objectHandle[index]);
-    SetTextColor(raster.dc, GetTextColor(device));
-    SetBkColor(raster.dc, GetBkColor(device));
-    const RECT patch = {0, 0, PATTERN_PATCH, PATTERN_PATCH};
-    FillRect(raster.dc, &patch, pattern);
-    GdiFlush();
-    HBRUSH solid =
-        CreateSolidBrush(MeanColour(raster.bits, PATTERN_PATCH, PATTERN_PATCH, raster.stride));
+    const std::vector<uint8_t> bits =
+        PackTwoColours(raster.bits, width, height, raster.stride, colours.second);
     ReleaseRaster(raster);
-    if (solid != nullptr) {
-        DeleteObject(pattern);
-        table->objectHandle[index] = solid;
+    TwoColourInfo info = {};
+    info.header = TopDownInfo(width, height).bmiHeader;
+    info.header.biBitCount = 1;
+    info.header.biClrUsed = 2;
+    info.colours[0] = AsQuad(colours.first);
+    info.colours[1] = AsQuad(colours.second);
+    StretchDIBits(device, area.left, area.top, width, height, 0, 0, width, height, bits.data(),
+                  reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, SRCCOPY);
+}
+
+// Adds the area the record fills to an open path.
+void TraceFill(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, UINT handleCount,
+               BrushUse use)
+{
+    if (use == BrushUse::PATTERN_COPY) {
+        const BlitDestination d = ReadBlitDestination(reinterpret_cast<const uint8_t*>(record));
+        const POINT corners[4] = {{d.x, d.y},
+                                  {d.x + d.width, d.y},
+                                  {d.x + d.width, d.y + d.height},
+                                  {d.x, d.y + d.height}};
+        Polygon(device, corners, 4);
+    } else {
+        PlayEnhMetaFileRecord(device, table, record, handleCount);
     }
+}
+
+// The printable area the clipping leaves, in device pixels.
+RECT ClippedDeviceArea(HDC device)
+{
+    RECT area = {};
+    GetClipBox(device, &area);
+    const RECT page = {0, 0, GetDeviceCaps(device, HORZRES), GetDeviceCaps(device, VERTRES)};
+    RECT cut = {};
+    IntersectRect(&cut, &area, &page);
+    return cut;
+}
+
+bool HasPen(HDC device)
+{
+    HGDIOBJ pen = GetCurrentObject(device, OBJ_PEN);
+    if (GetObjectType(pen) == OBJ_EXTPEN) {
+        EXTLOGPEN description = {};
+        GetObjectA(pen, sizeof description, &description);
+        return (description.elpPenStyle & PS_STYLE_MASK) != PS_NULL;
+    }
+    LOGPEN description = {};
+    GetObjectA(pen, sizeof description, &description);
+    return (description.lopnStyle & PS_STYLE_MASK) != PS_NULL;
+}
+
+// Fills what the record fills with the two-colour pattern, as an image
+// clipped to it, then draws the record's outline, if it has one, over it.
+void FillWithTwoColours(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                        UINT handleCount, BrushUse use, const TwoColours& colours)
+{
+    HGDIOBJ brush = GetCurrentObject(device, OBJ_BRUSH);
+    const int saved = SaveDC(device);
+    if (use != BrushUse::PATH) {
+        SelectObject(device, GetStockObject(NULL_PEN));
+        BeginPath(device);
+        TraceFill(device, table, record, handleCount, use);
+        EndPath(device);
+    }
+    SelectClipPath(device, RGN_AND);
+    UseDevicePixels(device);
+    DrawTwoColourImage(device, brush, ClippedDeviceArea(device), colours);
+    RestoreDC(device, saved);
+    if (use == BrushUse::PATH) {
+        // The path came back with the saved state: stroked or dropped now,
+        // as the record would leave it.
+        if (record->iType == EMR_STROKEANDFILLPATH) {
+            StrokePath(device);
+        } else {
+            AbortPath(device);
+        }
+    } else if (use == BrushUse::SHAPE && HasPen(device)) {
+        HGDIOBJ previous = SelectObject(device, GetStockObject(NULL_BRUSH));
+        PlayEnhMetaFileRecord(device, table, record, handleCount);
+        SelectObject(device, previous);
+    }
+}
+
+// Plays the record with a solid brush of the colour in the pattern brush's
+// place: the current brush, or the table entry a region fill names.
+void PlayWithSolidBrush(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                        UINT handleCount, uint32_t colour, std::optional<uint32_t> entry)
+{
+    HBRUSH solid = CreateSolidBrush(colour);
+    if (solid == nullptr) {
+        return;
+    }
+    if (entry) {
+        HGDIOBJ pattern = table->objectHandle[*entry];
+        table->objectHandle[*entry] = solid;
+        PlayEnhMetaFileRecord(device, table, record, handleCount);
+        table->objectHandle[*entry] = pattern;
+    } else {
+        HGDIOBJ pattern = SelectObject(device, solid);
+        PlayEnhMetaFileRecord(device, table, record, handleCount);
+        SelectObject(device, pattern);
+    }
+    DeleteObject(solid);
+}
+
+// Draws a record that fills with a pattern brush, which the driver would
+// draw wrongly: a pattern of two colours as an image of its tiles, clipped
+// to the filled area, and any other in its mean colour. False, leaving the
+// record to be played as it stands, when it fills with no pattern brush.
+bool DrawPatternFill(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, UINT handleCount)
+{
+    const auto* bytes = reinterpret_cast<const uint8_t*>(record);
+    const BrushUse use = ReadBrushUse(bytes, record->nSize);
+    std::optional<uint32_t> entry;
+    HGDIOBJ brush = GetCurrentObject(device, OBJ_BRUSH);
+    if (use == BrushUse::NAMED) {
+        entry = ReadRegionBrush(bytes);
+        brush = *entry < handleCount ? table->objectHandle[*entry] : nullptr;
+    }
+    if (use == BrushUse::NONE || !IsPatternBrush(brush)) {
+        return false;
+    }
+    const PatternLook look = LookAtPattern(device, brush);
+    if (look.colours &&
+        (use == BrushUse::SHAPE || use == BrushUse::PATTERN_COPY || use == BrushUse::PATH)) {
+        FillWithTwoColours(device, table, record, handleCount, use, *look.colours);
+    } else {
+        PlayWithSolidBrush(device, table, record, handleCount, look.mean, entry);
+    }
+    return true;
 }
 
 // Puts a geometric pen of width 1 in the width-1 pen's place in the table:
@@ -291,6 +471,9 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
     if (const std::optional<bool> open = PathOpenAfter(bytes)) {
         playback.pathOpen = *open;
     }
+    if (!playback.pathOpen && DrawPatternFill(device, table, record, handleCount)) {
+        return;
+    }
     if (IsNarrowedText(device, bytes, size, playback.pathOpen)) {
         DrawTextAsOutlines(device, table, record, handleCount);
         return;
@@ -308,8 +491,5 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
         WidenPen(table, handleCount, *pen);
     } else if (ChangesScale(bytes)) {
         ReselectPen(device);
-    } else if (record->iType == EMR_CREATEMONOBRUSH ||
-               record->iType == EMR_CREATEDIBPATTERNBRUSHPT) {
-        FlattenPatternBrush(device, table, handleCount, ReadUint32(bytes + BRUSH_INDEX_OFFSET));
     }
 }

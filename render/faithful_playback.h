@@ -40,7 +40,11 @@ struct FaithfulPlayback {
 // - a solid pen of width 1 is drawn at the width a raster playback gives
 //   it, and the current pen is selected anew after every change of scale,
 //   so that its width follows the transform;
-// - a pattern brush becomes a solid brush of the pattern's mean colour, in
-//   the text and background colours of the moment for a monochrome one.
+// - a fill with a pattern brush, which the driver would write from memory
+//   it does not own, is drawn in the pattern's own colours, a monochrome
+//   one's being the text and background colours of the moment: a pattern
+//   of two colours as a one-bit image of its tiles clipped to the shape,
+//   the path or the brush copy's rectangle, with the outline drawn over
+//   it; any other pattern, and every other fill, in its mean colour.
 void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
                           UINT handleCount, FaithfulPlayback& playback);

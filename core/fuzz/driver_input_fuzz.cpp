@@ -61,6 +61,12 @@ void ReadCheckedRecord(const AffineMap& map, const std::vector<uint8_t>& record)
     ChangesScale(bytes);
     ReadTextOptions(bytes, size);
     PathOpenAfter(bytes);
+    const BrushUse use = ReadBrushUse(bytes, size);
+    if (use == BrushUse::PATTERN_COPY) {
+        ReadBlitDestination(bytes);
+    } else if (use == BrushUse::NAMED) {
+        ReadRegionBrush(bytes);
+    }
 }
 
 }  // namespace

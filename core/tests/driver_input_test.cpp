@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 
@@ -251,6 +252,47 @@ TEST(MeanColour, AveragesEachChannelOverRows)
     // Two rows of two pixels, rows 8 bytes apart: blue, white / black, red.
     const uint8_t rows[] = {255, 0, 0, 255, 255, 255, 0, 0, 0, 0, 0, 0, 0, 255, 0, 0};
     EXPECT_EQ(0x00804080u, MeanColour(rows, 2, 2, 8)) << "red 128, green 64, blue 128";
+}
+
+TEST(ReadBrushUse, HowARecordFillsWithTheBrush)
+{
+    // A brush copy with a source bitmap reads the source: not a plain fill.
+    std::vector<uint8_t> patternCopy = MakeRecord(
+        EMR_BITBLT, {0, 0, 0, 0, 5, 6, 7, 8, 0x00F00021, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    std::vector<uint8_t> withSource = patternCopy;
+    withSource[88] = 40;
+    const std::vector<uint8_t> fillRegion = MakeRecord(EMR_FILLRGN, {0, 0, 0, 0, 0, 3});
+    EXPECT_EQ(BrushUse::PATTERN_COPY, ReadBrushUse(patternCopy.data(), patternCopy.size()));
+    EXPECT_EQ(BrushUse::OTHER, ReadBrushUse(withSource.data(), withSource.size()));
+    const BlitDestination d = ReadBlitDestination(patternCopy.data());
+    EXPECT_EQ(5, d.x);
+    EXPECT_EQ(8, d.height);
+    EXPECT_EQ(BrushUse::NAMED, ReadBrushUse(fillRegion.data(), fillRegion.size()));
+    EXPECT_EQ(3u, ReadRegionBrush(fillRegion.data()));
+    const std::vector<uint8_t> polygon = MakeRecord(EMR_POLYGON16, {0, 0, 0, 0, 0});
+    const std::vector<uint8_t> line = MakeRecord(EMR_LINETO, {5, 5});
+    EXPECT_EQ(BrushUse::SHAPE, ReadBrushUse(polygon.data(), polygon.size()));
+    EXPECT_EQ(BrushUse::NONE, ReadBrushUse(line.data(), line.size()));
+}
+
+TEST(ReadTwoColours, TakesAPatchOfAtMostTwoColoursAsOneBitAPixel)
+{
+    // Rows of three pixels, 12 bytes apart: red, white, red / white, white, red.
+    const uint8_t two[] = {0,   0,   255, 255, 255, 255, 0, 0, 255, 0, 0, 0,
+                           255, 255, 255, 255, 255, 255, 0, 0, 255, 0, 0, 0};
+    const std::optional<TwoColours> colours = ReadTwoColours(two, 3, 2, 12);
+    ASSERT_TRUE(colours.has_value()) << "expected red and white";
+    EXPECT_EQ(0x0000FFu, colours->first);
+    EXPECT_EQ(0xFFFFFFu, colours->second);
+    const std::vector<uint8_t> bits = PackTwoColours(two, 3, 2, 12, colours->second);
+    EXPECT_EQ((std::vector<uint8_t>{0x40, 0, 0, 0, 0xC0, 0, 0, 0}), bits);
+    uint8_t three[sizeof two];
+    std::copy(two, two + sizeof two, three);
+    three[4] = 0;  // the second pixel green
+    EXPECT_FALSE(ReadTwoColours(three, 3, 2, 12).has_value());
+    const std::optional<TwoColours> one = ReadTwoColours(two, 1, 1, 12);
+    ASSERT_TRUE(one.has_value());
+    EXPECT_EQ(one->first, one->second) << "one colour, given twice";
 }
 
 }  // namespace
