@@ -437,11 +437,25 @@ std::vector<uint8_t> PackTwoColours(const uint8_t* rows, int32_t width, int32_t 
     for (int32_t y = 0; y < height; ++y) {
         const uint8_t* row = rows + static_cast<size_t>(y) * stride;
         uint8_t* out = packed.data() + static_cast<size_t>(y) * rowBytes;
-        for (int32_t x = 0; x < width; ++x) {
+        for (uint32_t x = 0; x < static_cast<uint32_t>(width); ++x) {
             if (PixelColour(row + static_cast<size_t>(x) * 3) == second) {
                 out[x / BITS_PER_BYTE] |= static_cast<uint8_t>(0x80u >> (x % BITS_PER_BYTE));
             }
         }
     }
     return packed;
+}
+
+bool TurnsOrShears(const AffineMap& map)
+{
+    return map.m12 != 0 || map.m21 != 0;
+}
+
+std::optional<Pixel> ReadPixel(const uint8_t* record, size_t size)
+{
+    constexpr size_t PIXEL_RECORD_SIZE = 20;  // ptlPixel, crColor
+    if (RecordType(record) != EMR_SETPIXELV || size < PIXEL_RECORD_SIZE) {
+        return std::nullopt;
+    }
+    return Pixel{ReadInt32(record + 8), ReadInt32(record + 12), ReadUint32(record + 16)};
 }

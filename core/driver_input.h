@@ -169,3 +169,16 @@ std::optional<TwoColours> ReadTwoColours(const uint8_t* rows, int32_t width, int
 // in the top bit: 1 where a pixel is of the second colour.
 std::vector<uint8_t> PackTwoColours(const uint8_t* rows, int32_t width, int32_t height,
                                     size_t stride, uint32_t second);
+
+// Whether the map turns or shears: the driver draws a box-shaped record
+// upright whatever the transform.
+bool TurnsOrShears(const AffineMap& map);
+
+// A SETPIXELV record's point, in logical units, and colour; none for other
+// records.
+struct Pixel {
+    int32_t x;
+    int32_t y;
+    uint32_t colour;  // COLORREF
+};
+std::optional<Pixel> ReadPixel(const uint8_t* record, size_t size);

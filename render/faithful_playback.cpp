@@ -178,12 +178,18 @@ LONG DefaultFontHeight(HDC device, const uint8_t* bytes, size_t size)
     return std::max(LONG{1}, RoundToPixel(std::min(height, DRIVER_COORDINATE_LIMIT)));
 }
 
-bool IsPatternBrush(HGDIOBJ brush)
+// Whether the driver would draw the brush wrongly: a pattern brush, or a
+// hatched one over an opaque background, whose hatches the driver spaces
+// its own way and under which it leaves the background unpainted.
+bool IsDrawnWrongly(HDC device, HGDIOBJ brush)
 {
     LOGBRUSH description = {};
-    return brush != nullptr && GetObjectA(brush, sizeof description, &description) != 0 &&
-           (description.lbStyle == BS_PATTERN || description.lbStyle == BS_DIBPATTERN ||
-            description.lbStyle == BS_DIBPATTERNPT);
+    if (brush == nullptr || GetObjectA(brush, sizeof description, &description) == 0) {
+        return false;
+    }
+    return description.lbStyle == BS_PATTERN || description.lbStyle == BS_DIBPATTERN ||
+           description.lbStyle == BS_DIBPATTERNPT ||
+           (description.lbStyle == BS_HATCHED && GetBkMode(device) == OPAQUE);
 }
 
 // The brush as the platform paints it over the device's area, in the
@@ -358,10 +364,10 @@ void PlayWithSolidBrush(HDC device, HANDLETABLE* table, const ENHMETARECORD* rec
     DeleteObject(solid);
 }
 
-// Draws a record that fills with a pattern brush, which the driver would
-// draw wrongly: a pattern of two colours as an image of its tiles, clipped
-// to the filled area, and any other in its mean colour. False, leaving the
-// record to be played as it stands, when it fills with no pattern brush.
+// Draws a record that fills with a brush the driver would draw wrongly: a
+// brush of two colours as an image of its tiles, clipped to the filled
+// area, and any other in its mean colour. False, leaving the record to be
+// played as it stands, when it fills with no such brush.
 bool DrawPatternFill(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, UINT handleCount)
 {
     const auto* bytes = reinterpret_cast<const uint8_t*>(record);
@@ -372,7 +378,7 @@ bool DrawPatternFill(HDC device, HANDLETABLE* table, const ENHMETARECORD* record
         entry = ReadRegionBrush(bytes);
         brush = *entry < handleCount ? table->objectHandle[*entry] : nullptr;
     }
-    if (use == BrushUse::NONE || !IsPatternBrush(brush)) {
+    if (use == BrushUse::NONE || !IsDrawnWrongly(device, brush)) {
         return false;
     }
     const PatternLook look = LookAtPattern(device, brush);
@@ -446,6 +452,71 @@ void DrawTextAsOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* rec
     DeleteObject(ink);
 }
 
+// Draws the pixel as a filled device pixel: the driver writes a pixel as
+// a fill of no area.
+void DrawPixel(HDC device, const Pixel& pixel)
+{
+    const DevicePoint at = MapPoint(ReadDeviceMap(device), pixel.x, pixel.y);
+    HBRUSH ink = CreateSolidBrush(pixel.colour);
+    if (!IsWithinDriverLimit(at) || ink == nullptr) {
+        if (ink != nullptr) {
+            DeleteObject(ink);
+        }
+        return;
+    }
+    const int saved = SaveDC(device);
+    UseDevicePixels(device);
+    const LONG x = RoundToPixel(at.x);
+    const LONG y = RoundToPixel(at.y);
+    const RECT dot = {x, y, x + 1, y + 1};
+    FillRect(device, &dot, ink);
+    RestoreDC(device, saved);
+    DeleteObject(ink);
+}
+
+bool IsArc(DWORD type)
+{
+    return type == EMR_ARC || type == EMR_CHORD || type == EMR_PIE;
+}
+
+// Whether the driver would draw the box-shaped record upright or the
+// wrong way round: under a transform that turns or shears, or, for an arc,
+// clockwise.
+bool IsTurnedShape(HDC device, const ENHMETARECORD* record)
+{
+    const DWORD type = record->iType;
+    const bool boxShaped =
+        type == EMR_RECTANGLE || type == EMR_ELLIPSE || type == EMR_ROUNDRECT || IsArc(type);
+    return boxShaped && (TurnsOrShears(ReadDeviceMap(device)) ||
+                         (IsArc(type) && GetArcDirection(device) == AD_CLOCKWISE));
+}
+
+// Draws the shape through a path, which the platform lays out on the
+// device itself, turned and in the arc's direction; a rectangle as the
+// polygon of its corners, which the platform's path would lay out upright.
+void DrawThroughPath(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, UINT handleCount)
+{
+    if (record->iType == EMR_RECTANGLE) {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(record);
+        const std::optional<LogicalBox> box = ReadShapeBox(bytes, record->nSize);
+        const auto l = static_cast<LONG>(box->left);
+        const auto t = static_cast<LONG>(box->top);
+        const auto r = static_cast<LONG>(box->right);
+        const auto b = static_cast<LONG>(box->bottom);
+        const POINT corners[4] = {{l, t}, {r, t}, {r, b}, {l, b}};
+        Polygon(device, corners, 4);
+        return;
+    }
+    BeginPath(device);
+    PlayEnhMetaFileRecord(device, table, record, handleCount);
+    EndPath(device);
+    if (record->iType == EMR_ARC) {
+        StrokePath(device);
+    } else {
+        StrokeAndFillPath(device);
+    }
+}
+
 }  // namespace
 
 void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
@@ -472,6 +543,14 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
         playback.pathOpen = *open;
     }
     if (!playback.pathOpen && DrawPatternFill(device, table, record, handleCount)) {
+        return;
+    }
+    if (!playback.pathOpen && IsTurnedShape(device, record)) {
+        DrawThroughPath(device, table, record, handleCount);
+        return;
+    }
+    if (const std::optional<Pixel> pixel = ReadPixel(bytes, size)) {
+        DrawPixel(device, *pixel);
         return;
     }
     if (IsNarrowedText(device, bytes, size, playback.pathOpen)) {

@@ -41,10 +41,17 @@ struct FaithfulPlayback {
 //   it, and the current pen is selected anew after every change of scale,
 //   so that its width follows the transform;
 // - a fill with a pattern brush, which the driver would write from memory
-//   it does not own, is drawn in the pattern's own colours, a monochrome
-//   one's being the text and background colours of the moment: a pattern
-//   of two colours as a one-bit image of its tiles clipped to the shape,
-//   the path or the brush copy's rectangle, with the outline drawn over
-//   it; any other pattern, and every other fill, in its mean colour.
+//   it does not own, or with a hatched brush over an opaque background, is
+//   drawn in the brush's own colours, a monochrome pattern's being the text
+//   and background colours of the moment: a brush of two colours as a
+//   one-bit image of its tiles clipped to the shape, the path or the brush
+//   copy's rectangle, with the outline drawn over it; any other pattern,
+//   and every other fill, in its mean colour;
+// - a rectangle, ellipse, round rectangle, arc, chord or pie under a
+//   transform that turns or shears, and an arc, chord or pie drawn
+//   clockwise, goes through a path (a rectangle as a polygon), which the
+//   platform lays out on the device itself: the driver would draw it
+//   upright and anticlockwise;
+// - a pixel is drawn as a filled device pixel.
 void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
                           UINT handleCount, FaithfulPlayback& playback);

@@ -295,4 +295,18 @@ TEST(ReadTwoColours, TakesAPatchOfAtMostTwoColoursAsOneBitAPixel)
     EXPECT_EQ(one->first, one->second) << "one colour, given twice";
 }
 
+TEST(ReadPixel, PointAndColourOfASetPixel)
+{
+    const std::vector<uint8_t> pixel = MakeRecord(EMR_SETPIXELV, {Negative(-3), 4, 0x0000FF});
+    const std::optional<Pixel> read = ReadPixel(pixel.data(), pixel.size());
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(-3, read->x);
+    EXPECT_EQ(4, read->y);
+    EXPECT_EQ(0x0000FFu, read->colour);
+    const std::vector<uint8_t> line = MakeRecord(EMR_LINETO, {5, 5, 0});
+    EXPECT_FALSE(ReadPixel(line.data(), line.size()).has_value());
+    EXPECT_FALSE(TurnsOrShears(IDENTITY));
+    EXPECT_TRUE(TurnsOrShears(AffineMap{1, 0, 0.5, 1, 0, 0})) << "a shear";
+}
+
 }  // namespace

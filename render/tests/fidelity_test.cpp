@@ -320,6 +320,58 @@ void DrawCondensedFont(HDC recorder, SIZE u)
     WriteText(recorder, u, -Down(u, 18), Down(u, 4), "Condensed text, narrow glyphs");
 }
 
+// Hatched brushes over an opaque background.
+void DrawOpaqueHatches(HDC recorder, SIZE u)
+{
+    SetBkMode(recorder, OPAQUE);
+    SetBkColor(recorder, RGB(255, 230, 120));
+    const int styles[] = {HS_DIAGCROSS, HS_HORIZONTAL, HS_FDIAGONAL};
+    for (int i = 0; i < 3; ++i) {
+        HBRUSH hatch = CreateHatchBrush(styles[i], RGB(0, 0, 160));
+        HGDIOBJ previous = SelectObject(recorder, hatch);
+        Rectangle(recorder, Across(u, 5 + 31 * i), Down(u, 10), Across(u, 33 + 31 * i),
+                  Down(u, 90));
+        SelectObject(recorder, previous);
+        DeleteObject(hatch);
+    }
+}
+
+// Shapes under a rotating and a shearing world transform, and arcs drawn
+// clockwise.
+void DrawTurnedShapes(HDC recorder, SIZE u)
+{
+    SetGraphicsMode(recorder, GM_ADVANCED);
+    SelectObject(recorder, GetStockObject(GRAY_BRUSH));
+    const XFORM turned = {0.8f,
+                          0.6f,
+                          -0.6f,
+                          0.8f,
+                          static_cast<FLOAT>(Across(u, 25)),
+                          static_cast<FLOAT>(Down(u, 10))};
+    SetWorldTransform(recorder, &turned);
+    Rectangle(recorder, 0, 0, Across(u, 20), Down(u, 30));
+    Ellipse(recorder, Across(u, 5), Down(u, 40), Across(u, 25), Down(u, 60));
+    const XFORM sheared = {1, 0, 0.5f, 1, static_cast<FLOAT>(Across(u, 50)), 0};
+    SetWorldTransform(recorder, &sheared);
+    RoundRect(recorder, 0, Down(u, 10), Across(u, 20), Down(u, 40), 20, 20);
+    ModifyWorldTransform(recorder, nullptr, MWT_IDENTITY);
+    SetArcDirection(recorder, AD_CLOCKWISE);
+    Pie(recorder, Across(u, 70), Down(u, 55), Across(u, 95), Down(u, 95), Across(u, 95),
+        Down(u, 75), Across(u, 82), Down(u, 55));
+    Arc(recorder, Across(u, 5), Down(u, 70), Across(u, 30), Down(u, 95), Across(u, 30), Down(u, 82),
+        Across(u, 17), Down(u, 70));
+}
+
+// A block of single pixels in shades of red.
+void DrawPixels(HDC recorder, SIZE u)
+{
+    for (int y = Down(u, 10); y < Down(u, 40); ++y) {
+        for (int x = Across(u, 10); x < Across(u, 40); ++x) {
+            SetPixelV(recorder, x, y, RGB(128 + (x * 8) % 128, 0, 0));
+        }
+    }
+}
+
 struct SyntheticPicture {
     const char* name;
     void (*draw)(HDC recorder, SIZE units);
@@ -337,6 +389,9 @@ const SyntheticPicture SYNTHETIC_PICTURES[] = {
     {"pattern-4x4", DrawSmallPattern, nullptr},
     {"pattern-8x8", DrawEightPattern, nullptr},
     {"pattern-colour", DrawColourPattern, nullptr},
+    {"hatch-opaque", DrawOpaqueHatches, nullptr},
+    {"turned-shapes", DrawTurnedShapes, nullptr},
+    {"set-pixel", DrawPixels, nullptr},
     {"font-height-zero", DrawZeroHeightFont, nullptr},
     {"font-condensed", DrawCondensedFont,
      "its glyph outlines, which the platform makes at the metafile's own coarse resolution, are "
