@@ -459,3 +459,44 @@ std::optional<Pixel> ReadPixel(const uint8_t* record, size_t size)
     }
     return Pixel{ReadInt32(record + 8), ReadInt32(record + 12), ReadUint32(record + 16)};
 }
+
+std::optional<TextRun> ReadTextRun(const uint8_t* record, size_t size)
+{
+    constexpr size_t REFERENCE_AT = 36;  // emrtext: ptlReference, nChars, offString,
+    constexpr size_t COUNT_AT = 44;      // options, rcl, offDx
+    constexpr size_t STRING_AT = 48;
+    constexpr size_t RECT_AT = 56;
+    constexpr size_t ADVANCES_AT = 72;
+    constexpr size_t TEXT_RECORD_SIZE = 76;
+    const std::optional<uint32_t> options = ReadTextOptions(record, size);
+    if (!options || size < TEXT_RECORD_SIZE) {
+        return std::nullopt;
+    }
+    TextRun run{ReadInt32(record + REFERENCE_AT),
+                ReadInt32(record + REFERENCE_AT + 4),
+                *options,
+                {},
+                RecordType(record) == EMR_EXTTEXTOUTW,
+                {},
+                {}};
+    for (size_t side = 0; side < 4; ++side) {
+        run.rect[side] = ReadInt32(record + RECT_AT + 4 * side);
+    }
+    const uint64_t count = ReadUint32(record + COUNT_AT);
+    const uint64_t unit = run.wide ? 2 : 1;
+    const uint64_t string = ReadUint32(record + STRING_AT);
+    const uint64_t advances = ReadUint32(record + ADVANCES_AT);
+    const uint64_t advanceCount =
+        advances == 0 ? 0 : count * ((*options & TEXT_PAIRED_ADVANCES) != 0 ? 2 : 1);
+    if (string + count * unit > size || advances + advanceCount * 4 > size) {
+        return std::nullopt;
+    }
+    for (uint64_t i = 0; i < count; ++i) {
+        const uint8_t* at = record + string + i * unit;
+        run.characters.push_back(run.wide ? ReadUint16(at) : at[0]);
+    }
+    for (uint64_t i = 0; i < advanceCount; ++i) {
+        run.advances.push_back(ReadInt32(record + advances + i * 4));
+    }
+    return run;
+}

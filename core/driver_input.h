@@ -182,3 +182,19 @@ struct Pixel {
     uint32_t colour;  // COLORREF
 };
 std::optional<Pixel> ReadPixel(const uint8_t* record, size_t size);
+
+// What an EXTTEXTOUTA or EXTTEXTOUTW record that passed the record check
+// draws: its reference point, options, rectangle, characters (bytes or
+// UTF-16 units) and advances (none when the record has none; x and y in
+// turn with ETO_PDY). None for other records.
+struct TextRun {
+    int32_t x;
+    int32_t y;
+    uint32_t options;
+    int32_t rect[4];  // left, top, right, bottom
+    bool wide;
+    std::vector<uint16_t> characters;
+    std::vector<int32_t> advances;
+};
+std::optional<TextRun> ReadTextRun(const uint8_t* record, size_t size);
+constexpr uint32_t TEXT_PAIRED_ADVANCES = 0x2000;  // ETO_PDY

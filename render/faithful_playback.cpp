@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -430,26 +431,119 @@ bool IsNarrowedText(HDC device, const uint8_t* bytes, size_t size, bool pathOpen
            font.lfWidth != 0;
 }
 
-// The text as its glyphs' outlines, which the platform makes from the font
-// as it is, filled in the text colour.
+// The advances in device pixels, each character placed where its summed
+// logical advances land.
+std::vector<INT> MapAdvances(const std::vector<int32_t>& advances, double scale)
+{
+    std::vector<INT> mapped;
+    double sum = 0;
+    LONG placed = 0;
+    for (int32_t advance : advances) {
+        sum += advance * scale;
+        const LONG next = RoundToPixel(sum);
+        mapped.push_back(next - placed);
+        placed = next;
+    }
+    return mapped;
+}
+
+// The font now selected at its size in device pixels under a map that
+// neither turns nor flips x; null where it is turned itself.
+HFONT MakeDeviceFont(HDC device, const AffineMap& map)
+{
+    LOGFONTW font = {};
+    if (GetObjectW(GetCurrentObject(device, OBJ_FONT), sizeof font, &font) == 0 ||
+        font.lfEscapement != 0 || font.lfOrientation != 0) {
+        return nullptr;
+    }
+    const double height = font.lfHeight * std::fabs(map.m22);
+    const double width = font.lfWidth * map.m11;
+    if (std::fabs(height) > DRIVER_COORDINATE_LIMIT || width > DRIVER_COORDINATE_LIMIT) {
+        return nullptr;
+    }
+    font.lfHeight = RoundToPixel(height);
+    font.lfWidth = RoundToPixel(width);
+    return CreateFontIndirectW(&font);
+}
+
+// Whether the text can be laid out in device pixels: upright, x not
+// flipped, placed by its reference point rather than the current position,
+// with no y advances.
+bool CanLayOutInDevicePixels(HDC device, const AffineMap& map, const TextRun& run)
+{
+    return !TurnsOrShears(map) && map.m11 > 0 && map.m22 != 0 &&
+           (GetTextAlign(device) & TA_UPDATECP) == 0 && (run.options & TEXT_PAIRED_ADVANCES) == 0 &&
+           IsWithinDriverLimit(MapPoint(map, run.x, run.y));
+}
+
+// A logical rectangle in device pixels, under a map that does not turn.
+RECT MapRect(const AffineMap& map, const int32_t (&sides)[4])
+{
+    const DevicePoint corner = MapPoint(map, sides[0], sides[1]);
+    const DevicePoint opposite = MapPoint(map, sides[2], sides[3]);
+    return RECT{
+        RoundToPixel(std::min(corner.x, opposite.x)), RoundToPixel(std::min(corner.y, opposite.y)),
+        RoundToPixel(std::max(corner.x, opposite.x)), RoundToPixel(std::max(corner.y, opposite.y))};
+}
+
+// Adds the text's glyph outlines to an open path on a device drawing in its
+// own pixels.
+void TraceRun(HDC device, const TextRun& run, const DevicePoint& origin, const RECT& rect,
+              const std::vector<INT>& advances)
+{
+    const INT* dx = advances.empty() ? nullptr : advances.data();
+    const auto count = static_cast<UINT>(run.characters.size());
+    const int x = RoundToPixel(origin.x);
+    const int y = RoundToPixel(origin.y);
+    if (run.wide) {
+        const std::wstring text(run.characters.begin(), run.characters.end());
+        ExtTextOutW(device, x, y, run.options, &rect, text.c_str(), count, dx);
+    } else {
+        const std::string text(run.characters.begin(), run.characters.end());
+        ExtTextOutA(device, x, y, run.options, &rect, text.c_str(), count, dx);
+    }
+}
+
+// The text as its glyphs' outlines, filled in the text colour. The
+// platform puts an outline's points on whole logical units, which are
+// coarse where the metafile's units are large on the device, so the text is
+// laid out in device pixels wherever it can be, in its font at its device
+// size; elsewhere the record itself is traced.
 void DrawTextAsOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
                         UINT handleCount)
 {
+    const AffineMap map = ReadDeviceMap(device);
+    const std::optional<TextRun> run =
+        ReadTextRun(reinterpret_cast<const uint8_t*>(record), record->nSize);
+    const bool inPixels = run && CanLayOutInDevicePixels(device, map, *run);
+    HFONT font = inPixels ? MakeDeviceFont(device, map) : nullptr;
     HBRUSH ink = CreateSolidBrush(GetTextColor(device));
     if (ink == nullptr) {
         PlayEnhMetaFileRecord(device, table, record, handleCount);
-        return;
+    } else {
+        const int saved = SaveDC(device);
+        SelectObject(device, ink);
+        SelectObject(device, GetStockObject(NULL_PEN));
+        SetPolyFillMode(device, WINDING);
+        if (font != nullptr) {
+            const RECT rect = MapRect(map, run->rect);
+            const DevicePoint origin = MapPoint(map, run->x, run->y);
+            UseDevicePixels(device);
+            SelectObject(device, font);
+            BeginPath(device);
+            TraceRun(device, *run, origin, rect, MapAdvances(run->advances, map.m11));
+        } else {
+            BeginPath(device);
+            PlayEnhMetaFileRecord(device, table, record, handleCount);
+        }
+        EndPath(device);
+        FillPath(device);
+        RestoreDC(device, saved);
+        DeleteObject(ink);
     }
-    const int saved = SaveDC(device);
-    SelectObject(device, ink);
-    SelectObject(device, GetStockObject(NULL_PEN));
-    SetPolyFillMode(device, WINDING);
-    BeginPath(device);
-    PlayEnhMetaFileRecord(device, table, record, handleCount);
-    EndPath(device);
-    FillPath(device);
-    RestoreDC(device, saved);
-    DeleteObject(ink);
+    if (font != nullptr) {
+        DeleteObject(font);
+    }
 }
 
 // Draws the pixel as a filled device pixel: the driver writes a pixel as

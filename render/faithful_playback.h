@@ -36,7 +36,8 @@ struct FaithfulPlayback {
 // - text in a font of a width of its own (lfWidth), drawn over a
 //   transparent background and outside the metafile's own path, is drawn
 //   as its glyphs' outlines, filled in the text colour, so that its glyphs
-//   keep that width;
+//   keep that width; laid out in device pixels, in the font at its device
+//   size, where the text is upright;
 // - a solid pen of width 1 is drawn at the width a raster playback gives
 //   it, and the current pen is selected anew after every change of scale,
 //   so that its width follows the transform;

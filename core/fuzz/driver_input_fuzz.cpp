@@ -61,6 +61,8 @@ void ReadCheckedRecord(const AffineMap& map, const std::vector<uint8_t>& record)
     ChangesScale(bytes);
     ReadTextOptions(bytes, size);
     PathOpenAfter(bytes);
+    ReadTextRun(bytes, size);
+    ReadPixel(bytes, size);
     const BrushUse use = ReadBrushUse(bytes, size);
     if (use == BrushUse::PATTERN_COPY) {
         ReadBlitDestination(bytes);

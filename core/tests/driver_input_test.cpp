@@ -309,4 +309,20 @@ TEST(ReadPixel, PointAndColourOfASetPixel)
     EXPECT_TRUE(TurnsOrShears(AffineMap{1, 0, 0.5, 1, 0, 0})) << "a shear";
 }
 
+TEST(ReadTextRun, ReferenceCharactersAndAdvancesOfAWideText)
+{
+    // Reference (7, -2), 2 characters at 76, options 0, rectangle, advances at 80.
+    std::vector<uint8_t> text = MakeRecord(
+        EMR_EXTTEXTOUTW,
+        {0, 0, 0, 0, 1, 0, 0, 7, Negative(-2), 2, 76, 0, 1, 2, 3, 4, 80, 0x00420041, 11, 12});
+    const std::optional<TextRun> run = ReadTextRun(text.data(), text.size());
+    ASSERT_TRUE(run.has_value());
+    EXPECT_EQ(-2, run->y);
+    EXPECT_EQ((std::vector<uint16_t>{'A', 'B'}), run->characters);
+    EXPECT_EQ((std::vector<int32_t>{11, 12}), run->advances);
+    EXPECT_EQ(4, run->rect[3]);
+    text[72] = 84;  // advances reaching past the record
+    EXPECT_FALSE(ReadTextRun(text.data(), text.size()).has_value());
+}
+
 }  // namespace

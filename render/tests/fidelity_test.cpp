@@ -393,9 +393,7 @@ const SyntheticPicture SYNTHETIC_PICTURES[] = {
     {"turned-shapes", DrawTurnedShapes, nullptr},
     {"set-pixel", DrawPixels, nullptr},
     {"font-height-zero", DrawZeroHeightFont, nullptr},
-    {"font-condensed", DrawCondensedFont,
-     "its glyph outlines, which the platform makes at the metafile's own coarse resolution, are "
-     "jagged"},
+    {"font-condensed", DrawCondensedFont, nullptr},
 };
 
 using FidelityTest = PrintingTest;
