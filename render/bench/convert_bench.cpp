@@ -1,8 +1,10 @@
 // Wall time of one conversion through Wine's PostScript driver, and where it
 // goes: the same job's phases timed one by one. Run by hand, optionally with
-// real metafiles (Windows paths) after the number of runs:
+// real metafiles (Windows paths) after the number of runs; with --only, the
+// bench's own pictures are left out, so that the process's peak memory
+// (/usr/bin/time -v) is that of the metafiles named:
 //   scripts/wine-run win64 build/win64/wineprefix build/win64/render/render_bench.exe [RUNS
-//   [EMF...]]
+//   [--only] [EMF...]]
 #include "bench_pictures.h"
 #include "convert.h"
 #include "eps_file.h"
@@ -129,21 +131,8 @@ void Measure(const char* name, const SourceImage& image, const std::string& fold
     DeleteFileA(eps.c_str());
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+void MeasureOwnPictures(const char* folder, int runs)
 {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : DEFAULT_RUNS;
-    if (!InstallTestPrinter(BENCH_PRINTER, TEST_PPD_EPS)) {
-        std::fprintf(stderr, "could not install the printer \"%s\"\n", BENCH_PRINTER);
-        return 1;
-    }
-    char folder[MAX_PATH] = {};
-    GetTempPathA(sizeof folder, folder);
-    std::printf("median of %d runs: one conversion, then its phases timed one by one\n", runs);
-    std::printf("%-30s %10s  %20s | %-15s %-15s %-15s %-15s %-15s\n", "picture", "conversion", "",
-                "set-up", "drawing", "end of document", "copy", "move");
-
     HENHMETAFILE small = CreateSmallMetafile();
     Measure("small metafile", SourceImage{small, nullptr, 0, nullptr}, folder, runs);
     DeleteEnhMetaFile(small);
@@ -160,9 +149,29 @@ int main(int argc, char** argv)
         "4000 x 3000 24-bit DIB",
         SourceImage{nullptr, reinterpret_cast<const BITMAPINFO*>(dib.data()), dib.size(), nullptr},
         folder, runs);
+}
 
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : DEFAULT_RUNS;
+    if (!InstallTestPrinter(BENCH_PRINTER, TEST_PPD_EPS)) {
+        std::fprintf(stderr, "could not install the printer \"%s\"\n", BENCH_PRINTER);
+        return 1;
+    }
+    char folder[MAX_PATH] = {};
+    GetTempPathA(sizeof folder, folder);
+    std::printf("median of %d runs: one conversion, then its phases timed one by one\n", runs);
+    std::printf("%-30s %10s  %20s | %-15s %-15s %-15s %-15s %-15s\n", "picture", "conversion", "",
+                "set-up", "drawing", "end of document", "copy", "move");
+
+    const bool only = argc > 2 && std::strcmp(argv[2], "--only") == 0;
+    if (!only) {
+        MeasureOwnPictures(folder, runs);
+    }
     // Real metafiles named on the command line, such as a bitmap-heavy one.
-    for (int i = 2; i < argc; ++i) {
+    for (int i = only ? 3 : 2; i < argc; ++i) {
         HENHMETAFILE real = GetEnhMetaFileA(argv[i]);
         if (real == nullptr) {
             std::printf("%s: not a metafile\n", argv[i]);
