@@ -129,7 +129,6 @@ constexpr uint32_t LINEAR_GRADIENT_BRUSH = 4;
 constexpr uint32_t HATCH_DATA_SIZE = 12;       // style, fore and back colours
 constexpr uint32_t LINEAR_GRADIENT_SIZE = 40;  // flags, wrap, rect, colours, reserved
 constexpr uint32_t PATH_GRADIENT_SIZE = 24;    // flags, wrap, colour, centre, count
-constexpr uint32_t BRUSH_FLAGS_SIZE = 8;       // a texture's flags and wrap mode
 constexpr uint32_t BRUSH_DATA_PATH = 0x01;     // a path gradient's boundary is a path
 constexpr uint32_t BRUSH_DATA_TRANSFORM = 0x02;
 constexpr uint32_t BRUSH_DATA_PRESET_COLOURS = 0x04;
@@ -157,7 +156,6 @@ constexpr uint32_t PEN_NON_CENTER = 0x0200;
 
 // Custom line caps: a version and a type; an arrow's fixed data, or a
 // default cap's fixed data and its fill or line path.
-constexpr uint32_t CAP_HEADER_SIZE = 8;
 constexpr uint32_t DEFAULT_CAP = 0;
 constexpr uint32_t ARROW_CAP = 1;
 constexpr uint32_t ARROW_CAP_SIZE = 52;
@@ -167,7 +165,6 @@ constexpr uint32_t CAP_LINE_PATH = 0x2;
 
 // Paths: a version, a point count and flags, then the points and a type
 // byte per point. Run-length coded types GDI+ alone reads: refused.
-constexpr uint32_t PATH_FIXED_SIZE = 12;
 constexpr uint32_t PATH_TYPES_RLE = 0x1000;
 constexpr uint32_t POINT_TYPE_SIZE = 1;
 
@@ -186,18 +183,14 @@ constexpr uint8_t REGION_CHILDREN = 2;
 
 // Images: a version and a type; bitmaps hold width, height, stride, pixel
 // format and a data type; metafiles a type and a data size.
-constexpr uint32_t IMAGE_HEADER_SIZE = 8;
 constexpr uint32_t BITMAP_IMAGE = 1;
 constexpr uint32_t METAFILE_IMAGE = 2;
-constexpr uint32_t BITMAP_FIXED_SIZE = 20;
 constexpr uint32_t BITMAP_PIXELS = 0;
 constexpr uint32_t BITMAP_COMPRESSED = 1;
 constexpr uint32_t PIXEL_FORMAT_INDEXED = 0x00010000;
 constexpr unsigned PIXEL_FORMAT_BITS_SHIFT = 8;
 constexpr uint32_t PIXEL_FORMAT_BITS_MASK = 0xFF;
 constexpr uint32_t BITS_PER_BYTE = 8;
-constexpr uint32_t PALETTE_FIXED_SIZE = 8;  // flags and count
-constexpr uint32_t METAFILE_FIXED_SIZE = 8;
 constexpr uint32_t METAFILE_TYPE_EMF = 3;
 constexpr uint32_t METAFILE_TYPE_EMF_PLUS_DUAL = 5;
 // A metafile image's own EMF+ records may hold metafile images in turn.
