@@ -658,6 +658,8 @@ enum class Tail : uint8_t {
     CHARS,          // countAt: 16-bit characters
     DRIVER_STRING,  // glyphs and positions, then a matrix if one is present
     BYTES,          // countAt: bytes
+    FINITE,         // countAt: floats that must be finite (transforms)
+    CONTAINER,      // finite rectangles, the source one not empty
     OBJECT,         // an object or a piece of one
 };
 
@@ -695,6 +697,14 @@ constexpr PlusKind Draw(uint16_t type, uint32_t fixedSize, Tail tail, uint32_t c
     return PlusKind{type, fixedSize, PEN, false, NO_OBJECT, 0, tail, countAt, relativePoints};
 }
 
+// A transform's floats: a NaN or an infinity there would reach every
+// coordinate GDI+ draws.
+constexpr PlusKind Transform(uint16_t type, uint32_t floats)
+{
+    return PlusKind{type, floats * FIELD_SIZE, NO_OBJECT, false, NO_OBJECT,
+                    0,    Tail::FINITE,        floats,    false};
+}
+
 constexpr PlusKind WithField(PlusKind kind, uint8_t object, uint32_t at)
 {
     kind.fieldObject = object;
@@ -714,6 +724,14 @@ constexpr uint32_t STRING_FIXED_SIZE = 3 * FIELD_SIZE + RECT_F_SIZE;  // brush, 
 constexpr uint32_t SERIALIZABLE_FIXED_SIZE = GUID_SIZE + FIELD_SIZE;
 constexpr uint32_t DRIVER_MATRIX_AT = 8;
 constexpr uint32_t DRIVER_GLYPHS_AT = 12;
+constexpr uint32_t MATRIX_FLOATS = 6;
+// BeginContainer: destination and source rectangles, whose floats must be
+// finite; the player divides by the source's width and height.
+constexpr uint32_t CONTAINER_FLOATS = 8;
+constexpr uint32_t CONTAINER_SOURCE_WIDTH_AT = 24;
+constexpr uint32_t CONTAINER_SOURCE_HEIGHT_AT = 28;
+constexpr uint32_t FLOAT_EXPONENT = 0x7F800000;
+constexpr uint32_t FLOAT_MAGNITUDE = 0x7FFFFFFF;
 constexpr uint32_t CURVE_OFFSET_AT = 4;
 constexpr uint32_t CURVE_SEGMENTS_AT = 8;
 
@@ -758,16 +776,17 @@ constexpr PlusKind PLUS_KINDS[] = {
     Plain(EMF_PLUS_SET_COMPOSITING_QUALITY, NO_DATA),
     Plain(EMF_PLUS_SAVE, ONE_FIELD),
     Plain(EMF_PLUS_RESTORE, ONE_FIELD),
-    Plain(EMF_PLUS_BEGIN_CONTAINER, CONTAINER_SIZE),
+    PlusKind{EMF_PLUS_BEGIN_CONTAINER, CONTAINER_SIZE, NO_OBJECT, false, NO_OBJECT, 0,
+             Tail::CONTAINER, 0, false},
     Plain(EMF_PLUS_BEGIN_CONTAINER_NO_PARAMS, ONE_FIELD),
     Plain(EMF_PLUS_END_CONTAINER, ONE_FIELD),
-    Plain(EMF_PLUS_SET_WORLD_TRANSFORM, MATRIX_SIZE),
+    Transform(EMF_PLUS_SET_WORLD_TRANSFORM, MATRIX_FLOATS),
     Plain(EMF_PLUS_RESET_WORLD_TRANSFORM, NO_DATA),
-    Plain(EMF_PLUS_MULTIPLY_WORLD_TRANSFORM, MATRIX_SIZE),
-    Plain(EMF_PLUS_TRANSLATE_WORLD_TRANSFORM, TWO_FIELDS),
-    Plain(EMF_PLUS_SCALE_WORLD_TRANSFORM, TWO_FIELDS),
-    Plain(EMF_PLUS_ROTATE_WORLD_TRANSFORM, ONE_FIELD),
-    Plain(EMF_PLUS_SET_PAGE_TRANSFORM, ONE_FIELD),
+    Transform(EMF_PLUS_MULTIPLY_WORLD_TRANSFORM, MATRIX_FLOATS),
+    Transform(EMF_PLUS_TRANSLATE_WORLD_TRANSFORM, 2),
+    Transform(EMF_PLUS_SCALE_WORLD_TRANSFORM, 2),
+    Transform(EMF_PLUS_ROTATE_WORLD_TRANSFORM, 1),
+    Transform(EMF_PLUS_SET_PAGE_TRANSFORM, 1),
     Plain(EMF_PLUS_RESET_CLIP, NO_DATA),
     Plain(EMF_PLUS_SET_CLIP_RECT, RECT_F_SIZE),
     Plain(EMF_PLUS_SET_CLIP_PATH, NO_DATA, PATH),
@@ -804,6 +823,21 @@ uint32_t FieldAt(const Cursor& data, uint32_t at)
     return ReadUint32(data.bytes + at);
 }
 
+bool AreFloatsFinite(const Cursor& data, uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i) {
+        if ((FieldAt(data, i * FIELD_SIZE) & FLOAT_EXPONENT) == FLOAT_EXPONENT) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsFloatZero(uint32_t bits)
+{
+    return (bits & FLOAT_MAGNITUDE) == 0;
+}
+
 bool HasSoundTail(const PlusKind& kind, const PlusRecord& record, PlayState& state)
 {
     Cursor data = record.data;
@@ -834,6 +868,12 @@ bool HasSoundTail(const PlusKind& kind, const PlusRecord& record, PlayState& sta
             SkipArray(data, glyphs, POINT_F_SIZE);
             return FieldAt(data, DRIVER_MATRIX_AT) == 0 ? Ends(data) : Skip(data, MATRIX_SIZE);
         }
+        case Tail::FINITE:
+            return AreFloatsFinite(data, kind.countAt);
+        case Tail::CONTAINER:
+            return AreFloatsFinite(data, CONTAINER_FLOATS) &&
+                   !IsFloatZero(FieldAt(data, CONTAINER_SOURCE_WIDTH_AT)) &&
+                   !IsFloatZero(FieldAt(data, CONTAINER_SOURCE_HEIGHT_AT));
         case Tail::BYTES:
             return SkipArray(data, FieldAt(data, kind.countAt), 1);
         case Tail::OBJECT:

@@ -51,7 +51,8 @@ PictureRenderer ChooseRenderer(const uint8_t* metafile, size_t size);
 //   0x4008-0x4038) and holds its kind's fixed data; counted rectangles,
 //   points (16-bit under the C flag, 1 or 2 bytes a coordinate under P),
 //   characters, glyphs and positions lie inside DataSize; a curve's offset
-//   and segments lie inside its points;
+//   and segments lie inside its points; transforms (world, page, container)
+//   hold finite floats, a container a source rectangle that is not empty;
 // - object ids: an EmfPlusObject record's id (the low byte of Flags) is
 //   below 64, the table's size; every record that names an object, by the
 //   low byte of Flags or by a field (pen, brush unless the S flag makes the

@@ -103,6 +103,12 @@ constexpr uint16_t FILL_RECTS = 0x400A;
 constexpr uint16_t FILL_PATH = 0x4014;
 constexpr uint16_t DRAW_DRIVER_STRING = 0x4036;
 constexpr uint16_t SET_ANTI_ALIAS = 0x401E;
+constexpr uint16_t DRAW_CURVE = 0x4018;
+constexpr uint16_t BEGIN_CONTAINER = 0x4027;
+constexpr uint16_t SET_WORLD_TRANSFORM = 0x402A;
+constexpr uint16_t PEN_4 = 0x0204;
+constexpr uint32_t ONE = 0x3F800000;  // 1.0f
+constexpr uint32_t NAN_BITS = 0x7FC00000;
 constexpr uint16_t DUAL = 0x0001;
 constexpr uint16_t SOLID = 0x8000;
 constexpr uint16_t CONTINUED = 0x8000;
@@ -218,12 +224,36 @@ TEST(AreEmfPlusRecordsSound, RecordsAndObjects)
     Bytes driverString = Words({0xFF000000, 0, 0, 1});
     Append(driverString, 'A', 2);
     driverString.resize(driverString.size() + 8 + 2);
+    const Bytes pen = Words({0xDBC01002, 0, 0, 2, ONE, 0xDBC01002, 0, 0xFF000000});
+    // A pen with a custom end cap of the default kind holding no path.
+    const Bytes penPathlessCap =
+        Words({0xDBC01002, 0, 0x1000, 2, ONE, 56, 0xDBC01002, 0, 0,          0, 0,         0,
+               0,          0, 0,      0, 0,   0,  0,          0, 0xDBC01002, 0, 0xFF000000});
+    Bytes penArrowCap = Words({0xDBC01002, 0, 0x1000, 2, ONE, 60, 0xDBC01002, 1});
+    penArrowCap.resize(penArrowCap.size() + 52);
+    const Bytes penBrush = Words({0xDBC01002, 0, 0xFF000000});
+    penArrowCap.insert(penArrowCap.end(), penBrush.begin(), penBrush.end());
     const struct {
         const char* name;
         std::vector<Plus> records;
         bool sound;
     } cases[] = {
         {"brush and fill", {SOLID_BRUSH, FILL_ONE_RECT}, true},
+        {"pen and curve",
+         {Plus{OBJECT, PEN_4, pen}, Plus{DRAW_CURVE, 4, Words({0, 0, 1, 2, 0, 0, ONE, ONE})}},
+         true},
+        {"curve segments past its points",
+         {Plus{OBJECT, PEN_4, pen}, Plus{DRAW_CURVE, 4, Words({0, 1, 1, 2, 0, 0, ONE, ONE})}},
+         false},
+        {"pen with an arrow cap", {Plus{OBJECT, PEN_4, penArrowCap}}, true},
+        {"pen's custom cap without a path", {Plus{OBJECT, PEN_4, penPathlessCap}}, false},
+        {"world transform", {Plus{SET_WORLD_TRANSFORM, 0, Words({ONE, 0, 0, ONE, 0, 0})}}, true},
+        {"world transform with a NaN",
+         {Plus{SET_WORLD_TRANSFORM, 0, Words({ONE, 0, 0, NAN_BITS, 0, 0})}},
+         false},
+        {"container from an empty source",
+         {Plus{BEGIN_CONTAINER, 0, Words({0, 0, ONE, ONE, 0, 0, 0, ONE, 1})}},
+         false},
         {"Size not a multiple of 4", {Plus{SET_ANTI_ALIAS, 0, {}, 14}}, false},
         {"Size past the comment", {Plus{SET_ANTI_ALIAS, 0, {}, 16}}, false},
         {"Size below the header", {Plus{SET_ANTI_ALIAS, 0, {}, 8}}, false},
