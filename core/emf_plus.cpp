@@ -600,7 +600,7 @@ uint32_t FlagsObject(const PlusRecord& record)
     return record.flags & OBJECT_ID_MASK;
 }
 
-bool DefineObject(PlayState& state, uint16_t flags, Cursor object)
+bool DefineObject(PlayState& state, uint16_t flags, const Cursor& object)
 {
     const uint8_t type = static_cast<uint8_t>((flags >> OBJECT_TYPE_SHIFT) & OBJECT_TYPE_MASK);
     const uint32_t id = flags & OBJECT_ID_MASK;
