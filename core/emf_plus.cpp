@@ -968,8 +968,12 @@ bool AreEmfPlusRecordsSoundIn(const uint8_t* metafile, size_t size, uint32_t nes
     return !state.continuing;
 }
 
-// A metafile image: GDI+ plays its GDI records through the platform's
-// player and its EMF+ records itself, so both must hold.
+// A metafile GDI+ plays, the one converted or an image in it: GDI+ plays
+// its GDI records (those in GetDC spans, and Wine's player those before the
+// first EMF+ record) through the platform's unchecked player, and its EMF+
+// records itself, so every record must pass the record check, RESTOREDC
+// must stay within the metafile's own saved states, and the EMF+ records
+// must be sound.
 bool AreMetafileBytesSound(const uint8_t* metafile, size_t size, uint32_t nesting)
 {
     MetafileHeader header{};
@@ -1116,7 +1120,7 @@ PictureRenderer ChooseRenderer(const uint8_t* metafile, size_t size)
 {
     const Survey survey = SurveyRecords(metafile, size);
     return survey.startsWithHeader && survey.emfPlusDraws && !survey.gdiDraws &&
-                   AreEmfPlusRecordsSound(metafile, size)
+                   AreMetafileBytesSound(metafile, size, NESTING_LIMIT)
                ? PictureRenderer::GDI_PLUS
                : PictureRenderer::GDI;
 }

@@ -16,7 +16,10 @@
 //   that an EMF+ GetDC record opens: the GDI records after a GetDC, up to
 //   the next EMF+ record, belong to the EMF+ picture (GDI+ plays them as
 //   part of it; GDI alone would draw them without the rest), and
-// - every EMF+ record is sound (AreEmfPlusRecordsSound).
+// - every EMF+ record is sound (AreEmfPlusRecordsSound), and every GDI
+//   record passes the record check (IsRecordSafe) with each RESTOREDC within
+//   the metafile's own saved states (SaveDepthAfter): GDI+ hands the GDI
+//   records it plays to the platform's player unchecked.
 // GDI draws it otherwise. The header's dual flag does not decide: files
 // flagged dual may hold no GDI drawing at all, and a dual file whose GDI
 // records draw keeps to GDI whatever its EMF+ records hold.
