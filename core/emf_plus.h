@@ -7,6 +7,26 @@
 // whose GDI records draw nothing but text (as R's devEMF writes them), shows
 // little or nothing there; a dual metafile carries a GDI rendering of the
 // whole picture after its EMF+ records, and GDI draws it.
+//
+// The rule. GDI+ draws the picture exactly when
+// - the first EMF+ record of the metafile is an EMF+ header (0x4001),
+// - some EMF+ record draws (Clear, the Fill and Draw records, DrawImage,
+//   DrawImagePoints, DrawString, DrawDriverString, StrokeFillPath),
+// - no GDI record draws a shape or an image (text aside) outside the spans
+//   that an EMF+ GetDC record opens: the GDI records after a GetDC, up to
+//   the next EMF+ record, belong to the EMF+ picture (GDI+ plays them as
+//   part of it; GDI alone would draw them without the rest), and
+// - every EMF+ record is sound (AreEmfPlusRecordsSound), and every GDI
+//   record passes the record check (IsRecordSafe) with each RESTOREDC within
+//   the metafile's own saved states (SaveDepthAfter): GDI+ hands the GDI
+//   records it plays to the platform's player unchecked.
+// GDI draws it otherwise. The header's dual flag does not decide: files
+// flagged dual may hold no GDI drawing at all, and a dual file whose GDI
+// records draw keeps to GDI whatever its EMF+ records hold.
+//
+// GDI+ plays GDI records only inside GetDC spans (and, in Wine's player,
+// before the first EMF+ record): GDI text outside them, as devEMF writes
+// it, is not part of what GDI+ draws.
 #pragma once
 
 #include <cstddef>
@@ -18,14 +38,40 @@ enum class PictureRenderer {
 };
 
 // Which player draws the picture of a metafile whose header and record chain
-// hold together (emf_records.h), size being the header's nBytes. GDI+ only
-// when the metafile starts its EMF+ records with an EMF+ header, every EMF+
-// record is sound (AreEmfPlusRecordsSound) and its GDI records draw nothing
-// but text; GDI otherwise.
+// hold together (emf_records.h), size being the header's nBytes, by the rule
+// above.
 PictureRenderer ChooseRenderer(const uint8_t* metafile, size_t size);
 
 // Whether every EMF+ record the metafile carries is safe to hand to GDI+'s
-// player: in each EMF+ comment the records tile the comment's data, each
-// with a Size of at least 12, a multiple of 4, and a DataSize within it, and
-// every object id a record names lies within GDI+'s object table.
+// player (GdipPlayMetafileRecord and the enumeration before it, which trust
+// sizes, counts and object ids; Wine's multiplies counts in 32 bits and
+// reads region trees recursively), all with 64-bit sums and nothing read
+// outside the metafile's bytes:
+// - each EMF+ comment's data is tiled by records whose Size is at least 12,
+//   a multiple of 4 and inside the comment, and whose DataSize is at most
+//   Size - 12;
+// - every record is of a kind GDI+ plays (types 0x4001-0x4004 and
+//   0x4008-0x4038) and holds its kind's fixed data; counted rectangles,
+//   points (16-bit under the C flag, 1 or 2 bytes a coordinate under P),
+//   characters, glyphs and positions lie inside DataSize; a curve's offset
+//   and segments lie inside its points; transforms (world, page, container)
+//   hold finite floats, a container a source rectangle that is not empty;
+// - object ids: an EmfPlusObject record's id (the low byte of Flags) is
+//   below 64, the table's size; every record that names an object, by the
+//   low byte of Flags or by a field (pen, brush unless the S flag makes the
+//   field a colour, path, region, image, image attributes, font, string
+//   format), names one an earlier record defined, of the kind it needs;
+// - object payloads: brushes (solid, hatch, texture with its image, linear
+//   and path gradients with their optional transform, blends and boundary),
+//   pens (the optional data their flags announce, custom caps with their
+//   paths, then their brush), paths (points and types inside; run-length
+//   coded types refused), regions (a complete node tree at most 1024 deep,
+//   paths inside their nodes), bitmaps (a stride that holds a row, rows and
+//   palette inside the data; compressed data non-empty), metafile images
+//   (EMF only, each a sound metafile by the record check and this one, four
+//   levels deep at most), fonts, string formats and image attributes;
+// - an object continued over several records (flag 0x8000) repeats its
+//   total size and its flags in each piece, comes in records one after the
+//   other, and its pieces add up to the total, which the whole object then
+//   holds; one left unfinished at the end is refused.
 bool AreEmfPlusRecordsSound(const uint8_t* metafile, size_t size);

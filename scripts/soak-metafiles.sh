@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Plays mutated metafiles through the conversion job under 64-bit Wine: each
-# seed mutates one of the real metafiles of core/tests/data/emf a little
-# (scripts/../tests/mutator), and the job converts it with the EPS test
+# seed mutates one of the real metafiles of core/tests/data/emf and its plus/
+# folder (EMF+ metafiles) a little (scripts/../tests/mutator: GDI records,
+# and EMF+ records in comments), and the job converts it with the EPS test
 # printer. A seed that crashes the process is counted and the run goes on
 # after it. Run by hand after scripts/build.sh:
 #   scripts/soak-metafiles.sh [COUNT [FIRST_SEED]]     (default 5000 from 0)
@@ -21,7 +22,7 @@ work=$build/soak
 rm -rf "$work"
 mkdir -p "$work"
 sources=()
-for emf in "$root"/core/tests/data/emf/*.emf; do
+for emf in "$root"/core/tests/data/emf/*.emf "$root"/core/tests/data/emf/plus/*.emf; do
   sources+=("$(windows_path "$emf")")
 done
 

@@ -15,12 +15,40 @@ constexpr uint32_t MAX_MUTATIONS = 4;
 constexpr uint32_t BITS_PER_BYTE = 8;
 constexpr uint64_t SEED_SCRAMBLE = 0x9E3779B97F4A7C15ull;
 
+// EMF+ records in GDICOMMENT records: the comment's byte count and the
+// "EMF+" signature, then records of a 16-bit type and flags, a Size and a
+// DataSize. The low byte of the flags names an object; the high bits are
+// the S, C and P flags and an object's continued flag.
+constexpr uint32_t GDICOMMENT_TYPE = 70;
+constexpr size_t COMMENT_COUNT_AT = 8;
+constexpr size_t COMMENT_DATA_AT = 12;
+constexpr uint32_t EMF_PLUS_SIGNATURE = 0x2B464D45;
+constexpr size_t PLUS_HEADER_SIZE = 12;
+constexpr size_t PLUS_FLAGS_AT = 2;
+constexpr size_t PLUS_SIZE_AT = 4;
+constexpr size_t PLUS_DATA_SIZE_AT = 8;
+constexpr uint32_t OBJECT_TABLE_SIZE = 64;
+constexpr uint32_t FLAG_BITS_FROM = 8;  // flags above the object id
+constexpr uint32_t FLAG_BITS = 8;
+
 enum Mutation : uint32_t {
     SET_FIELD,
     FLIP_BIT,
     CHANGE_TYPE,
     CHANGE_SIZE,
-    MUTATION_KINDS,
+    GDI_MUTATION_KINDS,
+    CHANGE_EMF_PLUS = GDI_MUTATION_KINDS,  // only in metafiles with EMF+ records
+    ALL_MUTATION_KINDS,
+};
+
+enum PlusMutation : uint32_t {
+    PLUS_SIZE,
+    PLUS_DATA_SIZE,
+    PLUS_OBJECT_ID,
+    PLUS_FLAG,
+    PLUS_FIELD,
+    PLUS_BYTE,
+    PLUS_MUTATION_KINDS,
 };
 
 // xorshift64*: small, fast and the same everywhere.
@@ -69,6 +97,41 @@ std::vector<size_t> FindRecords(const std::vector<uint8_t>& bytes)
     return starts;
 }
 
+// The start of every EMF+ record in the GDICOMMENT record at record whose
+// Size keeps it inside the comment, added to starts.
+void FindPlusRecordsIn(const std::vector<uint8_t>& bytes, size_t record,
+                       std::vector<size_t>& starts)
+{
+    const uint32_t recordSize = ReadField(bytes, record + SIZE_FIELD_AT);
+    if (ReadField(bytes, record) != GDICOMMENT_TYPE || recordSize < COMMENT_DATA_AT + FIELD_SIZE ||
+        ReadField(bytes, record + COMMENT_DATA_AT) != EMF_PLUS_SIGNATURE) {
+        return;
+    }
+    const uint32_t count = ReadField(bytes, record + COMMENT_COUNT_AT);
+    const size_t end =
+        record + COMMENT_DATA_AT +
+        (count < recordSize - COMMENT_DATA_AT ? count : recordSize - COMMENT_DATA_AT);
+    size_t at = record + COMMENT_DATA_AT + FIELD_SIZE;
+    while (at + PLUS_HEADER_SIZE <= end) {
+        const uint32_t size = ReadField(bytes, at + PLUS_SIZE_AT);
+        if (size < PLUS_HEADER_SIZE || size > end - at) {
+            break;
+        }
+        starts.push_back(at);
+        at += size;
+    }
+}
+
+std::vector<size_t> FindPlusRecords(const std::vector<uint8_t>& bytes,
+                                    const std::vector<size_t>& records)
+{
+    std::vector<size_t> starts;
+    for (size_t record : records) {
+        FindPlusRecordsIn(bytes, record, starts);
+    }
+    return starts;
+}
+
 // A value that tends to break a field: an edge of its range, a stock-object
 // index, the record's own size or just past it, or anything at all.
 uint32_t EdgeValue(Random& random, uint32_t recordSize)
@@ -81,7 +144,53 @@ uint32_t EdgeValue(Random& random, uint32_t recordSize)
     return values[Below(random, static_cast<uint32_t>(sizeof values / sizeof values[0]))];
 }
 
-void MutateOnce(std::vector<uint8_t>& bytes, const std::vector<size_t>& records, Random& random)
+// Breaks one EMF+ record: its Size or DataSize set to an edge value, the
+// object id its flags name pushed to or past the table's end, one of its
+// flag bits flipped, a field of its data set to an edge value, or a byte of
+// its data flipped. Nothing is written past the file.
+void MutatePlusRecord(std::vector<uint8_t>& bytes, size_t record, Random& random)
+{
+    const size_t room = bytes.size() - record;
+    const uint32_t size = ReadField(bytes, record + PLUS_SIZE_AT);
+    const size_t extent = size < room ? size : room;
+    switch (Below(random, PLUS_MUTATION_KINDS)) {
+        case PLUS_SIZE:
+            WriteField(bytes, record + PLUS_SIZE_AT, EdgeValue(random, size));
+            break;
+        case PLUS_DATA_SIZE:
+            WriteField(bytes, record + PLUS_DATA_SIZE_AT,
+                       EdgeValue(random, size - static_cast<uint32_t>(PLUS_HEADER_SIZE)));
+            break;
+        case PLUS_OBJECT_ID:
+            bytes[record + PLUS_FLAGS_AT] =
+                static_cast<uint8_t>(OBJECT_TABLE_SIZE - 1 + Below(random, 3));
+            break;
+        case PLUS_FLAG: {
+            const uint32_t bit = FLAG_BITS_FROM + Below(random, FLAG_BITS);
+            const size_t at = record + PLUS_FLAGS_AT + bit / BITS_PER_BYTE;
+            bytes[at] = static_cast<uint8_t>(bytes[at] ^ (1u << (bit % BITS_PER_BYTE)));
+            break;
+        }
+        case PLUS_FIELD:
+            if (extent >= PLUS_HEADER_SIZE + FIELD_SIZE) {
+                const uint32_t fields =
+                    static_cast<uint32_t>((extent - PLUS_HEADER_SIZE) / FIELD_SIZE);
+                WriteField(bytes, record + PLUS_HEADER_SIZE + FIELD_SIZE * Below(random, fields),
+                           EdgeValue(random, size));
+            }
+            break;
+        default:
+            if (extent > PLUS_HEADER_SIZE) {
+                const size_t at = record + PLUS_HEADER_SIZE +
+                                  Below(random, static_cast<uint32_t>(extent - PLUS_HEADER_SIZE));
+                bytes[at] = static_cast<uint8_t>(bytes[at] ^ (1u << Below(random, BITS_PER_BYTE)));
+            }
+            break;
+    }
+}
+
+void MutateOnce(std::vector<uint8_t>& bytes, const std::vector<size_t>& records,
+                const std::vector<size_t>& plusRecords, Random& random)
 {
     // The header (the first record) is left to bit flips, so that most
     // mutants still load and reach the record check.
@@ -92,7 +201,7 @@ void MutateOnce(std::vector<uint8_t>& bytes, const std::vector<size_t>& records,
     const size_t room = bytes.size() - record;
     const uint32_t size = ReadField(bytes, record + SIZE_FIELD_AT);
     const size_t fields = (size < room ? size : room) / FIELD_SIZE;
-    switch (Below(random, MUTATION_KINDS)) {
+    switch (Below(random, plusRecords.empty() ? GDI_MUTATION_KINDS : ALL_MUTATION_KINDS)) {
         case SET_FIELD:
             if (fields > 2) {
                 const size_t at =
@@ -107,6 +216,11 @@ void MutateOnce(std::vector<uint8_t>& bytes, const std::vector<size_t>& records,
         }
         case CHANGE_TYPE:
             WriteField(bytes, record, 1 + Below(random, LAST_RECORD_TYPE));
+            break;
+        case CHANGE_EMF_PLUS:
+            MutatePlusRecord(bytes,
+                             plusRecords[Below(random, static_cast<uint32_t>(plusRecords.size()))],
+                             random);
             break;
         default:
             WriteField(bytes, record + SIZE_FIELD_AT, EdgeValue(random, size));
@@ -123,10 +237,11 @@ std::vector<uint8_t> MutateMetafile(const std::vector<uint8_t>& metafile, uint64
     if (records.empty()) {
         return bytes;
     }
+    const std::vector<size_t> plusRecords = FindPlusRecords(bytes, records);
     Random random{(seed + 1) * SEED_SCRAMBLE};
     const uint32_t mutations = 1 + Below(random, MAX_MUTATIONS);
     for (uint32_t i = 0; i < mutations; ++i) {
-        MutateOnce(bytes, records, random);
+        MutateOnce(bytes, records, plusRecords, random);
     }
     return bytes;
 }

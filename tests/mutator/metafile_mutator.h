@@ -7,6 +7,8 @@
 
 // A copy of the metafile with a few fields of its records changed: values
 // set to edge cases (zero, all ones, stock-object indices, sizes just past
-// the record), bits flipped, a record's type or size changed. The length
-// stays the same.
+// the record), bits flipped, a record's type or size changed; in a metafile
+// that carries EMF+ records in GDICOMMENT records, also an EMF+ record's
+// Size, DataSize, object id, flag bits or data. The length stays the same,
+// and a metafile without EMF+ records mutates as it always has.
 std::vector<uint8_t> MutateMetafile(const std::vector<uint8_t>& metafile, uint64_t seed);
