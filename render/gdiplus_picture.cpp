@@ -23,44 +23,49 @@ RECT FrameOfTarget(HDC device, const RECT& target)
             MulDiv(target.bottom, high, GetDeviceCaps(device, VERTRES))};
 }
 
-// Hands GDI+ the EMF+ records alone. The metafile's GDI records are the
-// caller's: GDI+ plays them only after an EMF+ GetDC record, so that text
-// a program wrote in GDI records alone would be lost.
-BOOL CALLBACK PlayEmfPlusRecord(gp::EmfPlusRecordType type, UINT flags, UINT dataSize,
-                                const BYTE* data, VOID* picture)
+// What GDI+ is handed of the picture: its EMF+ records, and in a dual
+// metafile its GDI records too, of which GDI+ plays those after an EMF+
+// GetDC record and leaves the GDI rendering of the whole picture.
+struct Handed {
+    gp::GpMetafile* picture;
+    bool gdiRecords;
+};
+
+BOOL CALLBACK HandRecord(gp::EmfPlusRecordType type, UINT flags, UINT dataSize, const BYTE* data,
+                         VOID* handed)
 {
-    if (type >= gp::EmfPlusRecordTypeMin) {
-        flat::GdipPlayMetafileRecord(static_cast<gp::GpMetafile*>(picture), type, flags, dataSize,
-                                     data);
+    const auto* to = static_cast<const Handed*>(handed);
+    if (type >= gp::EmfPlusRecordTypeMin || to->gdiRecords) {
+        flat::GdipPlayMetafileRecord(to->picture, type, flags, dataSize, data);
     }
     return TRUE;
 }
 
-// GDI+ on the recorder, in its pixels, plays the picture's EMF+ records
-// into target.
-bool DrawEmfPlusRecords(HDC recorder, gp::GpMetafile* picture, const RECT& target)
+// GDI+ on the recorder, in its pixels, plays the picture into target.
+bool DrawEmfPlusRecords(HDC recorder, const Handed& handed, const RECT& target)
 {
     gp::GpGraphics* graphics = nullptr;
     if (flat::GdipCreateFromHDC(recorder, &graphics) != gp::Ok) {
         return false;
     }
     const gp::Rect destination(0, 0, target.right, target.bottom);
+    Handed playing = handed;  // GDI+ hands its callback writable data
     const bool drawn =
         flat::GdipSetPageUnit(graphics, gp::UnitPixel) == gp::Ok &&
-        flat::GdipEnumerateMetafileDestRectI(graphics, picture, destination, PlayEmfPlusRecord,
-                                             picture, nullptr) == gp::Ok;
+        flat::GdipEnumerateMetafileDestRectI(graphics, handed.picture, destination, HandRecord,
+                                             &playing, nullptr) == gp::Ok;
     flat::GdipDeleteGraphics(graphics);
     return drawn;
 }
 
-HENHMETAFILE RecordEmfPlusRecords(HDC device, gp::GpMetafile* picture, const RECT& target)
+HENHMETAFILE RecordEmfPlusRecords(HDC device, const Handed& handed, const RECT& target)
 {
     const RECT frame = FrameOfTarget(device, target);
     HDC recorder = CreateEnhMetaFileA(device, nullptr, &frame, nullptr);
     if (recorder == nullptr) {
         return nullptr;
     }
-    const bool drawn = DrawEmfPlusRecords(recorder, picture, target);
+    const bool drawn = DrawEmfPlusRecords(recorder, handed, target);
     HENHMETAFILE recorded = CloseEnhMetaFile(recorder);
     if (!drawn && recorded != nullptr) {
         DeleteEnhMetaFile(recorded);
@@ -107,7 +112,8 @@ GdiPlusDrawing RecordThroughGdiPlus(HDC device, HENHMETAFILE metafile, const REC
     if (gdiPlusToken == 0 || flat::GdipCreateMetafileFromEmf(metafile, FALSE, &picture) != gp::Ok) {
         return {nullptr, false};
     }
-    const GdiPlusDrawing drawing = {RecordEmfPlusRecords(device, picture, target), IsDual(picture)};
+    const bool dual = IsDual(picture);
+    const GdiPlusDrawing drawing = {RecordEmfPlusRecords(device, {picture, dual}, target), dual};
     flat::GdipDisposeImage(picture);
     return drawing;
 }

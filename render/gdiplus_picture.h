@@ -14,9 +14,13 @@ void StopGdiPlus();
 
 // The metafile's EMF+ records as GDI+ draws them into target, recorded as
 // a GDI-only metafile against device whose frame is target in device
-// pixels: played into target on device it lands where GDI+ drew it. Only
-// the EMF+ records are played; the metafile's GDI records are left to the
-// caller. Null when GDI+ is not started or cannot draw the metafile.
+// pixels: played into target on device it lands where GDI+ drew it. GDI+
+// plays a dual metafile as it plays one anywhere: its EMF+ records, and of
+// its GDI records those after an EMF+ GetDC record. Of a metafile of EMF+
+// records only, it plays the EMF+ records and leaves the GDI records to the
+// caller, because text that a program wrote in GDI records alone, with no
+// GetDC record before it, would be lost. Null when GDI+ is not started or
+// cannot draw the metafile.
 struct GdiPlusDrawing {
     HENHMETAFILE recorded;
     bool dual;  // the metafile carries a GDI rendering of the whole picture too

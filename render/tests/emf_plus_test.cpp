@@ -84,4 +84,28 @@ TEST_F(EmfPlusTest, ConvertWithTheBoxOfTheGdiPath)
     }
 }
 
+// Text in GDI records beside EMF+ records is drawn once, by the driver, as
+// text: each character one glyph shown.
+TEST_F(EmfPlusTest, KeepTheirGdiText)
+{
+    constexpr char GLYPH_SHOWN[] = "glyphshow";
+    for (EmfPlusKind kind : {EmfPlusKind::ONLY, EmfPlusKind::DUAL}) {
+        HENHMETAFILE metafile =
+            RecordEmfPlusPicture(EmfPlusDrawing::GDI_TEXT, kind, RECORDED_FRAME);
+        ASSERT_NE(nullptr, metafile) << NameOf(kind);
+        const std::string eps = folder + "\\gdi-text-" + NameOf(kind) + ".eps";
+        EXPECT_TRUE(
+            ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, EPS_PRINTER, eps.c_str()));
+        DeleteEnhMetaFile(metafile);
+        const std::string text = ReadFileBytes(eps);
+        size_t glyphs = 0;
+        for (size_t at = text.find(GLYPH_SHOWN); at != std::string::npos;
+             at = text.find(GLYPH_SHOWN, at + 1)) {
+            ++glyphs;
+        }
+        EXPECT_EQ(sizeof GDI_TEXT - 1, glyphs)
+            << "expected \"" << GDI_TEXT << "\" shown once in " << eps;
+    }
+}
+
 }  // namespace

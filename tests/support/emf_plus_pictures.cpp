@@ -116,6 +116,34 @@ void DrawImage(gp::GpGraphics* graphics, Size s)
     flat::GdipDisposeImage(bitmap);
 }
 
+// The text goes through the context GDI+ hands out, in its own units, the
+// recording reference's pixels.
+void DrawGdiText(gp::GpGraphics* graphics, Size s)
+{
+    gp::GpSolidFill* fill = nullptr;
+    if (flat::GdipCreateSolidFill(0xFF008000, &fill) == gp::Ok) {
+        flat::GdipFillEllipse(graphics, fill, s.width * 0.05f, s.height * 0.05f, s.height * 0.4f,
+                              s.height * 0.4f);
+        flat::GdipDeleteBrush(fill);
+    }
+    HDC dc = nullptr;
+    if (flat::GdipGetDC(graphics, &dc) != gp::Ok) {
+        return;
+    }
+    const float pixelsPerMillimetre = static_cast<float>(GetDeviceCaps(dc, LOGPIXELSY)) / 25.4f;
+    HFONT font = CreateFontA(-static_cast<int>(s.height * 0.2f * pixelsPerMillimetre), 0, 0, 0,
+                             FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "Arial");
+    HGDIOBJ previous = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    TextOutA(dc, static_cast<int>(s.width * 0.3f * pixelsPerMillimetre),
+             static_cast<int>(s.height * 0.6f * pixelsPerMillimetre), GDI_TEXT,
+             static_cast<int>(sizeof GDI_TEXT - 1));
+    SelectObject(dc, previous);
+    DeleteObject(font);
+    flat::GdipReleaseDC(graphics, dc);
+}
+
 void Draw(EmfPlusDrawing drawing, gp::GpGraphics* graphics, Size size)
 {
     switch (drawing) {
@@ -130,6 +158,9 @@ void Draw(EmfPlusDrawing drawing, gp::GpGraphics* graphics, Size size)
             break;
         case EmfPlusDrawing::IMAGE:
             DrawImage(graphics, size);
+            break;
+        case EmfPlusDrawing::GDI_TEXT:
+            DrawGdiText(graphics, size);
             break;
     }
 }
@@ -163,6 +194,8 @@ const char* NameOf(EmfPlusDrawing drawing)
             return "text";
         case EmfPlusDrawing::IMAGE:
             return "image";
+        case EmfPlusDrawing::GDI_TEXT:
+            return "gdi-text";
     }
     return "unknown";
 }

@@ -9,10 +9,15 @@ enum class EmfPlusDrawing {
     ANTIALIASED_PATH,  // an antialiased path, stroked and filled half transparent
     TEXT,              // strings drawn with DrawString
     IMAGE,             // a small bitmap drawn with DrawImage, stretched
+    // A disc in EMF+ records and GDI_TEXT in GDI records after an EMF+
+    // GetDC record, as R's devEMF writes text.
+    GDI_TEXT,
 };
-constexpr EmfPlusDrawing EMF_PLUS_DRAWINGS[] = {EmfPlusDrawing::GRADIENT,
-                                                EmfPlusDrawing::ANTIALIASED_PATH,
-                                                EmfPlusDrawing::TEXT, EmfPlusDrawing::IMAGE};
+constexpr EmfPlusDrawing EMF_PLUS_DRAWINGS[] = {
+    EmfPlusDrawing::GRADIENT, EmfPlusDrawing::ANTIALIASED_PATH, EmfPlusDrawing::TEXT,
+    EmfPlusDrawing::IMAGE, EmfPlusDrawing::GDI_TEXT};
+// No spaces: each of its characters is one glyph drawn.
+constexpr char GDI_TEXT[] = "GDI-text";
 const char* NameOf(EmfPlusDrawing drawing);
 
 // EMF+ records only, or dual: EMF+ records that say a GDI rendering follows.
