@@ -1,6 +1,11 @@
 #include "gdiplus_picture.h"
 
+#include "alpha_copies.h"
+
 #include <gdiplus.h>
+
+#include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -58,6 +63,20 @@ bool DrawEmfPlusRecords(HDC recorder, const Handed& handed, const RECT& target)
     return drawn;
 }
 
+// The recording with the alpha blends that GDI+ wrote as copies against
+// the printer restored (alpha_copies.h), for the job's playback to blend;
+// null when it cannot be read.
+HENHMETAFILE RestoreBlends(HENHMETAFILE recorded)
+{
+    const UINT size = GetEnhMetaFileBits(recorded, 0, nullptr);
+    std::vector<uint8_t> bytes(size);
+    if (size == 0 || GetEnhMetaFileBits(recorded, size, bytes.data()) != size) {
+        return nullptr;
+    }
+    const std::vector<uint8_t> restored = RestoreAlphaBlends(bytes.data(), bytes.size());
+    return SetEnhMetaFileBits(size, restored.data());
+}
+
 HENHMETAFILE RecordEmfPlusRecords(HDC device, const Handed& handed, const RECT& target)
 {
     const RECT frame = FrameOfTarget(device, target);
@@ -67,11 +86,12 @@ HENHMETAFILE RecordEmfPlusRecords(HDC device, const Handed& handed, const RECT& 
     }
     const bool drawn = DrawEmfPlusRecords(recorder, handed, target);
     HENHMETAFILE recorded = CloseEnhMetaFile(recorder);
-    if (!drawn && recorded != nullptr) {
-        DeleteEnhMetaFile(recorded);
+    if (recorded == nullptr) {
         return nullptr;
     }
-    return recorded;
+    HENHMETAFILE restored = drawn ? RestoreBlends(recorded) : nullptr;
+    DeleteEnhMetaFile(recorded);
+    return restored;
 }
 
 bool IsDual(gp::GpMetafile* picture)
