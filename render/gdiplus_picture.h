@@ -19,8 +19,9 @@ void StopGdiPlus();
 // its GDI records those after an EMF+ GetDC record. Of a metafile of EMF+
 // records only, it plays the EMF+ records and leaves the GDI records to the
 // caller, because text that a program wrote in GDI records alone, with no
-// GetDC record before it, would be lost. Null when GDI+ is not started or
-// cannot draw the metafile.
+// GetDC record before it, would be lost. What GDI+ wrote as opaque copies
+// where it meant alpha blends is blended again (alpha_copies.h). Null when
+// GDI+ is not started or cannot draw the metafile.
 struct GdiPlusDrawing {
     HENHMETAFILE recorded;
     bool dual;  // the metafile carries a GDI rendering of the whole picture too
