@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "commands.h"
+#include "gdiplus_picture.h"
 #include "globals.h"
 #include "ids.h"
 #include "panel.h"
@@ -96,5 +97,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     // A table loaded from the program's resources is freed with the program;
     // it is not destroyed here.
     HACCEL accelerators = LoadAcceleratorsA(Instance, MAKEINTRESOURCEA(ID_ACCELERATORS));
-    return static_cast<int>(RunMessageLoop(accelerators));
+    // Without GDI+ the job draws every metafile through GDI alone.
+    StartGdiPlus();
+    const WPARAM exitCode = RunMessageLoop(accelerators);
+    StopGdiPlus();
+    return static_cast<int>(exitCode);
 }

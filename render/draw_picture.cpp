@@ -2,8 +2,10 @@
 
 #include "dib_layout.h"
 #include "driver_input.h"
+#include "emf_plus.h"
 #include "emf_records.h"
 #include "faithful_playback.h"
+#include "gdiplus_picture.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -105,7 +107,50 @@ int CALLBACK PlaySafeRecord(HDC device, HANDLETABLE* table, const ENHMETARECORD*
     return TRUE;
 }
 
+// Plays the records of the metafile, whose bytes are these, into target on
+// the device, each record checked and played faithfully.
+void PlayMetafile(HDC device, HENHMETAFILE metafile, const std::vector<uint8_t>& bytes,
+                  const RECT& target)
+{
+    Playing playing{0, PreparePlayback(device, metafile, bytes, target)};
+    EnumEnhMetaFile(device, metafile, PlaySafeRecord, &playing, &target);
+}
+
+// Whether the metafile's records hold together, and then they are played.
+bool PlayIntactMetafile(HDC device, HENHMETAFILE metafile, const RECT& target)
+{
+    const std::vector<uint8_t> bytes = ReadIntactRecords(metafile);
+    if (bytes.empty()) {
+        return false;
+    }
+    PlayMetafile(device, metafile, bytes, target);
+    return true;
+}
+
+// The picture of the metafile's EMF+ records: GDI+ draws it onto a metafile
+// recorded against the device, which is played like any metafile, so that
+// the driver is handed nothing it draws wrong. Then, unless the metafile
+// also carries a GDI rendering of its whole picture, its own GDI records
+// are played over it: the text that some programs write in GDI records
+// alone. Nothing is drawn, and false returned, when GDI+ cannot draw it.
+bool DrawThroughGdiPlus(HDC device, HENHMETAFILE metafile, const std::vector<uint8_t>& bytes,
+                        const RECT& target)
+{
+    const GdiPlusDrawing drawing = RecordThroughGdiPlus(device, metafile, target);
+    if (drawing.recorded == nullptr) {
+        return false;
+    }
+    const bool played = PlayIntactMetafile(device, drawing.recorded, target);
+    DeleteEnhMetaFile(drawing.recorded);
+    if (played && !drawing.dual) {
+        PlayMetafile(device, metafile, bytes, target);
+    }
+    return played;
+}
+
 // A metafile's natural size is its frame, in hundredths of a millimetre.
+// Where its picture lives in its EMF+ records, GDI+ draws them; otherwise,
+// or when GDI+ cannot, the platform plays its GDI records.
 std::optional<BoundingBox> DrawMetafile(HDC device, const PageGeometry& page, HENHMETAFILE metafile)
 {
     ENHMETAHEADER header = {};
@@ -123,8 +168,12 @@ std::optional<BoundingBox> DrawMetafile(HDC device, const PageGeometry& page, HE
         return std::nullopt;
     }
     const RECT target = {0, 0, placed.placement.right, placed.placement.bottom};
-    Playing playing{0, PreparePlayback(device, metafile, bytes, target)};
-    EnumEnhMetaFile(device, metafile, PlaySafeRecord, &playing, &target);
+    const bool throughGdiPlus =
+        ChooseRenderer(bytes.data(), bytes.size()) == PictureRenderer::GDI_PLUS &&
+        DrawThroughGdiPlus(device, metafile, bytes, target);
+    if (!throughGdiPlus) {
+        PlayMetafile(device, metafile, bytes, target);
+    }
     return placed.box;
 }
 

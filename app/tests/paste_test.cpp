@@ -7,6 +7,7 @@
 #include <string>
 
 #include "driver.h"
+#include "emf_plus_pictures.h"
 #include "ids.h"
 
 namespace {
@@ -100,6 +101,24 @@ TEST(Paste, EachFormat)
     ASSERT_TRUE(FillClipboard({BitmapItem()}));
     ASSERT_TRUE(PasteTo(app, folder + "\\bitmap.eps"));
     EXPECT_TRUE(HasBoundingBox(folder + "\\bitmap.eps", BITMAP_BOX_LINE));
+    EXPECT_EQ(0u, CloseVellumark(app));
+}
+
+// A metafile of EMF+ records alone from the clipboard is drawn as one
+// opened from a file is, through GDI+: Ghostscript finds it drawn
+// (app.Ghostscript.PasteEmfPlus).
+TEST(Paste, EmfPlusMetafile)
+{
+    const std::string folder = PrepareOutputFolder("PasteEmfPlus");
+    RunningApp app = StartWithEpsPrinter();
+    ASSERT_NE(nullptr, app.window);
+
+    HENHMETAFILE metafile =
+        RecordEmfPlusPicture(EmfPlusDrawing::GRADIENT, EmfPlusKind::ONLY, METAFILE_FRAME);
+    ASSERT_NE(nullptr, metafile) << "expected GDI+ to record a metafile";
+    ASSERT_TRUE(FillClipboard({{CF_ENHMETAFILE, metafile}}));
+    ASSERT_TRUE(PasteTo(app, folder + "\\gradient.eps"));
+    EXPECT_TRUE(HasBoundingBox(folder + "\\gradient.eps", METAFILE_BOX_LINE));
     EXPECT_EQ(0u, CloseVellumark(app));
 }
 

@@ -8,6 +8,7 @@
 #include "bench_pictures.h"
 #include "convert.h"
 #include "eps_file.h"
+#include "gdiplus_picture.h"
 #include "print_job.h"
 #include "test_printer.h"
 
@@ -160,6 +161,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "could not install the printer \"%s\"\n", BENCH_PRINTER);
         return 1;
     }
+    StartGdiPlus();
     char folder[MAX_PATH] = {};
     GetTempPathA(sizeof folder, folder);
     std::printf("median of %d runs: one conversion, then its phases timed one by one\n", runs);
@@ -183,6 +185,7 @@ int main(int argc, char** argv)
         DeleteEnhMetaFile(real);
     }
 
+    StopGdiPlus();
     RemoveTestPrinter(BENCH_PRINTER);
     return 0;
 }

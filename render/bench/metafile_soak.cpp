@@ -8,6 +8,7 @@
 // on loading, the records the check skipped and the job's files left behind.
 #include "convert.h"
 #include "emf_records.h"
+#include "gdiplus_picture.h"
 #include "metafile_mutator.h"
 #include "test_support.h"
 
@@ -126,11 +127,13 @@ int main(int argc, char** argv)
     Tally tally{};
     const size_t filesBefore = CountJobFiles(folder);
     const std::string eps = folder + "mutant.eps";
+    StartGdiPlus();
     for (uint64_t seed = first; seed < first + count; ++seed) {
         WriteProgress(progress, seed);
         ConvertMutant(MutateMetafile(sources[static_cast<size_t>(seed % sources.size())], seed),
                       eps, tally);
     }
+    StopGdiPlus();
     WriteProgress(progress, first + count);
     std::printf(
         "seeds %llu-%llu: converted %u, refused %u, not loadable %u, records skipped %llu, "

@@ -12,6 +12,10 @@
 #   check_consumers.sh ghostscript_inside FOLDER
 #     Ghostscript's bbox device finds nothing drawn outside the declared
 #     box, to the hundredth of a point (a picture that draws nothing passes).
+#   check_consumers.sh ghostscript_drawn FOLDER
+#     Ghostscript renders each EPS without an error, its bbox device finds
+#     something drawn, all inside the declared box, and the page is not
+#     blank.
 #   check_consumers.sh epstopdf FOLDER
 #     epstopdf (pdfLaTeX's route) makes a PDF page exactly the box's size.
 #   check_consumers.sh epscrop FOLDER
@@ -100,6 +104,18 @@ check_ghostscript_inside() {
     $1 < l { print "left " $1 } $2 < b { print "bottom " $2 }
     $3 > r { print "right " $3 } $4 > t { print "top " $4 }')
   [ -z "$outside" ] || fail "drawn outside the box: $(echo $outside)"
+}
+
+check_ghostscript_drawn() {
+  if ! messages=$(gs -q -dNOPAUSE -dBATCH -dSAFER -sPAPERSIZE=a4 -sDEVICE=bbox "$eps" 2>&1) ||
+    echo "$messages" | grep -q 'Error'; then
+    fail "Ghostscript failed: $(echo "$messages" | grep -m1 'Error')"
+    return
+  fi
+  echo "$messages" | grep '^%%HiResBoundingBox:' | awk '{ exit !($4 > $2 && $5 > $3) }' ||
+    { fail "nothing drawn"; return; }
+  check_ghostscript_inside
+  rendered_dark "$eps" || fail "the rendered page is blank"
 }
 
 check_epstopdf() {

@@ -3,10 +3,25 @@
 #include <fstream>
 #include <iterator>
 
+#include "gdiplus_picture.h"
 #include "page_setup.h"
 #include "version_info.h"
 
 namespace {
+
+// GDI+ for the whole test program, as the program starts it for its run.
+struct GdiPlusEnvironment : ::testing::Environment {
+    void SetUp() override
+    {
+        ASSERT_TRUE(StartGdiPlus()) << "expected GDI+ to start";
+    }
+    void TearDown() override
+    {
+        StopGdiPlus();
+    }
+};
+const ::testing::Environment* const GDI_PLUS_ENVIRONMENT =
+    ::testing::AddGlobalTestEnvironment(new GdiPlusEnvironment);
 
 // The job's document name and data type, so that the reference print's
 // document matches the job's line for line.

@@ -1,0 +1,51 @@
+#include "alpha_copies.h"
+
+#include "emf_record_types.h"
+#include "emf_records.h"
+#include "little_endian.h"
+
+namespace {
+
+constexpr uint32_t SOURCE_COPY = 0x00CC0020;  // SRCCOPY
+// Source over, at full constant alpha, with the source's own alpha:
+// AC_SRC_OVER, 0, 255, AC_SRC_ALPHA in BLENDFUNCTION's byte order.
+constexpr uint32_t PER_PIXEL_BLEND = 0x01FF0000;
+constexpr size_t ROP_AT = 40;        // dwRop of STRETCHBLT, the blend of ALPHABLEND
+constexpr size_t BMI_AT = 84;        // offBmiSrc, then cbBmiSrc
+constexpr size_t RECORD_END = 108;   // the fixed part of both records
+constexpr size_t BIT_COUNT_AT = 14;  // biBitCount in BITMAPINFOHEADER
+constexpr uint16_t PIXELS_WITH_ALPHA = 32;
+
+void PutUint32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
+{
+    for (size_t i = 0; i < sizeof value; ++i) {
+        bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
+bool IsCopyWithAlpha(const uint8_t* record, const RecordSpan& span)
+{
+    if (span.type != EMR_STRETCHBLT || span.size < RECORD_END ||
+        ReadUint32(record + ROP_AT) != SOURCE_COPY) {
+        return false;
+    }
+    const uint64_t offset = ReadUint32(record + BMI_AT);
+    const uint64_t length = ReadUint32(record + BMI_AT + 4);
+    return length >= BIT_COUNT_AT + 2 && offset + length <= span.size &&
+           ReadUint16(record + offset + BIT_COUNT_AT) == PIXELS_WITH_ALPHA;
+}
+
+}  // namespace
+
+std::vector<uint8_t> RestoreAlphaBlends(const uint8_t* metafile, size_t size)
+{
+    std::vector<uint8_t> restored(metafile, metafile + size);
+    RecordSpan span{};
+    for (size_t at = 0; ReadRecordAt(metafile, size, at, span); at += span.size) {
+        if (IsCopyWithAlpha(metafile + at, span)) {
+            PutUint32(restored, at, EMR_ALPHABLEND);
+            PutUint32(restored, at + ROP_AT, PER_PIXEL_BLEND);
+        }
+    }
+    return restored;
+}

@@ -1,0 +1,106 @@
+// Run by hand, for measurements against another renderer: converts each
+// metafile file named into FOLDER\NAME.eps through Wine's PostScript driver
+// and prints, a line each, its name, the median conversion time of RUNS
+// runs, the EPS size and the placement on the page in device pixels (left,
+// top, width, height). With --gdi-only GDI+ is not started, so that every
+// metafile is drawn by the platform's GDI playback alone:
+//   convert_files [--gdi-only] RUNS FOLDER EMF...
+#include "convert.h"
+#include "gdiplus_picture.h"
+#include "test_printer.h"
+#include "test_support.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char MEASURE_PRINTER[] = "Vellumark Measure PostScript";
+constexpr char GDI_ONLY[] = "--gdi-only";
+
+double Seconds(const LARGE_INTEGER& start, const LARGE_INTEGER& end)
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(end.QuadPart - start.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
+}
+
+// The median time of the conversions; negative when one fails.
+double TimeConversions(HENHMETAFILE metafile, const std::string& eps, int runs)
+{
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        LARGE_INTEGER start;
+        LARGE_INTEGER end;
+        QueryPerformanceCounter(&start);
+        const bool converted =
+            ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, MEASURE_PRINTER, eps.c_str());
+        QueryPerformanceCounter(&end);
+        if (!converted) {
+            return -1;
+        }
+        times.push_back(Seconds(start, end));
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void Measure(const char* path, const std::string& folder, const DeviceMetrics& metrics, int runs)
+{
+    HENHMETAFILE metafile = GetEnhMetaFileA(path);
+    if (metafile == nullptr) {
+        std::printf("%s: not a metafile\n", path);
+        return;
+    }
+    const char* slash = std::strrchr(path, '\\');
+    const std::string name = slash != nullptr ? slash + 1 : path;
+    const std::string stem = name.substr(0, name.rfind('.'));
+    ENHMETAHEADER header = {};
+    GetEnhMetaFileHeader(metafile, sizeof header, &header);
+    const PlacementRect placement =
+        ComputePlacement(metrics, header.rclFrame.right - header.rclFrame.left,
+                         header.rclFrame.bottom - header.rclFrame.top);
+    const std::string eps = folder + "\\" + stem + ".eps";
+    const double seconds = TimeConversions(metafile, eps, runs);
+    DeleteEnhMetaFile(metafile);
+    WIN32_FILE_ATTRIBUTE_DATA attributes = {};
+    GetFileAttributesExA(eps.c_str(), GetFileExInfoStandard, &attributes);
+    std::printf("%s %.3f %lu %d %d %d %d\n", stem.c_str(), seconds, attributes.nFileSizeLow,
+                metrics.physicalOffsetX, metrics.physicalOffsetY, placement.right,
+                placement.bottom);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const bool gdiOnly = argc > 1 && std::strcmp(argv[1], GDI_ONLY) == 0;
+    const int first = gdiOnly ? 2 : 1;
+    if (argc < first + 3) {
+        std::fprintf(stderr, "usage: convert_files [--gdi-only] RUNS FOLDER EMF...\n");
+        return 2;
+    }
+    const int runs = std::max(1, std::atoi(argv[first]));
+    const std::string folder = argv[first + 1];
+    if (!InstallTestPrinter(MEASURE_PRINTER, TEST_PPD_EPS)) {
+        std::fprintf(stderr, "could not install the printer \"%s\"\n", MEASURE_PRINTER);
+        return 1;
+    }
+    if (!gdiOnly) {
+        StartGdiPlus();
+    }
+    const DeviceMetrics metrics = ReadPrinterMetrics(MEASURE_PRINTER);
+    for (int i = first + 2; i < argc; ++i) {
+        Measure(argv[i], folder, metrics, runs);
+    }
+    StopGdiPlus();
+    RemoveTestPrinter(MEASURE_PRINTER);
+    return 0;
+}
