@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "alpha_copies.h"
 #include "dib_layout.h"
 #include "emf_record_types.h"
 #include "emf_records.h"
@@ -194,5 +195,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool tiled = offset != 0 && offset == metafileSize && headerOnlyFirst;
     Require(IsRecordChainIntact(data, metafileSize) == tiled,
             "the chain is intact exactly when the walk tiles the metafile from a header");
+    if (tiled) {
+        const std::vector<uint8_t> restored = RestoreAlphaBlends(data, metafileSize);
+        Require(restored.size() == metafileSize &&
+                    IsRecordChainIntact(restored.data(), restored.size()),
+                "restoring alpha blends keeps the metafile's size and its record chain");
+    }
     return 0;
 }

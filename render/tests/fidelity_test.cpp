@@ -22,21 +22,14 @@ namespace {
 // Ghostscript render the EPS.
 constexpr int32_t DRIVER_DPI = 300;
 constexpr char MANIFEST[] = "\\pictures.txt";
-constexpr char FAITHFUL[] = "faithful";
 // The recorded pictures' frame: 80 x 50 mm.
 constexpr RECT SYNTHETIC_FRAME = {0, 0, 8000, 5000};
 constexpr int PERCENT = 100;
 
-struct RealPicture {
-    const char* file;          // in core/tests/data/emf
-    const char* knownFailing;  // why it is not faithful yet; null when it is
-};
-
-constexpr RealPicture REAL_PICTURES[] = {
-    {"63327.emf", nullptr},   {"SimpleEMF_windows.emf", nullptr},
-    {"drawing.emf", nullptr}, {"nested_wmf.emf", nullptr},
-    {"test-2.emf", nullptr},  {"vector_image.emf", nullptr},
-    {"wrench.emf", nullptr},
+// In core/tests/data/emf.
+constexpr const char* REAL_PICTURES[] = {
+    "63327.emf",  "SimpleEMF_windows.emf", "drawing.emf", "nested_wmf.emf",
+    "test-2.emf", "vector_image.emf",      "wrench.emf",
 };
 
 // A position across or down the recording, in percent of it.
@@ -375,25 +368,24 @@ void DrawPixels(HDC recorder, SIZE u)
 struct SyntheticPicture {
     const char* name;
     void (*draw)(HDC recorder, SIZE units);
-    const char* knownFailing;
 };
 
 const SyntheticPicture SYNTHETIC_PICTURES[] = {
-    {"gradient-fill", DrawGradients, nullptr},
-    {"thin-pen-scaled", DrawThinPenScaled, nullptr},
-    {"alpha-blend", DrawAlphaBlends, nullptr},
-    {"transparent-blt", DrawTransparentBlt, nullptr},
-    {"masked-blit", DrawMaskedBlits, nullptr},
-    {"degenerate-arc", DrawDegenerateArcs, nullptr},
-    {"huge-transform", DrawHugeTransform, nullptr},
-    {"pattern-4x4", DrawSmallPattern, nullptr},
-    {"pattern-8x8", DrawEightPattern, nullptr},
-    {"pattern-colour", DrawColourPattern, nullptr},
-    {"hatch-opaque", DrawOpaqueHatches, nullptr},
-    {"turned-shapes", DrawTurnedShapes, nullptr},
-    {"set-pixel", DrawPixels, nullptr},
-    {"font-height-zero", DrawZeroHeightFont, nullptr},
-    {"font-condensed", DrawCondensedFont, nullptr},
+    {"gradient-fill", DrawGradients},
+    {"thin-pen-scaled", DrawThinPenScaled},
+    {"alpha-blend", DrawAlphaBlends},
+    {"transparent-blt", DrawTransparentBlt},
+    {"masked-blit", DrawMaskedBlits},
+    {"degenerate-arc", DrawDegenerateArcs},
+    {"huge-transform", DrawHugeTransform},
+    {"pattern-4x4", DrawSmallPattern},
+    {"pattern-8x8", DrawEightPattern},
+    {"pattern-colour", DrawColourPattern},
+    {"hatch-opaque", DrawOpaqueHatches},
+    {"turned-shapes", DrawTurnedShapes},
+    {"set-pixel", DrawPixels},
+    {"font-height-zero", DrawZeroHeightFont},
+    {"font-condensed", DrawCondensedFont},
 };
 
 using FidelityTest = PrintingTest;
@@ -401,7 +393,7 @@ using FidelityTest = PrintingTest;
 // Converts the picture, plays it into a raster of its placement's size
 // beside the EPS, and lists it for the comparer.
 void WritePicture(const std::string& folder, const char* name, HENHMETAFILE metafile,
-                  const char* knownFailing, std::string& manifest)
+                  std::string& manifest)
 {
     ASSERT_NE(nullptr, metafile) << "expected a metafile for " << name;
     ENHMETAHEADER header = {};
@@ -416,25 +408,23 @@ void WritePicture(const std::string& folder, const char* name, HENHMETAFILE meta
     const GrayImage reference = PlayIntoRaster(metafile, placement.right, placement.bottom);
     ASSERT_EQ(placement.right, reference.width) << "expected a raster playback of " << name;
     EXPECT_TRUE(WriteFileBytes(folder + "\\" + name + ".pgm", FormatPgm(reference))) << name;
-    manifest +=
-        std::string(name) + " " + std::to_string(metrics.physicalOffsetX) + " " +
-        std::to_string(metrics.physicalOffsetY) + " " + std::to_string(placement.right) + " " +
-        std::to_string(placement.bottom) + " " + std::to_string(DRIVER_DPI) + " " +
-        (knownFailing != nullptr ? std::string("known-failing: ") + knownFailing : FAITHFUL) + "\n";
+    manifest += std::string(name) + " " + std::to_string(metrics.physicalOffsetX) + " " +
+                std::to_string(metrics.physicalOffsetY) + " " + std::to_string(placement.right) +
+                " " + std::to_string(placement.bottom) + " " + std::to_string(DRIVER_DPI) + "\n";
 }
 
 TEST_F(FidelityTest, WritesPicturesWithReferences)
 {
     std::string manifest;
-    for (const RealPicture& real : REAL_PICTURES) {
-        const std::string path = std::string(VELLUMARK_EMF_DATA_DIR) + "\\" + real.file;
+    for (const char* real : REAL_PICTURES) {
+        const std::string path = std::string(VELLUMARK_EMF_DATA_DIR) + "\\" + real;
         HENHMETAFILE metafile = GetEnhMetaFileA(path.c_str());
-        WritePicture(folder, real.file, metafile, real.knownFailing, manifest);
+        WritePicture(folder, real, metafile, manifest);
         DeleteEnhMetaFile(metafile);
     }
     for (const SyntheticPicture& synthetic : SYNTHETIC_PICTURES) {
         HENHMETAFILE metafile = RecordMetafile(SYNTHETIC_FRAME, synthetic.draw);
-        WritePicture(folder, synthetic.name, metafile, synthetic.knownFailing, manifest);
+        WritePicture(folder, synthetic.name, metafile, manifest);
         // Kept beside its EPS for whoever looks into a score.
         DeleteEnhMetaFile(
             CopyEnhMetaFileA(metafile, (folder + "\\" + synthetic.name + ".emf").c_str()));

@@ -2,16 +2,14 @@
 // of the same pictures, and prints a table:
 //   fidelity_compare FOLDER
 // FOLDER/pictures.txt lists one picture a line:
-//   NAME LEFT TOP WIDTH HEIGHT DPI EXPECTATION
+//   NAME LEFT TOP WIDTH HEIGHT DPI
 // where LEFT, TOP, WIDTH and HEIGHT are the picture's placement on the page
-// in device pixels at DPI, measured from the page's top-left corner, and
-// EXPECTATION is "faithful" or "known-failing" followed by the reason.
+// in device pixels at DPI, measured from the page's top-left corner.
 // FOLDER/NAME.pgm is the reference at the placement's size, FOLDER/NAME.eps
 // the job's EPS. Ghostscript renders the EPS's page at DPI; both are cropped
 // to the placement, shrunk to 100 dpi and scored (image_compare.h). Exits
-// 1 when a picture expected to be faithful is not, when Ghostscript cannot
-// render an EPS or an EPS holds a number that is not finite, and when a
-// picture marked known-failing is faithful now (its mark is to go).
+// 1 when a picture is not faithful, when Ghostscript cannot render an EPS
+// or an EPS holds a number that is not finite.
 #include "image_compare.h"
 
 #include <cstdio>
@@ -28,8 +26,6 @@ namespace {
 
 constexpr int32_t COMPARED_DPI = 100;
 constexpr char MANIFEST[] = "pictures.txt";
-constexpr char FAITHFUL[] = "faithful";
-constexpr char KNOWN_FAILING[] = "known-failing";
 constexpr size_t GHOSTSCRIPT_LINES_SHOWN = 1;
 
 struct Picture {
@@ -39,7 +35,6 @@ struct Picture {
     int32_t width;
     int32_t height;
     int32_t dpi;
-    std::string expectation;  // FAITHFUL, or KNOWN_FAILING and its reason
 };
 
 std::string ReadBytes(const std::string& path)
@@ -58,16 +53,10 @@ std::vector<Picture> ReadManifest(const std::string& path)
         Picture picture{};
         if (fields >> picture.name >> picture.left >> picture.top >> picture.width >>
             picture.height >> picture.dpi) {
-            std::getline(fields >> std::ws, picture.expectation);
             pictures.push_back(picture);
         }
     }
     return pictures;
-}
-
-bool IsKnownFailing(const Picture& picture)
-{
-    return picture.expectation.compare(0, sizeof KNOWN_FAILING - 1, KNOWN_FAILING) == 0;
 }
 
 // Whether the PostScript holds a token that is not a finite number, such as
@@ -122,14 +111,13 @@ Rendering RenderPage(const std::string& eps, const std::string& output, int32_t 
     return Rendering{true, {}, *page};
 }
 
-// Prints the picture's row; returns whether it met its expectation.
+// Prints the picture's row; returns whether it is faithful.
 bool CheckPicture(const std::string& folder, const Picture& picture)
 {
     const std::string eps = folder + "/" + picture.name + ".eps";
     const std::optional<GrayImage> reference =
         ParsePgm(ReadBytes(folder + "/" + picture.name + ".pgm"));
     const std::string text = ReadBytes(eps);
-    const bool known = IsKnownFailing(picture);
     std::string verdict;
     std::string detail;
     bool faithful = false;
@@ -159,11 +147,9 @@ bool CheckPicture(const std::string& folder, const Picture& picture)
             detail = numbers;
         }
     }
-    const bool met = faithful != known;
-    std::printf("%-28s %-11s %-36s %s%s\n", picture.name.c_str(), verdict.c_str(), detail.c_str(),
-                known ? picture.expectation.c_str() : "",
-                met ? "" : (known ? "  <- FAIL: faithful now, remove the mark" : "  <- FAIL"));
-    return met;
+    std::printf("%-28s %-11s %-36s%s\n", picture.name.c_str(), verdict.c_str(), detail.c_str(),
+                faithful ? "" : "  <- FAIL");
+    return faithful;
 }
 
 }  // namespace
@@ -185,14 +171,10 @@ int main(int argc, char** argv)
         FAITHFUL_SSIM, 100.0 * FAITHFUL_MISSING_INK, COMPARED_DPI);
     int failures = 0;
     for (const Picture& picture : pictures) {
-        if (picture.expectation != FAITHFUL && !IsKnownFailing(picture)) {
-            std::printf("%-28s FAIL: unknown expectation \"%s\"\n", picture.name.c_str(),
-                        picture.expectation.c_str());
-            ++failures;
-        } else if (!CheckPicture(folder, picture)) {
+        if (!CheckPicture(folder, picture)) {
             ++failures;
         }
     }
-    std::printf("%zu pictures, %d not as expected\n", pictures.size(), failures);
+    std::printf("%zu pictures, %d not faithful\n", pictures.size(), failures);
     return failures == 0 ? 0 : 1;
 }
