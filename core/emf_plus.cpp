@@ -301,11 +301,14 @@ bool IsPathSound(Cursor path)
     return Ends(path);
 }
 
-// A path announced by a 32-bit length.
+// A path announced by a 32-bit length; a path that is not sound fails the
+// cursor, so that whatever holds it fails too.
 bool SkipLengthPath(Cursor& cursor)
 {
     const uint32_t length = Take(cursor);
-    return Ends(cursor) && IsPathSound(TakeSpan(cursor, length));
+    const Cursor path = TakeSpan(cursor, length);
+    cursor.failed = cursor.failed || !IsPathSound(path);
+    return Ends(cursor);
 }
 
 bool IsImageSound(Cursor image, uint32_t nesting);

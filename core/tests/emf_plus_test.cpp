@@ -223,6 +223,9 @@ TEST(AreEmfPlusRecordsSound, RecordsAndObjects)
         Append(regionLoop, 1);  // a combining node, ever deeper
     }
     const Bytes twoRegions = Words({0xDBC01002, 2, 1, 0x10000002, 0x10000003});
+    // A path node whose path is one byte long: too short for a path's header.
+    Bytes regionShortPath = Words({0xDBC01002, 2, 1, 0x10000002, 0x10000001, 1});
+    regionShortPath.resize(regionShortPath.size() + 4);
     const Bytes bitmap2x2 = Words({0xDBC01002, 1, 2, 2, 8, 0x0026200A, 0, 1, 2, 3, 4, 5, 6, 7, 8});
     const Bytes bitmapShort = Words({0xDBC01002, 1, 2, 2, 8, 0x0026200A, 0, 1, 2, 3});
     Bytes driverString = Words({0xFF000000, 0, 0, 1});
@@ -282,6 +285,7 @@ TEST(AreEmfPlusRecordsSound, RecordsAndObjects)
         {"path with more points than bytes", {Plus{OBJECT, PATH_1, TwoPointPath(3)}}, false},
         {"fill naming a path never defined", {Plus{FILL_PATH, 0x8001, Words({0})}}, false},
         {"region of two leaves", {Plus{OBJECT, REGION_2, twoRegions}}, true},
+        {"region path too short for a path", {Plus{OBJECT, REGION_2, regionShortPath}}, false},
         {"region tree deeper than GDI+ recurses", {Plus{OBJECT, REGION_2, regionLoop}}, false},
         {"bitmap 2 x 2", {Plus{OBJECT, IMAGE_3, bitmap2x2}}, true},
         {"bitmap rows past its data", {Plus{OBJECT, IMAGE_3, bitmapShort}}, false},

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,13 @@ constexpr char SMALL_FRAME_BOX_LINE[] = "%%BoundingBox: 13 261 584 832";
 constexpr int BEYOND = 2000;  // reference-device pixels around the frame
 
 // Seeds of the mutated metafiles: the first few dozen of the soak run, and
-// those that once crashed it.
+// the mutants that once crashed it.
 constexpr uint64_t MUTANT_SEEDS = 36;
-constexpr uint64_t CRASHING_SEEDS[] = {819};
+struct Mutant {
+    const char* source;
+    uint64_t seed;
+};
+constexpr Mutant CRASHING_MUTANTS[] = {{"63327.emf", 819}, {"plus\\test-emf-plus.emf", 3103}};
 
 std::string DataPath(const char* name)
 {
@@ -156,18 +161,13 @@ TEST_F(RealMetafilesTest, DrawingBeyondTheFrameStaysInsideTheBox)
 // converts or is refused, and the process lives on.
 TEST_F(RealMetafilesTest, MutatedMetafilesConvertOrAreRefused)
 {
-    std::vector<std::vector<uint8_t>> sources;
-    for (const RealMetafile& real : REAL_METAFILES) {
-        sources.push_back(ReadMetafileBytes(real.name));
-    }
-    std::vector<uint64_t> seeds(std::begin(CRASHING_SEEDS), std::end(CRASHING_SEEDS));
+    std::vector<Mutant> mutants(std::begin(CRASHING_MUTANTS), std::end(CRASHING_MUTANTS));
     for (uint64_t seed = 0; seed < MUTANT_SEEDS; ++seed) {
-        seeds.push_back(seed);
+        mutants.push_back({REAL_METAFILES[seed % std::size(REAL_METAFILES)].name, seed});
     }
     const std::string eps = folder + "\\mutant.eps";
-    for (uint64_t seed : seeds) {
-        const std::vector<uint8_t> bytes =
-            MutateMetafile(sources[static_cast<size_t>(seed % sources.size())], seed);
+    for (const auto& [source, seed] : mutants) {
+        const std::vector<uint8_t> bytes = MutateMetafile(ReadMetafileBytes(source), seed);
         HENHMETAFILE metafile = SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data());
         if (metafile == nullptr) {
             continue;
