@@ -58,6 +58,16 @@ std::vector<std::vector<DevicePoint>> PieceOutlines(const Gradient& gradient, co
     return outlines;
 }
 
+// The part of the device rectangle that lies in the printable area; empty
+// when none does.
+RECT CutToPage(HDC device, const RECT& area)
+{
+    const RECT page = {0, 0, GetDeviceCaps(device, HORZRES), GetDeviceCaps(device, VERTRES)};
+    RECT cut = {};
+    IntersectRect(&cut, &area, &page);
+    return cut;
+}
+
 // The device rectangle the outlines cover, cut to the printable area.
 RECT CoveredArea(HDC device, const std::vector<std::vector<DevicePoint>>& outlines)
 {
@@ -70,11 +80,7 @@ RECT CoveredArea(HDC device, const std::vector<std::vector<DevicePoint>>& outlin
             area.bottom = std::max(area.bottom, RoundToPixel(std::ceil(p.y)));
         }
     }
-    area.left = std::max(area.left, LONG{0});
-    area.top = std::max(area.top, LONG{0});
-    area.right = std::min(area.right, static_cast<LONG>(GetDeviceCaps(device, HORZRES)));
-    area.bottom = std::min(area.bottom, static_cast<LONG>(GetDeviceCaps(device, VERTRES)));
-    return area;
+    return CutToPage(device, area);
 }
 
 // Shades the gradient into the raster, whose top-left corner is origin on
@@ -271,17 +277,21 @@ void DrawTwoColourImage(HDC device, HGDIOBJ brush, const RECT& area, const TwoCo
                   reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, SRCCOPY);
 }
 
+// Draws the box from (left, top) to (right, bottom) as the polygon of its
+// four corners, which the platform maps one by one, turned or not.
+void DrawBoxAsPolygon(HDC device, LONG left, LONG top, LONG right, LONG bottom)
+{
+    const POINT corners[4] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
+    Polygon(device, corners, 4);
+}
+
 // Adds the area the record fills to an open path.
 void TraceFill(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, UINT handleCount,
                BrushUse use)
 {
     if (use == BrushUse::PATTERN_COPY) {
         const BlitDestination d = ReadBlitDestination(reinterpret_cast<const uint8_t*>(record));
-        const POINT corners[4] = {{d.x, d.y},
-                                  {d.x + d.width, d.y},
-                                  {d.x + d.width, d.y + d.height},
-                                  {d.x, d.y + d.height}};
-        Polygon(device, corners, 4);
+        DrawBoxAsPolygon(device, d.x, d.y, d.x + d.width, d.y + d.height);
     } else {
         PlayEnhMetaFileRecord(device, table, record, handleCount);
     }
@@ -292,10 +302,7 @@ RECT ClippedDeviceArea(HDC device)
 {
     RECT area = {};
     GetClipBox(device, &area);
-    const RECT page = {0, 0, GetDeviceCaps(device, HORZRES), GetDeviceCaps(device, VERTRES)};
-    RECT cut = {};
-    IntersectRect(&cut, &area, &page);
-    return cut;
+    return CutToPage(device, area);
 }
 
 bool HasPen(HDC device)
@@ -504,46 +511,53 @@ void TraceRun(HDC device, const TextRun& run, const DevicePoint& origin, const R
     }
 }
 
-// The text as its glyphs' outlines, filled in the text colour. The
-// platform puts an outline's points on whole logical units, which are
-// coarse where the metafile's units are large on the device, so the text is
-// laid out in device pixels wherever it can be, in its font at its device
-// size; elsewhere the record itself is traced.
-void DrawTextAsOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
-                        UINT handleCount)
+// Makes the text's glyph outlines the device's path. The platform puts an
+// outline's points on whole logical units, which are coarse where the
+// metafile's units are large on the device, so the text is laid out in
+// device pixels wherever it can be, in its font at its device size;
+// elsewhere the record itself is traced. The caller has saved the state.
+void TraceTextOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                       UINT handleCount)
 {
     const AffineMap map = ReadDeviceMap(device);
     const std::optional<TextRun> run =
         ReadTextRun(reinterpret_cast<const uint8_t*>(record), record->nSize);
-    const bool inPixels = run && CanLayOutInDevicePixels(device, map, *run);
-    HFONT font = inPixels ? MakeDeviceFont(device, map) : nullptr;
+    HFONT font =
+        run && CanLayOutInDevicePixels(device, map, *run) ? MakeDeviceFont(device, map) : nullptr;
+    if (font == nullptr) {
+        BeginPath(device);
+        PlayEnhMetaFileRecord(device, table, record, handleCount);
+        EndPath(device);
+        return;
+    }
+    const RECT rect = MapRect(map, run->rect);
+    const DevicePoint origin = MapPoint(map, run->x, run->y);
+    UseDevicePixels(device);
+    HGDIOBJ previous = SelectObject(device, font);
+    BeginPath(device);
+    TraceRun(device, *run, origin, rect, MapAdvances(run->advances, map.m11));
+    EndPath(device);
+    SelectObject(device, previous);
+    DeleteObject(font);
+}
+
+// The text as its glyphs' outlines, filled in the text colour.
+void DrawTextAsOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                        UINT handleCount)
+{
     HBRUSH ink = CreateSolidBrush(GetTextColor(device));
     if (ink == nullptr) {
         PlayEnhMetaFileRecord(device, table, record, handleCount);
-    } else {
-        const int saved = SaveDC(device);
-        SelectObject(device, ink);
-        SelectObject(device, GetStockObject(NULL_PEN));
-        SetPolyFillMode(device, WINDING);
-        if (font != nullptr) {
-            const RECT rect = MapRect(map, run->rect);
-            const DevicePoint origin = MapPoint(map, run->x, run->y);
-            UseDevicePixels(device);
-            SelectObject(device, font);
-            BeginPath(device);
-            TraceRun(device, *run, origin, rect, MapAdvances(run->advances, map.m11));
-        } else {
-            BeginPath(device);
-            PlayEnhMetaFileRecord(device, table, record, handleCount);
-        }
-        EndPath(device);
-        FillPath(device);
-        RestoreDC(device, saved);
-        DeleteObject(ink);
+        return;
     }
-    if (font != nullptr) {
-        DeleteObject(font);
-    }
+    const int saved = SaveDC(device);
+    SelectObject(device, ink);
+    SelectObject(device, GetStockObject(NULL_PEN));
+    SetPolyFillMode(device, WINDING);
+    TraceTextOutlines(device, table, record, handleCount);
+    FillPath(device);
+    RestoreDC(device, saved);
+    DeleteObject(ink);
 }
 
 // Draws the pixel as a filled device pixel: the driver writes a pixel as
@@ -551,11 +565,11 @@ void DrawTextAsOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* rec
 void DrawPixel(HDC device, const Pixel& pixel)
 {
     const DevicePoint at = MapPoint(ReadDeviceMap(device), pixel.x, pixel.y);
+    if (!IsWithinDriverLimit(at)) {
+        return;
+    }
     HBRUSH ink = CreateSolidBrush(pixel.colour);
-    if (!IsWithinDriverLimit(at) || ink == nullptr) {
-        if (ink != nullptr) {
-            DeleteObject(ink);
-        }
+    if (ink == nullptr) {
         return;
     }
     const int saved = SaveDC(device);
@@ -593,12 +607,8 @@ void DrawThroughPath(HDC device, HANDLETABLE* table, const ENHMETARECORD* record
     if (record->iType == EMR_RECTANGLE) {
         const auto* bytes = reinterpret_cast<const uint8_t*>(record);
         const std::optional<LogicalBox> box = ReadShapeBox(bytes, record->nSize);
-        const auto l = static_cast<LONG>(box->left);
-        const auto t = static_cast<LONG>(box->top);
-        const auto r = static_cast<LONG>(box->right);
-        const auto b = static_cast<LONG>(box->bottom);
-        const POINT corners[4] = {{l, t}, {r, t}, {r, b}, {l, b}};
-        Polygon(device, corners, 4);
+        DrawBoxAsPolygon(device, static_cast<LONG>(box->left), static_cast<LONG>(box->top),
+                         static_cast<LONG>(box->right), static_cast<LONG>(box->bottom));
         return;
     }
     BeginPath(device);
