@@ -6,6 +6,7 @@
 //   scripts/wine-run win64 build/win64/wineprefix build/win64/render/render_bench.exe [RUNS
 //   [--only] [EMF...]]
 #include "bench_pictures.h"
+#include "bench_timing.h"
 #include "convert.h"
 #include "eps_file.h"
 #include "gdiplus_picture.h"
@@ -28,39 +29,6 @@ namespace {
 
 constexpr char BENCH_PRINTER[] = "Vellumark Bench PostScript";
 constexpr int DEFAULT_RUNS = 5;
-
-double Seconds(const LARGE_INTEGER& start, const LARGE_INTEGER& end)
-{
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(end.QuadPart - start.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
-}
-
-double Time(const std::function<void()>& work)
-{
-    LARGE_INTEGER start;
-    LARGE_INTEGER end;
-    QueryPerformanceCounter(&start);
-    work();
-    QueryPerformanceCounter(&end);
-    return Seconds(start, end);
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-long long FileSize(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA attributes = {};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &attributes)) {
-        return -1;
-    }
-    return static_cast<long long>(attributes.nFileSizeHigh) << 32 | attributes.nFileSizeLow;
-}
 
 // The phases of one conversion, timed as the job runs them: the device and
 // document set-up, the drawing into the driver, the driver's end of the

@@ -5,6 +5,7 @@
 // top, width, height). With --gdi-only GDI+ is not started, so that every
 // metafile is drawn by the platform's GDI playback alone:
 //   convert_files [--gdi-only] RUNS FOLDER EMF...
+#include "bench_timing.h"
 #include "convert.h"
 #include "gdiplus_picture.h"
 #include "test_printer.h"
@@ -24,32 +25,21 @@ namespace {
 constexpr char MEASURE_PRINTER[] = "Vellumark Measure PostScript";
 constexpr char GDI_ONLY[] = "--gdi-only";
 
-double Seconds(const LARGE_INTEGER& start, const LARGE_INTEGER& end)
-{
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(end.QuadPart - start.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
-}
-
 // The median time of the conversions; negative when one fails.
 double TimeConversions(HENHMETAFILE metafile, const std::string& eps, int runs)
 {
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
-        LARGE_INTEGER start;
-        LARGE_INTEGER end;
-        QueryPerformanceCounter(&start);
-        const bool converted =
-            ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, MEASURE_PRINTER, eps.c_str());
-        QueryPerformanceCounter(&end);
+        bool converted = false;
+        times.push_back(Time([&] {
+            converted = ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, MEASURE_PRINTER,
+                                     eps.c_str());
+        }));
         if (!converted) {
             return -1;
         }
-        times.push_back(Seconds(start, end));
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return Median(times);
 }
 
 void Measure(const char* path, const std::string& folder, const DeviceMetrics& metrics, int runs)
@@ -70,9 +60,7 @@ void Measure(const char* path, const std::string& folder, const DeviceMetrics& m
     const std::string eps = folder + "\\" + stem + ".eps";
     const double seconds = TimeConversions(metafile, eps, runs);
     DeleteEnhMetaFile(metafile);
-    WIN32_FILE_ATTRIBUTE_DATA attributes = {};
-    GetFileAttributesExA(eps.c_str(), GetFileExInfoStandard, &attributes);
-    std::printf("%s %.3f %lu %d %d %d %d\n", stem.c_str(), seconds, attributes.nFileSizeLow,
+    std::printf("%s %.3f %lld %d %d %d %d\n", stem.c_str(), seconds, FileSize(eps),
                 metrics.physicalOffsetX, metrics.physicalOffsetY, placement.right,
                 placement.bottom);
 }
