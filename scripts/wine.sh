@@ -4,7 +4,7 @@
 # without 32-bit support cannot run, so the scripts name them directly.
 #   use_wine win32|win64   exports WINEARCH, WINELOADER and WINESERVER
 #   windows_path PATH      prints a Unix path as Wine's Z: drive names it
-WINE_LIBRARY=/usr/lib/wine
+WINE_LIBRARY=${WINE_LIBRARY:-/usr/lib/wine}
 
 use_wine() {
   case $1 in
@@ -19,11 +19,13 @@ windows_path() {
   printf 'Z:%s' "${1//\//\\}"
 }
 
-# Whether this kernel runs 32-bit x86 programs, and so 32-bit Wine: a static
-# i386 program of two instructions, made with the native binutils, exits 0
-# where it does. Some kernels boot with 32-bit emulation disabled; there
-# every i386 program fails with "Exec format error". Prints the reason when
-# it cannot.
+# Whether the 32-bit build can run here: the kernel must run 32-bit x86
+# programs, and 32-bit Wine must be installed (the set-up installs it when
+# the package registry lets it; without it the 32-bit tests are skipped).
+# The kernel is probed with a static i386 program of two instructions, made
+# with the native binutils, which exits 0 where it runs. Some kernels boot
+# with 32-bit emulation disabled; there every i386 program fails with "Exec
+# format error". Prints the reason when the build cannot run.
 can_run_32bit() {
   local probe status=0
   probe=$(mktemp -d)
@@ -34,6 +36,9 @@ can_run_32bit() {
     status=1
   elif ! "$probe/exit" 2>/dev/null; then
     echo "this kernel refuses 32-bit programs (Exec format error)"
+    status=1
+  elif [ ! -x "$WINE_LIBRARY/wine" ]; then
+    echo "32-bit Wine is not installed (the set-up could not install wine32:i386)"
     status=1
   fi
   rm -rf "$probe"
