@@ -2,6 +2,8 @@
 // job reads, and device bitmaps.
 #include "test_support.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr LONG THOUSANDTHS = 1000;
@@ -12,6 +14,14 @@ constexpr int PATTERN_Y_STEP = 5;
 constexpr uint32_t INFO_HEADER_SIZE = 40;
 constexpr uint32_t CORE_HEADER_SIZE = 12;
 constexpr int MASK_COUNT = 3;
+// The word is set in a TrueType face that every test prefix has (Arial maps
+// to Liberation Sans there) at a height that fits the picture: at most this
+// fraction of its height, and small enough across that the word ends before
+// the picture's middle.
+constexpr char SAMPLE_WORD[] = "Vellumark";
+constexpr char WORD_FACE[] = "Arial";
+constexpr LONG WORD_HEIGHT_DIVISOR = 8;
+constexpr LONG WORD_WIDTH_DIVISOR = 12;
 constexpr uint32_t RED_MASK = 0x00FF0000;
 constexpr uint32_t GREEN_MASK = 0x0000FF00;
 constexpr uint32_t BLUE_MASK = 0x000000FF;
@@ -68,6 +78,22 @@ LONG Scale(LONG value, LONG numerator, LONG denominator)
     return static_cast<LONG>(static_cast<long long>(value) * numerator / denominator);
 }
 
+// The word in the left half of the content, from its middle down.
+void DrawWord(HDC recorder, const RECT& content, int border)
+{
+    const LONG height = std::min((content.bottom - content.top) / WORD_HEIGHT_DIVISOR,
+                                 (content.right - content.left) / WORD_WIDTH_DIVISOR);
+    HFONT font = CreateFontA(-height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                             OUT_TT_ONLY_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             VARIABLE_PITCH | FF_SWISS, WORD_FACE);
+    HGDIOBJ previous = SelectObject(recorder, font);
+    SetBkMode(recorder, TRANSPARENT);
+    TextOutA(recorder, content.left + border * 2, (content.top + content.bottom) / 2, SAMPLE_WORD,
+             static_cast<int>(sizeof SAMPLE_WORD - 1));
+    SelectObject(recorder, previous);
+    DeleteObject(font);
+}
+
 }  // namespace
 
 HENHMETAFILE CreateTestMetafile(const RECT& frame, const RECT& contentThousandths)
@@ -107,8 +133,7 @@ HENHMETAFILE CreateTestMetafile(const RECT& frame, const RECT& contentThousandth
     SelectObject(recorder, oldBrush);
     DeleteObject(yellow);
     DeleteObject(blue);
-    TextOutA(recorder, content.left + border * 2, (content.top + content.bottom) / 2, "Vellumark",
-             9);
+    DrawWord(recorder, content, border);
     const TestDib dib = MakeInfoDib(16, 8, 24, 0, BI_RGB);
     StretchDIBits(recorder, (content.left + content.right) / 2, (content.top + content.bottom) / 2,
                   (content.right - content.left) / 4, (content.bottom - content.top) / 4, 0, 0, 16,
