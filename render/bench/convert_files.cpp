@@ -3,8 +3,10 @@
 // and prints, a line each, its name, the median conversion time of RUNS
 // runs, the EPS size and the placement on the page in device pixels (left,
 // top, width, height). With --gdi-only GDI+ is not started, so that every
-// metafile is drawn by the platform's GDI playback alone:
-//   convert_files [--gdi-only] RUNS FOLDER EMF...
+// metafile is drawn by the platform's GDI playback alone; with --printer-ppd
+// the printer is set up with the PPD that writes setpagedevice, as printer
+// PPDs usually do, instead of the one for encapsulated output:
+//   convert_files [--gdi-only] [--printer-ppd] RUNS FOLDER EMF...
 #include "bench_timing.h"
 #include "convert.h"
 #include "gdiplus_picture.h"
@@ -24,6 +26,7 @@ namespace {
 
 constexpr char MEASURE_PRINTER[] = "Vellumark Measure PostScript";
 constexpr char GDI_ONLY[] = "--gdi-only";
+constexpr char PRINTER_PPD[] = "--printer-ppd";
 
 // The median time of the conversions; negative when one fails.
 double TimeConversions(HENHMETAFILE metafile, const std::string& eps, int runs)
@@ -69,15 +72,19 @@ void Measure(const char* path, const std::string& folder, const DeviceMetrics& m
 
 int main(int argc, char** argv)
 {
-    const bool gdiOnly = argc > 1 && std::strcmp(argv[1], GDI_ONLY) == 0;
-    const int first = gdiOnly ? 2 : 1;
+    int first = 1;
+    const bool gdiOnly = argc > first && std::strcmp(argv[first], GDI_ONLY) == 0;
+    first += gdiOnly ? 1 : 0;
+    const bool printerPpd = argc > first && std::strcmp(argv[first], PRINTER_PPD) == 0;
+    first += printerPpd ? 1 : 0;
     if (argc < first + 3) {
-        std::fprintf(stderr, "usage: convert_files [--gdi-only] RUNS FOLDER EMF...\n");
+        std::fprintf(stderr,
+                     "usage: convert_files [--gdi-only] [--printer-ppd] RUNS FOLDER EMF...\n");
         return 2;
     }
     const int runs = std::max(1, std::atoi(argv[first]));
     const std::string folder = argv[first + 1];
-    if (!InstallTestPrinter(MEASURE_PRINTER, TEST_PPD_EPS)) {
+    if (!InstallTestPrinter(MEASURE_PRINTER, printerPpd ? TEST_PPD_PRINTER : TEST_PPD_EPS)) {
         std::fprintf(stderr, "could not install the printer \"%s\"\n", MEASURE_PRINTER);
         return 1;
     }
