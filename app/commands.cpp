@@ -13,7 +13,7 @@
 #include "globals.h"
 #include "ids.h"
 #include "lead_byte.h"
-#include "names.h"
+#include "eps/names.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "draw_picture.h"
 
-#include "dib_layout.h"
-#include "driver_input.h"
-#include "emf_plus.h"
-#include "emf_records.h"
-#include "faithful_playback.h"
+#include "metafile/dib_layout.h"
+#include "driver/driver_input.h"
+#include "metafile/emf_plus.h"
+#include "metafile/emf_records.h"
+#include "playback/faithful_playback.h"
 #include "gdiplus_picture.h"
 
 #include <cstddef>

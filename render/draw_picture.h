@@ -7,7 +7,7 @@
 
 #include <optional>
 
-#include "geometry.h"
+#include "eps/geometry.h"
 #include "page_setup.h"
 #include "source_image.h"
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "bbox_rewrite.h"
+#include "eps/bbox_rewrite.h"
 
 namespace {
 

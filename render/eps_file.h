@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "geometry.h"
+#include "eps/geometry.h"
 
 // Writes the driver's document with the box to a new file in the output's
 // folder, flushed to the disk, and returns its path; empty when it cannot be

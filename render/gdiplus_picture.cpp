@@ -1,6 +1,6 @@
 #include "gdiplus_picture.h"
 
-#include "alpha_copies.h"
+#include "metafile/alpha_copies.h"
 
 #include <gdiplus.h>
 

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "geometry.h"
+#include "eps/geometry.h"
 
 // The size of DEVMODEA as version 0x0400 of the structure defines it, without
 // the panning fields that later versions (and mingw's sizeof) include.

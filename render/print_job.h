@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "geometry.h"
+#include "eps/geometry.h"
 #include "source_image.h"
 
 // Opens the named printer and starts a document that its driver writes to

@@ -12,7 +12,7 @@
 #include "driver.h"
 #include "ids.h"
 #include "lead_byte.h"
-#include "names.h"
+#include "eps/names.h"
 
 namespace {
 

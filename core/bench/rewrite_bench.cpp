@@ -6,7 +6,7 @@
 //   rewrite_bench [WORK_DIRECTORY]
 // The two generated inputs and the outputs (about 1.4 GB) stay in the work
 // directory (default /tmp/vellumark-bench) until the next run.
-#include "bbox_rewrite.h"
+#include "eps/bbox_rewrite.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>

@@ -4,7 +4,7 @@
 // separate computation in floating point; the first and last bytes of the
 // table and of the pixels are read, so that a layout reaching past the block
 // trips the address sanitizer. Any broken rule aborts.
-#include "dib_layout.h"
+#include "metafile/dib_layout.h"
 
 #include <cmath>
 #include <cstdint>

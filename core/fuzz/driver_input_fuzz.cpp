@@ -11,8 +11,8 @@
 #include <cstring>
 #include <vector>
 
-#include "driver_input.h"
-#include "emf_records.h"
+#include "driver/driver_input.h"
+#include "metafile/emf_records.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "emf_plus.h"
-#include "emf_record_types.h"
-#include "emf_records.h"
+#include "metafile/emf_plus.h"
+#include "metafile/emf_record_types.h"
+#include "metafile/emf_records.h"
 
 namespace {
 

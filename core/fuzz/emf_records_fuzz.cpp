@@ -13,10 +13,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "alpha_copies.h"
-#include "dib_layout.h"
-#include "emf_record_types.h"
-#include "emf_records.h"
+#include "metafile/alpha_copies.h"
+#include "metafile/dib_layout.h"
+#include "metafile/emf_record_types.h"
+#include "metafile/emf_records.h"
 
 namespace {
 

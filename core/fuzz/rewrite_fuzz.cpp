@@ -5,7 +5,7 @@
 // Input layout: the first byte's low four bits give a count n; the next n
 // bytes are chunk sizes (0 to 255, used in turn, over and over); the rest is
 // the document. With n = 0, or only zero sizes, the document goes in whole.
-#include "bbox_rewrite.h"
+#include "eps/bbox_rewrite.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,11 +1,11 @@
-#include "alpha_copies.h"
+#include "metafile/alpha_copies.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
 
-#include "emf_record_types.h"
+#include "metafile/emf_record_types.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Failures that only a POSIX system lets a test provoke for real.
-#include "bbox_rewrite.h"
+#include "eps/bbox_rewrite.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "dib_layout.h"
+#include "metafile/dib_layout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "driver_input.h"
+#include "driver/driver_input.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <initializer_list>
 
-#include "emf_record_types.h"
+#include "metafile/emf_record_types.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "emf_plus.h"
+#include "metafile/emf_plus.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "emf_record_types.h"
+#include "metafile/emf_record_types.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "emf_records.h"
+#include "metafile/emf_records.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "emf_record_types.h"
+#include "metafile/emf_record_types.h"
 
 namespace {
 

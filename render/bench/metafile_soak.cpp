@@ -7,7 +7,7 @@
 // counts the mutants converted, refused by the job, refused by the platform
 // on loading, the records the check skipped and the job's files left behind.
 #include "convert.h"
-#include "emf_records.h"
+#include "metafile/emf_records.h"
 #include "gdiplus_picture.h"
 #include "metafile_mutator.h"
 #include "test_support.h"

@@ -1,7 +1,7 @@
 // The EPS file is written in large buffered writes and flushed once before
 // it is moved into place; it must hold exactly the bytes of a copy that goes
 // out line by line, flushed after each line, through the streaming rewrite.
-#include "bbox_rewrite.h"
+#include "eps/bbox_rewrite.h"
 #include "bench_pictures.h"
 #include "convert.h"
 #include "print_job.h"

@@ -1,7 +1,7 @@
 #include "convert.h"
 
-#include "bbox_rewrite.h"
-#include "geometry.h"
+#include "eps/bbox_rewrite.h"
+#include "eps/geometry.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

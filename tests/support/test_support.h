@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "geometry.h"
+#include "eps/geometry.h"
 #include "test_printer.h"
 
 // A printer whose PPD writes no setpagedevice, as EPS output wants.

@@ -1,4 +1,4 @@
-#include "bbox_rewrite.h"
+#include "eps/bbox_rewrite.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "emf_plus.h"
+#include "metafile/emf_plus.h"
 
 #include <algorithm>
 #include <array>
@@ -6,9 +6,9 @@
 #include <optional>
 #include <vector>
 
-#include "emf_record_types.h"
-#include "emf_records.h"
-#include "little_endian.h"
+#include "metafile/emf_record_types.h"
+#include "metafile/emf_records.h"
+#include "metafile/little_endian.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "names.h"
+#include "eps/names.h"
 
 #include <cstring>
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "backdrop.h"
+#include "playback/backdrop.h"
 
 // What one playback of a picture on the device goes by: the device's
 // SHADEBLENDCAPS, and the backdrop's tiles (none when the picture needs no

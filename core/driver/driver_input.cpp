@@ -1,10 +1,10 @@
-#include "driver_input.h"
+#include "driver/driver_input.h"
 
 #include <cmath>
 
-#include "emf_record_types.h"
-#include "emf_records.h"
-#include "little_endian.h"
+#include "metafile/emf_record_types.h"
+#include "metafile/emf_records.h"
+#include "metafile/little_endian.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "faithful_playback.h"
+#include "playback/faithful_playback.h"
 
-#include "device_map.h"
-#include "driver_input.h"
-#include "little_endian.h"
+#include "playback/device_map.h"
+#include "driver/driver_input.h"
+#include "metafile/little_endian.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "device_map.h"
+#include "playback/device_map.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "backdrop.h"
+#include "playback/backdrop.h"
 
-#include "device_map.h"
-#include "emf_records.h"
+#include "playback/device_map.h"
+#include "metafile/emf_records.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
-#include "dib_layout.h"
+#include "metafile/dib_layout.h"
 
 #include <limits>
 
-#include "little_endian.h"
+#include "metafile/little_endian.h"
 
 namespace {
 

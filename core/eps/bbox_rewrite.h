@@ -21,7 +21,7 @@
 //   before the document does, is copied as it stands.
 #pragma once
 
-#include "geometry.h"
+#include "eps/geometry.h"
 
 #include <cstddef>
 #include <ostream>

@@ -1,12 +1,12 @@
-#include "emf_records.h"
+#include "metafile/emf_records.h"
 
 #include <algorithm>
 #include <array>
 #include <iterator>
 
-#include "dib_layout.h"
-#include "emf_record_types.h"
-#include "little_endian.h"
+#include "metafile/dib_layout.h"
+#include "metafile/emf_record_types.h"
+#include "metafile/little_endian.h"
 
 namespace {
 

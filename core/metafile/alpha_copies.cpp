@@ -1,8 +1,8 @@
-#include "alpha_copies.h"
+#include "metafile/alpha_copies.h"
 
-#include "emf_record_types.h"
-#include "emf_records.h"
-#include "little_endian.h"
+#include "metafile/emf_record_types.h"
+#include "metafile/emf_records.h"
+#include "metafile/little_endian.h"
 
 namespace {
 

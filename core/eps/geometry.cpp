@@ -1,4 +1,4 @@
-#include "geometry.h"
+#include "eps/geometry.h"
 
 #include <cmath>
 
