@@ -24,7 +24,7 @@ make_standins() {
   cat >"$bin/dpkg-query" <<'STANDIN'
 #!/usr/bin/env bash
 package=${!#}
-grep -qxF "$package" "$STANDIN/installed" && printf installed
+grep -qxF -e "$package" "$STANDIN/installed" && printf installed
 STANDIN
   cat >"$bin/dpkg" <<'STANDIN'
 #!/usr/bin/env bash
@@ -47,7 +47,7 @@ case $1 in
     fi ;;
   install)
     for package in "$@"; do
-      if grep -qxF "$package" "$STANDIN/broken"; then
+      if grep -qxF -e "$package" "$STANDIN/broken"; then
         echo "E: Unable to correct problems, you have held broken packages ($package)." >&2
         exit 100
       fi
@@ -66,9 +66,13 @@ STANDIN
 }
 
 # Runs the set-up with the stand-ins: sets $output (both streams) and $status.
+# With SETUP_TEST_SHOW=1 each case's output is printed as well.
 run_setup() {
   output=$(PATH="$STANDIN/bin:$PATH" SETUP_RETRY_SECONDS=0 "$scripts/setup.sh" 2>&1)
   status=$?
+  if [ "${SETUP_TEST_SHOW:-0}" = 1 ]; then
+    printf '== %s (exit %s)\n%s\n' "$(basename "$STANDIN")" "$status" "$output"
+  fi
 }
 
 expect_line() {
@@ -123,7 +127,6 @@ grep -q '^setup: could not install what the tests need: cmake ' <<<"$output" ||
 grep -q '^apt-get install.*wine32:i386' "$STANDIN/calls" && fail "required-fails: 32-bit Wine was tried after a failure"
 
 new_case all-there
-run_setup
 for package in cmake g++ make googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 \
   xvfb x11-utils xdotool x11-apps imagemagick ghostscript texlive-font-utils poppler-utils \
   libreoffice-draw-nogui texlive-latex-base fonts-liberation2 fonts-crosextra-carlito \
