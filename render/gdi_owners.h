@@ -1,6 +1,6 @@
 // Owners for what the job and the playback borrow from GDI: a device
-// context's saved state, the objects and memory contexts they make, and an
-// object selected into a context for a while. Each gives back what it holds
+// context's saved state, the objects, memory contexts and metafiles they
+// make, and an object selected into a context for a while. Each gives back what it holds
 // when it goes, on every path.
 #pragma once
 
@@ -47,6 +47,16 @@ struct DeleteMemoryDc {
 // A memory context made by CreateCompatibleDC; null when it could not be
 // made.
 using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DeleteMemoryDc>;
+
+struct DeleteMetafile {
+    void operator()(HENHMETAFILE metafile) const
+    {
+        DeleteEnhMetaFile(metafile);
+    }
+};
+
+// A metafile handle the owner deletes; null when there is none.
+using EnhMetafile = std::unique_ptr<std::remove_pointer_t<HENHMETAFILE>, DeleteMetafile>;
 
 struct SelectBack {
     HGDIOBJ previous;
