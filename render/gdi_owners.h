@@ -1,7 +1,10 @@
 // Owners for what the job and the playback borrow from GDI: a device
 // context's saved state, the objects, memory contexts and metafiles they
-// make, and an object selected into a context for a while. Each gives back what it holds
-// when it goes, on every path.
+// make, and an object selected into a context for a while. Each gives back
+// what it holds when it goes, on every path. Owners go in the reverse of
+// the order they were made: an object is made before the saved state or
+// selection that holds it in a context, so that it is deleted only once
+// the context has let it go.
 #pragma once
 
 #include <windows.h>
