@@ -1,11 +1,12 @@
 #include "draw_picture.h"
 
-#include "metafile/dib_layout.h"
 #include "driver/driver_input.h"
+#include "gdi_owners.h"
+#include "gdiplus_picture.h"
+#include "metafile/dib_layout.h"
 #include "metafile/emf_plus.h"
 #include "metafile/emf_records.h"
 #include "playback/faithful_playback.h"
-#include "gdiplus_picture.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -39,13 +40,11 @@ Placed PlacePicture(const DeviceMetrics& metrics, int32_t width, int32_t height)
 bool ClipToBox(HDC device, const PageGeometry& page, const BoundingBox& box)
 {
     const DeviceRect area = ComputeClipRect(page.metrics, page.resolution, box);
-    HRGN region = CreateRectRgn(area.left, area.top, area.right, area.bottom);
+    const GdiObject<HRGN> region(CreateRectRgn(area.left, area.top, area.right, area.bottom));
     if (region == nullptr) {
         return false;
     }
-    const bool clipped = SelectClipRgn(device, region) != ERROR && SetMetaRgn(device) != ERROR;
-    DeleteObject(region);
-    return clipped;
+    return SelectClipRgn(device, region.get()) != ERROR && SetMetaRgn(device) != ERROR;
 }
 
 // A copy of the metafile's bytes when its header and record chain hold
@@ -181,21 +180,19 @@ std::optional<BoundingBox> DrawMetafile(HDC device, const PageGeometry& page, HE
 // A bitmap whose description cannot be read counts as 0 x 0.
 std::optional<BoundingBox> DrawBitmap(HDC device, const PageGeometry& page, HBITMAP bitmap)
 {
-    HDC memory = CreateCompatibleDC(device);
+    const MemoryDc memory(CreateCompatibleDC(device));
     if (memory == nullptr) {
         return std::nullopt;
     }
-    HGDIOBJ previous = SelectObject(memory, bitmap);
+    const Selection selected = Select(memory.get(), bitmap);
     BITMAP description = {};
     GetObjectA(bitmap, sizeof description, &description);
     const Placed placed = PlacePicture(page.metrics, description.bmWidth, description.bmHeight);
     const bool clipped = ClipToBox(device, page, placed.box);
     if (clipped) {
-        StretchBlt(device, 0, 0, placed.placement.right, placed.placement.bottom, memory, 0, 0,
-                   description.bmWidth, description.bmHeight, SRCCOPY);
+        StretchBlt(device, 0, 0, placed.placement.right, placed.placement.bottom, memory.get(), 0,
+                   0, description.bmWidth, description.bmHeight, SRCCOPY);
     }
-    SelectObject(memory, previous);
-    DeleteDC(memory);
     return clipped ? std::optional<BoundingBox>(placed.box) : std::nullopt;
 }
 
@@ -208,14 +205,12 @@ std::optional<BoundingBox> DrawPackedDib(HDC device, const PageGeometry& page,
     if (!ComputeDibLayout(bytes, dibSize, layout)) {
         return std::nullopt;
     }
-    HBITMAP bitmap = CreateDIBitmap(device, &dib->bmiHeader, CBM_INIT, bytes + layout.pixelOffset,
-                                    dib, DIB_RGB_COLORS);
+    const GdiObject<HBITMAP> bitmap(CreateDIBitmap(
+        device, &dib->bmiHeader, CBM_INIT, bytes + layout.pixelOffset, dib, DIB_RGB_COLORS));
     if (bitmap == nullptr) {
         return std::nullopt;
     }
-    const std::optional<BoundingBox> box = DrawBitmap(device, page, bitmap);
-    DeleteObject(bitmap);
-    return box;
+    return DrawBitmap(device, page, bitmap.get());
 }
 
 }  // namespace
@@ -224,7 +219,7 @@ std::optional<BoundingBox> DrawPicture(HDC device, const PageGeometry& page,
                                        const SourceImage& image)
 {
     // The clipping the drawing sets goes with the saved state.
-    const int saved = SaveDC(device);
+    const SavedState saved(device);
     std::optional<BoundingBox> box;
     if (image.metafile != nullptr) {
         box = DrawMetafile(device, page, image.metafile);
@@ -233,6 +228,5 @@ std::optional<BoundingBox> DrawPicture(HDC device, const PageGeometry& page,
     } else {
         box = DrawBitmap(device, page, image.bitmap);
     }
-    RestoreDC(device, saved);
     return box;
 }

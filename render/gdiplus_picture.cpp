@@ -1,5 +1,6 @@
 #include "gdiplus_picture.h"
 
+#include "gdi_owners.h"
 #include "metafile/alpha_copies.h"
 
 #include <gdiplus.h>
@@ -85,13 +86,11 @@ HENHMETAFILE RecordEmfPlusRecords(HDC device, const Handed& handed, const RECT& 
         return nullptr;
     }
     const bool drawn = DrawEmfPlusRecords(recorder, handed, target);
-    HENHMETAFILE recorded = CloseEnhMetaFile(recorder);
+    const EnhMetafile recorded(CloseEnhMetaFile(recorder));
     if (recorded == nullptr) {
         return nullptr;
     }
-    HENHMETAFILE restored = drawn ? RestoreBlends(recorded) : nullptr;
-    DeleteEnhMetaFile(recorded);
-    return restored;
+    return drawn ? RestoreBlends(recorded.get()) : nullptr;
 }
 
 bool IsDual(gp::GpMetafile* picture)

@@ -1,7 +1,7 @@
 #include "playback/backdrop.h"
 
-#include "playback/device_map.h"
 #include "metafile/emf_records.h"
+#include "playback/device_map.h"
 
 #include <algorithm>
 #include <cmath>
@@ -100,14 +100,13 @@ std::vector<BackdropTile> MakeBackdrop(HENHMETAFILE metafile, const RECT& target
     const LONG width = target.right - target.left;
     const LONG height = target.bottom - target.top;
     const Raster raster = MakeRaster(width, height);
-    if (raster.dc == nullptr) {
+    if (raster.dc() == nullptr) {
         return {};
     }
     const RECT whole = {0, 0, width, height};
-    FillRect(raster.dc, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    FillRect(raster.dc(), &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     Capture capture{raster.bits, raster.stride, width, height, shadeBlendCaps, 0, {}};
-    EnumEnhMetaFile(raster.dc, metafile, PlayOntoRaster, &capture, &whole);
-    ReleaseRaster(raster);
+    EnumEnhMetaFile(raster.dc(), metafile, PlayOntoRaster, &capture, &whole);
     return std::move(capture.tiles);
 }
 
@@ -118,9 +117,8 @@ void DrawBackdropTile(HDC device, const BackdropTile& tile)
     if (width <= 0 || height <= 0) {
         return;
     }
-    const int saved = SaveDC(device);
+    const SavedState saved(device);
     UseDevicePixels(device);
     StretchDIBits(device, tile.area.left, tile.area.top, width, height, 0, 0, width, height,
                   tile.pixels.data(), &tile.info, DIB_RGB_COLORS, SRCCOPY);
-    RestoreDC(device, saved);
 }

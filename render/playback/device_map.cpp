@@ -38,6 +38,20 @@ LONG RoundToPixel(double value)
     return static_cast<LONG>(RoundAsDevice(value));
 }
 
+RECT CutToPage(HDC device, const RECT& area)
+{
+    const RECT page = {0, 0, GetDeviceCaps(device, HORZRES), GetDeviceCaps(device, VERTRES)};
+    RECT cut = {};
+    IntersectRect(&cut, &area, &page);
+    return cut;
+}
+
+void DrawBoxAsPolygon(HDC device, LONG left, LONG top, LONG right, LONG bottom)
+{
+    const POINT corners[4] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
+    Polygon(device, corners, 4);
+}
+
 BITMAPINFO TopDownInfo(LONG width, LONG height)
 {
     BITMAPINFO info = {};
@@ -59,27 +73,17 @@ Raster MakeRaster(LONG width, LONG height)
 {
     Raster raster = {};
     raster.info = TopDownInfo(width, height);
-    raster.stride = RowBytes(width);
     void* bits = nullptr;
-    raster.bitmap = CreateDIBSection(nullptr, &raster.info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    raster.dc = raster.bitmap != nullptr ? CreateCompatibleDC(nullptr) : nullptr;
-    if (raster.dc == nullptr) {
-        if (raster.bitmap != nullptr) {
-            DeleteObject(raster.bitmap);
-        }
+    raster.bitmap.reset(CreateDIBSection(nullptr, &raster.info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (raster.bitmap == nullptr) {
         return Raster{};
     }
-    raster.previous = SelectObject(raster.dc, raster.bitmap);
-    raster.bits = static_cast<uint8_t*>(bits);
-    return raster;
-}
-
-void ReleaseRaster(const Raster& raster)
-{
-    if (raster.dc == nullptr) {
-        return;
+    raster.memory.reset(CreateCompatibleDC(nullptr));
+    if (raster.memory == nullptr) {
+        return Raster{};
     }
-    SelectObject(raster.dc, raster.previous);
-    DeleteDC(raster.dc);
-    DeleteObject(raster.bitmap);
+    raster.selection = Select(raster.dc(), raster.bitmap.get());
+    raster.bits = static_cast<uint8_t*>(bits);
+    raster.stride = RowBytes(width);
+    return raster;
 }

@@ -1,5 +1,6 @@
-// Where a device context puts logical units, drawing in its pixels, and
-// the 24-bit memory rasters the job draws into itself.
+// Where a device context puts logical units, drawing in its pixels and in
+// its printable area, and the 24-bit memory rasters the job draws into
+// itself.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +9,7 @@
 #include <cstdint>
 
 #include "driver/driver_input.h"
+#include "gdi_owners.h"
 
 // The context's world transform and window-to-viewport mapping as one map.
 AffineMap ReadDeviceMap(HDC dc);
@@ -18,6 +20,14 @@ void UseDevicePixels(HDC dc);
 
 LONG RoundToPixel(double value);
 
+// The part of the device rectangle that lies in the printable area; empty
+// when none does.
+RECT CutToPage(HDC device, const RECT& area);
+
+// Draws the box from (left, top) to (right, bottom) as the polygon of its
+// four corners, which the platform maps one by one, turned or not.
+void DrawBoxAsPolygon(HDC device, LONG left, LONG top, LONG right, LONG bottom);
+
 // Blue, green and red bytes per pixel.
 constexpr size_t RASTER_BYTES_PER_PIXEL = 3;
 
@@ -27,14 +37,18 @@ BITMAPINFO TopDownInfo(LONG width, LONG height);
 size_t RowBytes(LONG width);
 
 // A top-down 24-bit DIB section selected into a memory context of its own,
-// released by ReleaseRaster. All null when it cannot be made.
+// both released when the raster goes. All null when it cannot be made.
 struct Raster {
     BITMAPINFO info;
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ previous;
+    GdiObject<HBITMAP> bitmap;
+    MemoryDc memory;
+    Selection selection;  // the bitmap in the memory context
     uint8_t* bits;
     size_t stride;
+
+    HDC dc() const
+    {
+        return memory.get();
+    }
 };
 Raster MakeRaster(LONG width, LONG height);
-void ReleaseRaster(const Raster& raster);

@@ -24,35 +24,14 @@ struct FaithfulPlayback {
 };
 
 // Plays one record that passed the record check, as PlayEnhMetaFileRecord
-// does:
-// - a blit the driver cannot draw as the platform does (backdrop.h) is
-//   drawn as the backdrop's tile for it;
-// - a gradient, where the device cannot shade one, becomes an image the
-//   job renders itself, clipped to the gradient's rectangles or triangles;
-// - an ellipse, arc, chord, pie, round rectangle or angle arc whose device
-//   box has no width or height, and any box-shaped record that lands beyond
-//   the coordinates the driver holds, is skipped;
-// - a font of height 0 is made at the height a raster playback gives it;
-// - text in a font of a width of its own (lfWidth), drawn over a
-//   transparent background and outside the metafile's own path, is drawn
-//   as its glyphs' outlines, filled in the text colour, so that its glyphs
-//   keep that width; laid out in device pixels, in the font at its device
-//   size, where the text is upright;
-// - a solid pen of width 1 is drawn at the width a raster playback gives
-//   it, and the current pen is selected anew after every change of scale,
-//   so that its width follows the transform;
-// - a fill with a pattern brush, which the driver would write from memory
-//   it does not own, or with a hatched brush over an opaque background, is
-//   drawn in the brush's own colours, a monochrome pattern's being the text
-//   and background colours of the moment: a brush of two colours as a
-//   one-bit image of its tiles clipped to the shape, the path or the brush
-//   copy's rectangle, with the outline drawn over it; any other pattern,
-//   and every other fill, in its mean colour;
-// - a rectangle, ellipse, round rectangle, arc, chord or pie under a
-//   transform that turns or shears, and an arc, chord or pie drawn
-//   clockwise, goes through a path (a rectangle as a polygon), which the
-//   platform lays out on the device itself: the driver would draw it
-//   upright and anticlockwise;
-// - a pixel is drawn as a filled device pixel.
+// does, but mended where the driver would draw it wrongly; each file says
+// what it mends. In the order they apply:
+// - a shape kept from the driver (shapes.cpp);
+// - a blit drawn as the backdrop's tile for it (backdrop.h);
+// - a gradient the device cannot shade (gradients.cpp);
+// - a pattern or hatch fill (patterns.cpp);
+// - a turned shape drawn through a path, and a pixel (shapes.cpp);
+// - narrowed text, and a font of height 0 (text.cpp);
+// - a width-1 pen and the pen after a change of scale (pens.cpp).
 void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
                           UINT handleCount, FaithfulPlayback& playback);

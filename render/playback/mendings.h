@@ -1,0 +1,47 @@
+// What the faithful playback mends, one file each: shapes.cpp, gradients.cpp,
+// patterns.cpp, text.cpp and pens.cpp. The dispatcher in faithful_playback.cpp
+// applies them in the order of faithful_playback.h.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "driver/driver_input.h"
+
+// shapes.cpp: whether the record is a shape kept from the driver.
+bool IsKeptFromDriver(HDC device, const uint8_t* bytes, size_t size);
+// shapes.cpp: whether the driver would draw the box-shaped record upright
+// or the wrong way round, and the shape drawn through a path instead.
+bool IsTurnedShape(HDC device, const ENHMETARECORD* record);
+void DrawThroughPath(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, UINT handleCount);
+// shapes.cpp: the pixel as a filled device pixel.
+void DrawPixel(HDC device, const Pixel& pixel);
+
+// gradients.cpp: a gradient the device cannot shade drawn as an image.
+// False, leaving the record to be played as it stands, for any other
+// record.
+bool DrawUnshadedGradient(HDC device, const ENHMETARECORD* record, uint32_t shadeBlendCaps);
+
+// patterns.cpp: a fill with a brush the driver would draw wrongly, drawn
+// in the brush's own colours. False, leaving the record to be played as it
+// stands, when it fills with no such brush.
+bool DrawPatternFill(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, UINT handleCount);
+
+// text.cpp: whether the record draws narrowed text, and that text drawn as
+// its glyphs' outlines.
+bool IsNarrowedText(HDC device, const uint8_t* bytes, size_t size, bool pathOpen);
+void DrawTextAsOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                        UINT handleCount);
+// text.cpp: a font of height 0 made at the height a raster playback gives
+// it. False, leaving the record to be played as it stands, for any other
+// record.
+bool MakeFontAtDefaultHeight(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                             UINT handleCount);
+
+// pens.cpp: after the record has been played, a width-1 pen it made
+// widened in the table, or the current pen selected anew after a change of
+// scale.
+void FollowPenWidth(HDC device, HANDLETABLE* table, UINT handleCount, const uint8_t* bytes,
+                    size_t size);

@@ -1,0 +1,197 @@
+// Text in a font of a width of its own (lfWidth), drawn over a transparent
+// background and outside the metafile's own path, is drawn as its glyphs'
+// outlines, filled in the text colour, so that its glyphs keep that width;
+// laid out in device pixels, in the font at its device size, where the
+// text is upright. A font of height 0 is made at the height a raster
+// playback gives it.
+#include "playback/mendings.h"
+
+#include "gdi_owners.h"
+#include "playback/device_map.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr size_t FONT_OFFSET = 12;  // the LOGFONTW of EXTCREATEFONTINDIRECTW
+
+// The font's cell height in the pixels of a memory context; 0 when the
+// font or the context cannot be made.
+LONG CellHeight(const LOGFONTW& font)
+{
+    const GdiObject<HFONT> made(CreateFontIndirectW(&font));
+    const MemoryDc memory(CreateCompatibleDC(nullptr));
+    TEXTMETRICW metrics = {};
+    if (made != nullptr && memory != nullptr) {
+        const Selection selected = Select(memory.get(), made.get());
+        GetTextMetricsW(memory.get(), &metrics);
+    }
+    return metrics.tmHeight;
+}
+
+// The cell height a raster device gives the font when its height is 0, in
+// the device's logical units now.
+LONG DefaultFontHeight(HDC device, const uint8_t* bytes, size_t size)
+{
+    LOGFONTW font = {};
+    std::memcpy(&font, bytes + FONT_OFFSET, std::min(sizeof font, size - FONT_OFFSET));
+    const LONG cellHeight = CellHeight(font);
+    const double scale = VerticalScale(ReadDeviceMap(device));
+    const double height = scale > 0 ? cellHeight / scale : 0.0;
+    return std::max(LONG{1}, RoundToPixel(std::min(height, DRIVER_COORDINATE_LIMIT)));
+}
+
+// The advances in device pixels, each character placed where its summed
+// logical advances land.
+std::vector<INT> MapAdvances(const std::vector<int32_t>& advances, double scale)
+{
+    std::vector<INT> mapped;
+    double sum = 0;
+    LONG placed = 0;
+    for (int32_t advance : advances) {
+        sum += advance * scale;
+        const LONG next = RoundToPixel(sum);
+        mapped.push_back(next - placed);
+        placed = next;
+    }
+    return mapped;
+}
+
+// The font now selected at its size in device pixels under a map that
+// neither turns nor flips x; null where it is turned itself.
+GdiObject<HFONT> MakeDeviceFont(HDC device, const AffineMap& map)
+{
+    LOGFONTW font = {};
+    if (GetObjectW(GetCurrentObject(device, OBJ_FONT), sizeof font, &font) == 0 ||
+        font.lfEscapement != 0 || font.lfOrientation != 0) {
+        return nullptr;
+    }
+    const double height = font.lfHeight * std::fabs(map.m22);
+    const double width = font.lfWidth * map.m11;
+    if (std::fabs(height) > DRIVER_COORDINATE_LIMIT || width > DRIVER_COORDINATE_LIMIT) {
+        return nullptr;
+    }
+    font.lfHeight = RoundToPixel(height);
+    font.lfWidth = RoundToPixel(width);
+    return GdiObject<HFONT>(CreateFontIndirectW(&font));
+}
+
+// Whether the text can be laid out in device pixels: upright, x not
+// flipped, placed by its reference point rather than the current position,
+// with no y advances.
+bool CanLayOutInDevicePixels(HDC device, const AffineMap& map, const TextRun& run)
+{
+    return !TurnsOrShears(map) && map.m11 > 0 && map.m22 != 0 &&
+           (GetTextAlign(device) & TA_UPDATECP) == 0 && (run.options & TEXT_PAIRED_ADVANCES) == 0 &&
+           IsWithinDriverLimit(MapPoint(map, run.x, run.y));
+}
+
+// A logical rectangle in device pixels, under a map that does not turn.
+RECT MapRect(const AffineMap& map, const int32_t (&sides)[4])
+{
+    const DevicePoint corner = MapPoint(map, sides[0], sides[1]);
+    const DevicePoint opposite = MapPoint(map, sides[2], sides[3]);
+    return RECT{
+        RoundToPixel(std::min(corner.x, opposite.x)), RoundToPixel(std::min(corner.y, opposite.y)),
+        RoundToPixel(std::max(corner.x, opposite.x)), RoundToPixel(std::max(corner.y, opposite.y))};
+}
+
+// Adds the text's glyph outlines to an open path on a device drawing in its
+// own pixels.
+void TraceRun(HDC device, const TextRun& run, const DevicePoint& origin, const RECT& rect,
+              const std::vector<INT>& advances)
+{
+    const INT* dx = advances.empty() ? nullptr : advances.data();
+    const auto count = static_cast<UINT>(run.characters.size());
+    const int x = RoundToPixel(origin.x);
+    const int y = RoundToPixel(origin.y);
+    if (run.wide) {
+        const std::wstring text(run.characters.begin(), run.characters.end());
+        ExtTextOutW(device, x, y, run.options, &rect, text.c_str(), count, dx);
+    } else {
+        const std::string text(run.characters.begin(), run.characters.end());
+        ExtTextOutA(device, x, y, run.options, &rect, text.c_str(), count, dx);
+    }
+}
+
+// Makes the text's glyph outlines the device's path. The platform puts an
+// outline's points on whole logical units, which are coarse where the
+// metafile's units are large on the device, so the text is laid out in
+// device pixels wherever it can be, in its font at its device size;
+// elsewhere the record itself is traced. The caller has saved the state.
+void TraceTextOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                       UINT handleCount)
+{
+    const AffineMap map = ReadDeviceMap(device);
+    const std::optional<TextRun> run =
+        ReadTextRun(reinterpret_cast<const uint8_t*>(record), record->nSize);
+    const GdiObject<HFONT> font =
+        run && CanLayOutInDevicePixels(device, map, *run) ? MakeDeviceFont(device, map) : nullptr;
+    if (font == nullptr) {
+        BeginPath(device);
+        PlayEnhMetaFileRecord(device, table, record, handleCount);
+        EndPath(device);
+        return;
+    }
+    const RECT rect = MapRect(map, run->rect);
+    const DevicePoint origin = MapPoint(map, run->x, run->y);
+    UseDevicePixels(device);
+    const Selection selected = Select(device, font.get());
+    BeginPath(device);
+    TraceRun(device, *run, origin, rect, MapAdvances(run->advances, map.m11));
+    EndPath(device);
+}
+
+}  // namespace
+
+// Whether the text the record draws is in a font of a width of its own,
+// over a transparent background, where no path of the metafile's is open.
+bool IsNarrowedText(HDC device, const uint8_t* bytes, size_t size, bool pathOpen)
+{
+    const std::optional<uint32_t> options = ReadTextOptions(bytes, size);
+    if (!options || (*options & TEXT_OPAQUE) != 0 || pathOpen || GetBkMode(device) != TRANSPARENT) {
+        return false;
+    }
+    LOGFONTW font = {};
+    return GetObjectW(GetCurrentObject(device, OBJ_FONT), sizeof font, &font) != 0 &&
+           font.lfWidth != 0;
+}
+
+// The text as its glyphs' outlines, filled in the text colour.
+void DrawTextAsOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                        UINT handleCount)
+{
+    const GdiObject<HBRUSH> ink(CreateSolidBrush(GetTextColor(device)));
+    if (ink == nullptr) {
+        PlayEnhMetaFileRecord(device, table, record, handleCount);
+        return;
+    }
+    const SavedState saved(device);
+    SelectObject(device, ink.get());
+    SelectObject(device, GetStockObject(NULL_PEN));
+    SetPolyFillMode(device, WINDING);
+    TraceTextOutlines(device, table, record, handleCount);
+    FillPath(device);
+}
+
+bool MakeFontAtDefaultHeight(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                             UINT handleCount)
+{
+    const auto* bytes = reinterpret_cast<const uint8_t*>(record);
+    const size_t size = record->nSize;
+    const std::optional<int32_t> fontHeight = ReadFontHeight(bytes, size);
+    if (fontHeight != 0 || size < FONT_OFFSET + sizeof(LOGFONTW)) {
+        return false;
+    }
+    const std::vector<uint8_t> sized =
+        WithFontHeight(bytes, size, DefaultFontHeight(device, bytes, size));
+    PlayEnhMetaFileRecord(device, table, reinterpret_cast<const ENHMETARECORD*>(sized.data()),
+                          handleCount);
+    return true;
+}
