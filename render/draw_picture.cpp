@@ -1,7 +1,7 @@
 #include "draw_picture.h"
 
 #include "metafile/dib_layout.h"
-#include "driver/driver_input.h"
+#include "driver/record_readers.h"
 #include "metafile/emf_plus.h"
 #include "metafile/emf_records.h"
 #include "playback/faithful_playback.h"

@@ -11,7 +11,8 @@
 #include <cstring>
 #include <vector>
 
-#include "driver/driver_input.h"
+#include "driver/device_geometry.h"
+#include "driver/record_readers.h"
 #include "metafile/emf_records.h"
 
 namespace {

@@ -1,6 +1,7 @@
 #include "playback/backdrop.h"
 
 #include "playback/device_map.h"
+#include "driver/record_readers.h"
 #include "metafile/emf_records.h"
 
 #include <algorithm>

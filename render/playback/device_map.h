@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/driver_input.h"
+#include "driver/device_geometry.h"
 
 // The context's world transform and window-to-viewport mapping as one map.
 AffineMap ReadDeviceMap(HDC dc);

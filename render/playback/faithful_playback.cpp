@@ -1,7 +1,8 @@
 #include "playback/faithful_playback.h"
 
 #include "playback/device_map.h"
-#include "driver/driver_input.h"
+#include "driver/pixel_statistics.h"
+#include "driver/record_readers.h"
 #include "metafile/little_endian.h"
 
 #include <algorithm>

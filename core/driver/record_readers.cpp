@@ -1,6 +1,4 @@
-#include "driver/driver_input.h"
-
-#include <cmath>
+#include "driver/record_readers.h"
 
 #include "metafile/emf_record_types.h"
 #include "metafile/emf_records.h"
@@ -46,8 +44,6 @@ constexpr uint32_t ROP_DESTINATION = 0xAA;
 constexpr uint32_t BLEND_FORMAT_SHIFT = 24;  // AlphaFormat, the blend function's last byte
 constexpr uint32_t BLEND_SOURCE_ALPHA = 0x01;
 constexpr size_t TEXT_OPTIONS_OFFSET = 52;  // emrtext.fOptions
-constexpr uint32_t BYTE_SHIFT_GREEN = 8;
-constexpr uint32_t BYTE_SHIFT_BLUE = 16;
 
 uint32_t RecordType(const uint8_t* record)
 {
@@ -72,42 +68,6 @@ bool HoldsBox(uint32_t type)
 
 }  // namespace
 
-double RoundAsDevice(double value)
-{
-    return std::floor(value + 0.5);
-}
-
-bool IsWithinDriverLimit(const DevicePoint& point)
-{
-    return std::isfinite(point.x) && std::isfinite(point.y) &&
-           std::fabs(point.x) <= DRIVER_COORDINATE_LIMIT &&
-           std::fabs(point.y) <= DRIVER_COORDINATE_LIMIT;
-}
-
-AffineMap ComposeDeviceMap(const AffineMap& world, int32_t windowOrgX, int32_t windowOrgY,
-                           int32_t windowExtX, int32_t windowExtY, int32_t viewportOrgX,
-                           int32_t viewportOrgY, int32_t viewportExtX, int32_t viewportExtY)
-{
-    const double sx = windowExtX == 0 ? 0.0 : static_cast<double>(viewportExtX) / windowExtX;
-    const double sy = windowExtY == 0 ? 0.0 : static_cast<double>(viewportExtY) / windowExtY;
-    return AffineMap{world.m11 * sx,
-                     world.m12 * sy,
-                     world.m21 * sx,
-                     world.m22 * sy,
-                     (world.dx - windowOrgX) * sx + viewportOrgX,
-                     (world.dy - windowOrgY) * sy + viewportOrgY};
-}
-
-DevicePoint MapPoint(const AffineMap& map, double x, double y)
-{
-    return DevicePoint{x * map.m11 + y * map.m21 + map.dx, x * map.m12 + y * map.m22 + map.dy};
-}
-
-double VerticalScale(const AffineMap& map)
-{
-    return std::hypot(map.m21, map.m22);
-}
-
 std::optional<LogicalBox> ReadShapeBox(const uint8_t* record, size_t size)
 {
     const uint32_t type = RecordType(record);
@@ -128,26 +88,6 @@ bool IsCurvedShape(const uint8_t* record)
 {
     const uint32_t type = RecordType(record);
     return type == EMR_ANGLEARC || (HoldsBox(type) && type != EMR_RECTANGLE);
-}
-
-ShapeFit JudgeShapeBox(const AffineMap& map, const LogicalBox& box)
-{
-    const auto at = [&](int64_t x, int64_t y) {
-        return MapPoint(map, static_cast<double>(x), static_cast<double>(y));
-    };
-    const DevicePoint first = at(box.left, box.top);
-    const DevicePoint second = at(box.right, box.bottom);
-    for (const DevicePoint& corner :
-         {first, second, at(box.right, box.top), at(box.left, box.bottom)}) {
-        if (!IsWithinDriverLimit(corner)) {
-            return ShapeFit::BEYOND_DEVICE;
-        }
-    }
-    if (RoundAsDevice(first.x) == RoundAsDevice(second.x) ||
-        RoundAsDevice(first.y) == RoundAsDevice(second.y)) {
-        return ShapeFit::EMPTY;
-    }
-    return ShapeFit::DRAWABLE;
 }
 
 std::optional<Gradient> ReadGradient(const uint8_t* record, size_t size)
@@ -315,40 +255,11 @@ bool NeedsBackdrop(const uint8_t* metafile, size_t size, uint32_t shadeBlendCaps
     return false;
 }
 
-uint32_t MeanColour(const uint8_t* rows, int32_t width, int32_t height, size_t stride)
-{
-    uint64_t sums[3] = {};
-    for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* row = rows + static_cast<size_t>(y) * stride;
-        for (int32_t x = 0; x < width; ++x) {
-            for (size_t channel = 0; channel < 3; ++channel) {
-                sums[channel] += row[static_cast<size_t>(x) * 3 + channel];
-            }
-        }
-    }
-    const uint64_t count = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-    if (count == 0) {
-        return 0;
-    }
-    const auto mean = [&](size_t channel) {
-        return static_cast<uint32_t>((sums[channel] + count / 2) / count);
-    };
-    return mean(2) | mean(1) << BYTE_SHIFT_GREEN | mean(0) << BYTE_SHIFT_BLUE;
-}
-
 namespace {
 
 constexpr size_t BLIT_SOURCE_INFO_SIZE_OFFSET = 88;  // cbBmiSrc of BITBLT and STRETCHBLT
 constexpr size_t BLIT_SOURCE_FIXED_SIZE = 92;
 constexpr size_t REGION_BRUSH_OFFSET = 28;  // ihBrush of FILLRGN and FRAMERGN
-constexpr uint32_t BITS_PER_BYTE = 8;
-constexpr uint32_t ROW_ALIGNMENT = 4;
-
-uint32_t PixelColour(const uint8_t* pixel)
-{
-    return uint32_t{pixel[2]} | uint32_t{pixel[1]} << BYTE_SHIFT_GREEN |
-           uint32_t{pixel[0]} << BYTE_SHIFT_BLUE;
-}
 
 bool CopiesBrushOnly(const uint8_t* record, size_t size)
 {
@@ -402,53 +313,6 @@ BlitDestination ReadBlitDestination(const uint8_t* record)
 uint32_t ReadRegionBrush(const uint8_t* record)
 {
     return ReadUint32(record + REGION_BRUSH_OFFSET);
-}
-
-std::optional<TwoColours> ReadTwoColours(const uint8_t* rows, int32_t width, int32_t height,
-                                         size_t stride)
-{
-    if (width <= 0 || height <= 0) {
-        return std::nullopt;
-    }
-    const uint32_t first = PixelColour(rows);
-    std::optional<uint32_t> second;
-    for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* row = rows + static_cast<size_t>(y) * stride;
-        for (int32_t x = 0; x < width; ++x) {
-            const uint32_t colour = PixelColour(row + static_cast<size_t>(x) * 3);
-            if (colour == first || colour == second) {
-                continue;
-            }
-            if (second) {
-                return std::nullopt;
-            }
-            second = colour;
-        }
-    }
-    return TwoColours{first, second.value_or(first)};
-}
-
-std::vector<uint8_t> PackTwoColours(const uint8_t* rows, int32_t width, int32_t height,
-                                    size_t stride, uint32_t second)
-{
-    const size_t rowBytes = (static_cast<size_t>(width) + BITS_PER_BYTE * ROW_ALIGNMENT - 1) /
-                            (BITS_PER_BYTE * ROW_ALIGNMENT) * ROW_ALIGNMENT;
-    std::vector<uint8_t> packed(rowBytes * static_cast<size_t>(height), 0);
-    for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* row = rows + static_cast<size_t>(y) * stride;
-        uint8_t* out = packed.data() + static_cast<size_t>(y) * rowBytes;
-        for (uint32_t x = 0; x < static_cast<uint32_t>(width); ++x) {
-            if (PixelColour(row + static_cast<size_t>(x) * 3) == second) {
-                out[x / BITS_PER_BYTE] |= static_cast<uint8_t>(0x80u >> (x % BITS_PER_BYTE));
-            }
-        }
-    }
-    return packed;
-}
-
-bool TurnsOrShears(const AffineMap& map)
-{
-    return map.m12 != 0 || map.m21 != 0;
 }
 
 std::optional<Pixel> ReadPixel(const uint8_t* record, size_t size)
