@@ -1,36 +1,23 @@
 #include "driver/record_readers.h"
 
+#include "metafile/emf_layout.h"
 #include "metafile/emf_record_types.h"
 #include "metafile/emf_records.h"
 #include "metafile/little_endian.h"
 
 namespace {
 
-constexpr size_t TYPE_OFFSET = 0;
-constexpr size_t BOX_OFFSET = 8;  // rclBox, or ANGLEARC's ptlCenter
-constexpr size_t BOX_SIZE = 16;
-constexpr size_t RADIUS_OFFSET = 16;
-constexpr size_t ANGLE_ARC_FIXED_SIZE = 28;
-constexpr size_t GRADIENT_COUNTS_OFFSET = 24;  // nVer, nTri, ulMode
-constexpr size_t GRADIENT_VERTICES_OFFSET = 36;
-constexpr size_t VERTEX_SIZE = 16;
+constexpr size_t FIELD_SIZE = 4;
 constexpr size_t RECT_PIECE_VERTICES = 2;
 constexpr size_t TRIANGLE_PIECE_VERTICES = 3;
-constexpr size_t FONT_HEIGHT_OFFSET = 12;  // elfw.elfLogFont.lfHeight after ihFont
-constexpr size_t PEN_INDEX_OFFSET = 8;
-constexpr size_t PEN_STYLE_OFFSET = 12;  // lopn: style, width (x, y), colour
-constexpr size_t PEN_WIDTH_OFFSET = 16;
-constexpr size_t PEN_COLOUR_OFFSET = 24;
-constexpr size_t PEN_RECORD_SIZE = 28;
+constexpr size_t FONT_HEIGHT_AT = EMR_EXTCREATEFONTINDIRECTW_ELFW + LOGFONTW_LFHEIGHT;
 constexpr uint32_t PEN_STYLE_MASK = 0x0F;
 constexpr uint32_t PEN_TYPE_MASK = 0x000F0000;
 constexpr uint32_t PS_SOLID_STYLE = 0;
 constexpr uint32_t PS_INSIDEFRAME_STYLE = 6;
-constexpr size_t BLIT_DESTINATION_OFFSET = 24;  // xDest, yDest, then cxDest, cyDest
-constexpr size_t BLIT_ROP_OFFSET = 40;          // dwRop, or the blend function or colour key
-constexpr size_t BLIT_FIXED_SIZE = 44;
-constexpr size_t DIBITS_ROP_OFFSET = 68;  // STRETCHDIBITS: dwRop, cxDest, cyDest
-constexpr size_t DIBITS_FIXED_SIZE = 80;
+// A blit's fields up to its raster operation (the blend function of
+// ALPHABLEND, the colour key of TRANSPARENTBLT).
+constexpr size_t BLIT_FIXED_SIZE = EMR_BITBLT_DWROP + FIELD_SIZE;
 constexpr uint32_t ROP_INDEX_SHIFT = 16;
 constexpr uint32_t ROP_INDEX_MASK = 0xFF;
 // Ternary raster operations a driver draws without reading the page: copy
@@ -43,11 +30,11 @@ constexpr uint32_t ROP_WHITE = 0xFF;
 constexpr uint32_t ROP_DESTINATION = 0xAA;
 constexpr uint32_t BLEND_FORMAT_SHIFT = 24;  // AlphaFormat, the blend function's last byte
 constexpr uint32_t BLEND_SOURCE_ALPHA = 0x01;
-constexpr size_t TEXT_OPTIONS_OFFSET = 52;  // emrtext.fOptions
+constexpr size_t TEXT_AT = EMR_EXTTEXTOUTW_EMRTEXT;
 
 uint32_t RecordType(const uint8_t* record)
 {
-    return ReadUint32(record + TYPE_OFFSET);
+    return ReadUint32(record + EMR_ITYPE);
 }
 
 bool HoldsBox(uint32_t type)
@@ -71,14 +58,15 @@ bool HoldsBox(uint32_t type)
 std::optional<LogicalBox> ReadShapeBox(const uint8_t* record, size_t size)
 {
     const uint32_t type = RecordType(record);
-    if (HoldsBox(type) && size >= BOX_OFFSET + BOX_SIZE) {
-        return LogicalBox{ReadInt32(record + BOX_OFFSET), ReadInt32(record + BOX_OFFSET + 4),
-                          ReadInt32(record + BOX_OFFSET + 8), ReadInt32(record + BOX_OFFSET + 12)};
+    if (HoldsBox(type) && size >= EMR_ELLIPSE_RCLBOX + RECTL_SIZE) {
+        const uint8_t* box = record + EMR_ELLIPSE_RCLBOX;
+        return LogicalBox{ReadInt32(box + RECTL_LEFT), ReadInt32(box + RECTL_TOP),
+                          ReadInt32(box + RECTL_RIGHT), ReadInt32(box + RECTL_BOTTOM)};
     }
-    if (type == EMR_ANGLEARC && size >= ANGLE_ARC_FIXED_SIZE) {
-        const int64_t x = ReadInt32(record + BOX_OFFSET);
-        const int64_t y = ReadInt32(record + BOX_OFFSET + 4);
-        const int64_t radius = ReadUint32(record + RADIUS_OFFSET);
+    if (type == EMR_ANGLEARC && size >= EMR_ANGLEARC_SIZE) {
+        const int64_t x = ReadInt32(record + EMR_ANGLEARC_PTLCENTER + POINTL_X);
+        const int64_t y = ReadInt32(record + EMR_ANGLEARC_PTLCENTER + POINTL_Y);
+        const int64_t radius = ReadUint32(record + EMR_ANGLEARC_NRADIUS);
         return LogicalBox{x - radius, y - radius, x + radius, y + radius};
     }
     return std::nullopt;
@@ -92,31 +80,32 @@ bool IsCurvedShape(const uint8_t* record)
 
 std::optional<Gradient> ReadGradient(const uint8_t* record, size_t size)
 {
-    if (RecordType(record) != EMR_GRADIENTFILL || size < GRADIENT_VERTICES_OFFSET) {
+    if (RecordType(record) != EMR_GRADIENTFILL || size < EMR_GRADIENTFILL_VER) {
         return std::nullopt;
     }
-    const uint32_t vertexCount = ReadUint32(record + GRADIENT_COUNTS_OFFSET);
-    const uint32_t pieceCount = ReadUint32(record + GRADIENT_COUNTS_OFFSET + 4);
-    const uint32_t mode = ReadUint32(record + GRADIENT_COUNTS_OFFSET + 8);
+    const uint32_t vertexCount = ReadUint32(record + EMR_GRADIENTFILL_NVER);
+    const uint32_t pieceCount = ReadUint32(record + EMR_GRADIENTFILL_NTRI);
+    const uint32_t mode = ReadUint32(record + EMR_GRADIENTFILL_ULMODE);
     const size_t perPiece =
         mode == GRADIENT_MODE_TRIANGLE ? TRIANGLE_PIECE_VERTICES : RECT_PIECE_VERTICES;
     const uint64_t piecesOffset =
-        GRADIENT_VERTICES_OFFSET + static_cast<uint64_t>(vertexCount) * VERTEX_SIZE;
-    if (piecesOffset + static_cast<uint64_t>(pieceCount) * perPiece * 4 > size) {
+        EMR_GRADIENTFILL_VER + static_cast<uint64_t>(vertexCount) * TRIVERTEX_SIZE;
+    if (piecesOffset + static_cast<uint64_t>(pieceCount) * perPiece * FIELD_SIZE > size) {
         return std::nullopt;
     }
     Gradient gradient{mode, {}, {}};
     for (uint32_t i = 0; i < vertexCount; ++i) {
-        const uint8_t* v = record + GRADIENT_VERTICES_OFFSET + size_t{i} * VERTEX_SIZE;
-        gradient.vertices.push_back(GradientVertex{ReadInt32(v), ReadInt32(v + 4),
-                                                   ReadUint16(v + 8), ReadUint16(v + 10),
-                                                   ReadUint16(v + 12), ReadUint16(v + 14)});
+        const uint8_t* v = record + EMR_GRADIENTFILL_VER + size_t{i} * TRIVERTEX_SIZE;
+        gradient.vertices.push_back(
+            GradientVertex{ReadInt32(v + TRIVERTEX_X), ReadInt32(v + TRIVERTEX_Y),
+                           ReadUint16(v + TRIVERTEX_RED), ReadUint16(v + TRIVERTEX_GREEN),
+                           ReadUint16(v + TRIVERTEX_BLUE), ReadUint16(v + TRIVERTEX_ALPHA)});
     }
     for (uint32_t i = 0; i < pieceCount; ++i) {
         std::vector<uint32_t> piece;
         for (size_t corner = 0; corner < perPiece; ++corner) {
             const uint32_t vertex =
-                ReadUint32(record + piecesOffset + (size_t{i} * perPiece + corner) * 4);
+                ReadUint32(record + piecesOffset + (size_t{i} * perPiece + corner) * FIELD_SIZE);
             if (vertex >= vertexCount) {
                 return std::nullopt;
             }
@@ -129,35 +118,36 @@ std::optional<Gradient> ReadGradient(const uint8_t* record, size_t size)
 
 std::optional<int32_t> ReadFontHeight(const uint8_t* record, size_t size)
 {
-    if (RecordType(record) != EMR_EXTCREATEFONTINDIRECTW || size < FONT_HEIGHT_OFFSET + 4) {
+    if (RecordType(record) != EMR_EXTCREATEFONTINDIRECTW || size < FONT_HEIGHT_AT + FIELD_SIZE) {
         return std::nullopt;
     }
-    return ReadInt32(record + FONT_HEIGHT_OFFSET);
+    return ReadInt32(record + FONT_HEIGHT_AT);
 }
 
 std::vector<uint8_t> WithFontHeight(const uint8_t* record, size_t size, int32_t height)
 {
     std::vector<uint8_t> copy(record, record + size);
     const uint32_t value = static_cast<uint32_t>(height);
-    for (size_t i = 0; i < 4; ++i) {
-        copy[FONT_HEIGHT_OFFSET + i] = static_cast<uint8_t>(value >> (8 * i));
+    for (size_t i = 0; i < FIELD_SIZE; ++i) {
+        copy[FONT_HEIGHT_AT + i] = static_cast<uint8_t>(value >> (8 * i));
     }
     return copy;
 }
 
 std::optional<WidthOnePen> ReadWidthOnePen(const uint8_t* record, size_t size)
 {
-    if (RecordType(record) != EMR_CREATEPEN || size < PEN_RECORD_SIZE) {
+    if (RecordType(record) != EMR_CREATEPEN || size < EMR_CREATEPEN_SIZE) {
         return std::nullopt;
     }
-    const uint32_t style = ReadUint32(record + PEN_STYLE_OFFSET);
+    const uint8_t* pen = record + EMR_CREATEPEN_LOPN;
+    const uint32_t style = ReadUint32(pen + LOGPEN_LOPNSTYLE);
     const uint32_t kind = style & PEN_STYLE_MASK;
-    if (ReadInt32(record + PEN_WIDTH_OFFSET) != 1 || (style & PEN_TYPE_MASK) != 0 ||
+    if (ReadInt32(pen + LOGPEN_LOPNWIDTH + POINTL_X) != 1 || (style & PEN_TYPE_MASK) != 0 ||
         (kind != PS_SOLID_STYLE && kind != PS_INSIDEFRAME_STYLE)) {
         return std::nullopt;
     }
-    return WidthOnePen{ReadUint32(record + PEN_INDEX_OFFSET),
-                       ReadUint32(record + PEN_COLOUR_OFFSET)};
+    return WidthOnePen{ReadUint32(record + EMR_SELECTOBJECT_IHOBJECT),
+                       ReadUint32(pen + LOGPEN_LOPNCOLOR)};
 }
 
 bool ChangesScale(const uint8_t* record)
@@ -180,10 +170,11 @@ bool ChangesScale(const uint8_t* record)
 std::optional<uint32_t> ReadTextOptions(const uint8_t* record, size_t size)
 {
     const uint32_t type = RecordType(record);
-    if ((type != EMR_EXTTEXTOUTA && type != EMR_EXTTEXTOUTW) || size < TEXT_OPTIONS_OFFSET + 4) {
+    if ((type != EMR_EXTTEXTOUTA && type != EMR_EXTTEXTOUTW) ||
+        size < TEXT_AT + EMRTEXT_FOPTIONS + FIELD_SIZE) {
         return std::nullopt;
     }
-    return ReadUint32(record + TEXT_OPTIONS_OFFSET);
+    return ReadUint32(record + TEXT_AT + EMRTEXT_FOPTIONS);
 }
 
 std::optional<bool> PathOpenAfter(const uint8_t* record)
@@ -207,7 +198,7 @@ std::optional<BlitDestination> ReadBlitNeedingBackdrop(const uint8_t* record, si
     }
     const uint32_t type = RecordType(record);
     bool needs = false;
-    const uint32_t rop = size >= BLIT_FIXED_SIZE ? ReadUint32(record + BLIT_ROP_OFFSET) : 0;
+    const uint32_t rop = size >= BLIT_FIXED_SIZE ? ReadUint32(record + EMR_BITBLT_DWROP) : 0;
     switch (type) {
         case EMR_ALPHABLEND: {
             const bool perPixel = (rop >> BLEND_FORMAT_SHIFT & BLEND_SOURCE_ALPHA) != 0;
@@ -223,7 +214,8 @@ std::optional<BlitDestination> ReadBlitNeedingBackdrop(const uint8_t* record, si
         case EMR_STRETCHDIBITS: {
             const uint32_t ternary =
                 type == EMR_STRETCHDIBITS
-                    ? (size >= DIBITS_FIXED_SIZE ? ReadUint32(record + DIBITS_ROP_OFFSET) : 0)
+                    ? (size >= EMR_STRETCHDIBITS_SIZE ? ReadUint32(record + EMR_STRETCHDIBITS_DWROP)
+                                                      : 0)
                     : rop;
             const uint32_t index = ternary >> ROP_INDEX_SHIFT & ROP_INDEX_MASK;
             needs = index != ROP_SOURCE_COPY && index != ROP_PATTERN_COPY && index != ROP_BLACK &&
@@ -233,15 +225,15 @@ std::optional<BlitDestination> ReadBlitNeedingBackdrop(const uint8_t* record, si
         default:
             break;
     }
-    const size_t fixedSize = type == EMR_STRETCHDIBITS ? DIBITS_FIXED_SIZE : BLIT_FIXED_SIZE;
+    const size_t fixedSize = type == EMR_STRETCHDIBITS ? EMR_STRETCHDIBITS_SIZE : BLIT_FIXED_SIZE;
     if (!needs || size < fixedSize) {
         return std::nullopt;
     }
-    const uint8_t* extent = type == EMR_STRETCHDIBITS ? record + DIBITS_ROP_OFFSET + 4
-                                                      : record + BLIT_DESTINATION_OFFSET + 8;
-    return BlitDestination{ReadInt32(record + BLIT_DESTINATION_OFFSET),
-                           ReadInt32(record + BLIT_DESTINATION_OFFSET + 4), ReadInt32(extent),
-                           ReadInt32(extent + 4)};
+    const bool dibits = type == EMR_STRETCHDIBITS;
+    return BlitDestination{
+        ReadInt32(record + EMR_BITBLT_XDEST), ReadInt32(record + EMR_BITBLT_YDEST),
+        ReadInt32(record + (dibits ? EMR_STRETCHDIBITS_CXDEST : EMR_BITBLT_CXDEST)),
+        ReadInt32(record + (dibits ? EMR_STRETCHDIBITS_CYDEST : EMR_BITBLT_CYDEST))};
 }
 
 bool NeedsBackdrop(const uint8_t* metafile, size_t size, uint32_t shadeBlendCaps)
@@ -257,16 +249,15 @@ bool NeedsBackdrop(const uint8_t* metafile, size_t size, uint32_t shadeBlendCaps
 
 namespace {
 
-constexpr size_t BLIT_SOURCE_INFO_SIZE_OFFSET = 88;  // cbBmiSrc of BITBLT and STRETCHBLT
-constexpr size_t BLIT_SOURCE_FIXED_SIZE = 92;
-constexpr size_t REGION_BRUSH_OFFSET = 28;  // ihBrush of FILLRGN and FRAMERGN
+// BITBLT's and STRETCHBLT's fields up to the source bitmap's cbBmiSrc.
+constexpr size_t BLIT_SOURCE_FIXED_SIZE = EMR_BITBLT_CBBMISRC + FIELD_SIZE;
 
 bool CopiesBrushOnly(const uint8_t* record, size_t size)
 {
     return size >= BLIT_SOURCE_FIXED_SIZE &&
-           (ReadUint32(record + BLIT_ROP_OFFSET) >> ROP_INDEX_SHIFT & ROP_INDEX_MASK) ==
+           (ReadUint32(record + EMR_BITBLT_DWROP) >> ROP_INDEX_SHIFT & ROP_INDEX_MASK) ==
                ROP_PATTERN_COPY &&
-           ReadUint32(record + BLIT_SOURCE_INFO_SIZE_OFFSET) == 0;
+           ReadUint32(record + EMR_BITBLT_CBBMISRC) == 0;
 }
 
 }  // namespace
@@ -306,53 +297,50 @@ BrushUse ReadBrushUse(const uint8_t* record, size_t size)
 
 BlitDestination ReadBlitDestination(const uint8_t* record)
 {
-    const uint8_t* at = record + BLIT_DESTINATION_OFFSET;
-    return BlitDestination{ReadInt32(at), ReadInt32(at + 4), ReadInt32(at + 8), ReadInt32(at + 12)};
+    return BlitDestination{
+        ReadInt32(record + EMR_BITBLT_XDEST), ReadInt32(record + EMR_BITBLT_YDEST),
+        ReadInt32(record + EMR_BITBLT_CXDEST), ReadInt32(record + EMR_BITBLT_CYDEST)};
 }
 
 uint32_t ReadRegionBrush(const uint8_t* record)
 {
-    return ReadUint32(record + REGION_BRUSH_OFFSET);
+    return ReadUint32(record + EMR_FILLRGN_IHBRUSH);
 }
 
 std::optional<Pixel> ReadPixel(const uint8_t* record, size_t size)
 {
-    constexpr size_t PIXEL_RECORD_SIZE = 20;  // ptlPixel, crColor
-    if (RecordType(record) != EMR_SETPIXELV || size < PIXEL_RECORD_SIZE) {
+    if (RecordType(record) != EMR_SETPIXELV || size < EMR_SETPIXELV_SIZE) {
         return std::nullopt;
     }
-    return Pixel{ReadInt32(record + 8), ReadInt32(record + 12), ReadUint32(record + 16)};
+    return Pixel{ReadInt32(record + EMR_SETPIXELV_PTLPIXEL + POINTL_X),
+                 ReadInt32(record + EMR_SETPIXELV_PTLPIXEL + POINTL_Y),
+                 ReadUint32(record + EMR_SETPIXELV_CRCOLOR)};
 }
 
 std::optional<TextRun> ReadTextRun(const uint8_t* record, size_t size)
 {
-    constexpr size_t REFERENCE_AT = 36;  // emrtext: ptlReference, nChars, offString,
-    constexpr size_t COUNT_AT = 44;      // options, rcl, offDx
-    constexpr size_t STRING_AT = 48;
-    constexpr size_t RECT_AT = 56;
-    constexpr size_t ADVANCES_AT = 72;
-    constexpr size_t TEXT_RECORD_SIZE = 76;
     const std::optional<uint32_t> options = ReadTextOptions(record, size);
-    if (!options || size < TEXT_RECORD_SIZE) {
+    if (!options || size < TEXT_AT + EMRTEXT_SIZE) {
         return std::nullopt;
     }
-    TextRun run{ReadInt32(record + REFERENCE_AT),
-                ReadInt32(record + REFERENCE_AT + 4),
+    const uint8_t* text = record + TEXT_AT;
+    TextRun run{ReadInt32(text + EMRTEXT_PTLREFERENCE + POINTL_X),
+                ReadInt32(text + EMRTEXT_PTLREFERENCE + POINTL_Y),
                 *options,
                 {},
                 RecordType(record) == EMR_EXTTEXTOUTW,
                 {},
                 {}};
     for (size_t side = 0; side < 4; ++side) {
-        run.rect[side] = ReadInt32(record + RECT_AT + 4 * side);
+        run.rect[side] = ReadInt32(text + EMRTEXT_RCL + FIELD_SIZE * side);
     }
-    const uint64_t count = ReadUint32(record + COUNT_AT);
+    const uint64_t count = ReadUint32(text + EMRTEXT_NCHARS);
     const uint64_t unit = run.wide ? 2 : 1;
-    const uint64_t string = ReadUint32(record + STRING_AT);
-    const uint64_t advances = ReadUint32(record + ADVANCES_AT);
+    const uint64_t string = ReadUint32(text + EMRTEXT_OFFSTRING);
+    const uint64_t advances = ReadUint32(text + EMRTEXT_OFFDX);
     const uint64_t advanceCount =
         advances == 0 ? 0 : count * ((*options & TEXT_PAIRED_ADVANCES) != 0 ? 2 : 1);
-    if (string + count * unit > size || advances + advanceCount * 4 > size) {
+    if (string + count * unit > size || advances + advanceCount * FIELD_SIZE > size) {
         return std::nullopt;
     }
     for (uint64_t i = 0; i < count; ++i) {
@@ -360,7 +348,7 @@ std::optional<TextRun> ReadTextRun(const uint8_t* record, size_t size)
         run.characters.push_back(run.wide ? ReadUint16(at) : at[0]);
     }
     for (uint64_t i = 0; i < advanceCount; ++i) {
-        run.advances.push_back(ReadInt32(record + advances + i * 4));
+        run.advances.push_back(ReadInt32(record + advances + i * FIELD_SIZE));
     }
     return run;
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "metafile/emf_layout.h"
 #include "metafile/emf_record_types.h"
 #include "metafile/emf_records.h"
 #include "metafile/little_endian.h"
@@ -13,8 +14,6 @@
 namespace {
 
 constexpr uint32_t EMF_PLUS_SIGNATURE = 0x2B464D45;  // "EMF+"
-constexpr size_t COMMENT_SIZE_AT = 8;                // cbData of GDICOMMENT
-constexpr size_t COMMENT_DATA_AT = 12;
 constexpr uint32_t SIGNATURE_SIZE = 4;
 
 // Every EMF+ record: Type and Flags (16 bits each), Size, DataSize.
@@ -909,15 +908,15 @@ bool IsPlusRecordSound(const PlusRecord& record, PlayState& state)
 // The EMF+ data of a GDICOMMENT record, after the signature, or none.
 Cursor ReadEmfPlusData(const uint8_t* record, const RecordSpan& span)
 {
-    if (span.type != EMR_GDICOMMENT || span.size < COMMENT_DATA_AT + SIGNATURE_SIZE) {
+    if (span.type != EMR_GDICOMMENT || span.size < EMR_GDICOMMENT_DATA + SIGNATURE_SIZE) {
         return Cursor{nullptr, 0, 0, true};
     }
-    const uint64_t count = ReadUint32(record + COMMENT_SIZE_AT);
-    if (COMMENT_DATA_AT + count > span.size || count < SIGNATURE_SIZE ||
-        ReadUint32(record + COMMENT_DATA_AT) != EMF_PLUS_SIGNATURE) {
+    const uint64_t count = ReadUint32(record + EMR_GDICOMMENT_CBDATA);
+    if (EMR_GDICOMMENT_DATA + count > span.size || count < SIGNATURE_SIZE ||
+        ReadUint32(record + EMR_GDICOMMENT_DATA) != EMF_PLUS_SIGNATURE) {
         return Cursor{nullptr, 0, 0, true};
     }
-    return CursorOver(record + COMMENT_DATA_AT + SIGNATURE_SIZE,
+    return CursorOver(record + EMR_GDICOMMENT_DATA + SIGNATURE_SIZE,
                       static_cast<size_t>(count - SIGNATURE_SIZE));
 }
 

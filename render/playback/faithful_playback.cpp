@@ -3,6 +3,7 @@
 #include "playback/device_map.h"
 #include "driver/pixel_statistics.h"
 #include "driver/record_readers.h"
+#include "metafile/emf_layout.h"
 #include "metafile/little_endian.h"
 
 #include <algorithm>
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr size_t FONT_OFFSET = 12;  // the LOGFONTW of EXTCREATEFONTINDIRECTW
 // The patch a pattern brush's colours are taken over: a whole number of
 // tiles for every pattern whose sides divide it.
 constexpr int PATTERN_PATCH = 64;
@@ -166,7 +166,8 @@ void DrawGradientAsImage(HDC device, const Gradient& gradient)
 LONG DefaultFontHeight(HDC device, const uint8_t* bytes, size_t size)
 {
     LOGFONTW font = {};
-    std::memcpy(&font, bytes + FONT_OFFSET, std::min(sizeof font, size - FONT_OFFSET));
+    std::memcpy(&font, bytes + EMR_EXTCREATEFONTINDIRECTW_ELFW,
+                std::min(sizeof font, size - EMR_EXTCREATEFONTINDIRECTW_ELFW));
     HFONT made = CreateFontIndirectW(&font);
     HDC memory = CreateCompatibleDC(nullptr);
     TEXTMETRICW metrics = {};
@@ -663,7 +664,7 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
         return;
     }
     const std::optional<int32_t> fontHeight = ReadFontHeight(bytes, size);
-    if (fontHeight == 0 && size >= FONT_OFFSET + sizeof(LOGFONTW)) {
+    if (fontHeight == 0 && size >= EMR_EXTCREATEFONTINDIRECTW_ELFW + sizeof(LOGFONTW)) {
         const std::vector<uint8_t> sized =
             WithFontHeight(bytes, size, DefaultFontHeight(device, bytes, size));
         PlayEnhMetaFileRecord(device, table, reinterpret_cast<const ENHMETARECORD*>(sized.data()),
