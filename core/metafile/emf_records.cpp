@@ -43,7 +43,6 @@ constexpr uint32_t TRIANGLE_CORNERS = 3;
 // Structures held whole in the fixed part of a record.
 constexpr uint32_t LOGFONTW_SIZE = 92;
 constexpr uint32_t LOGCOLORSPACEA_SIZE = 328;
-constexpr uint32_t LOGCOLORSPACEW_SIZE = 588;
 constexpr uint32_t COLORADJUSTMENT_SIZE = 24;
 constexpr uint32_t PIXELFORMATDESCRIPTOR_SIZE = 40;
 
