@@ -10,7 +10,6 @@ namespace {
 constexpr size_t FIELD_SIZE = 4;
 constexpr size_t RECT_PIECE_VERTICES = 2;
 constexpr size_t TRIANGLE_PIECE_VERTICES = 3;
-constexpr size_t FONT_HEIGHT_AT = EMR_EXTCREATEFONTINDIRECTW_ELFW + LOGFONTW_LFHEIGHT;
 constexpr uint32_t PEN_STYLE_MASK = 0x0F;
 constexpr uint32_t PEN_TYPE_MASK = 0x000F0000;
 constexpr uint32_t PS_SOLID_STYLE = 0;
@@ -30,7 +29,6 @@ constexpr uint32_t ROP_WHITE = 0xFF;
 constexpr uint32_t ROP_DESTINATION = 0xAA;
 constexpr uint32_t BLEND_FORMAT_SHIFT = 24;  // AlphaFormat, the blend function's last byte
 constexpr uint32_t BLEND_SOURCE_ALPHA = 0x01;
-constexpr size_t TEXT_AT = EMR_EXTTEXTOUTW_EMRTEXT;
 
 uint32_t RecordType(const uint8_t* record)
 {
@@ -118,18 +116,20 @@ std::optional<Gradient> ReadGradient(const uint8_t* record, size_t size)
 
 std::optional<int32_t> ReadFontHeight(const uint8_t* record, size_t size)
 {
-    if (RecordType(record) != EMR_EXTCREATEFONTINDIRECTW || size < FONT_HEIGHT_AT + FIELD_SIZE) {
+    const size_t heightAt = EMR_EXTCREATEFONTINDIRECTW_ELFW + LOGFONTW_LFHEIGHT;
+    if (RecordType(record) != EMR_EXTCREATEFONTINDIRECTW || size < heightAt + FIELD_SIZE) {
         return std::nullopt;
     }
-    return ReadInt32(record + FONT_HEIGHT_AT);
+    return ReadInt32(record + heightAt);
 }
 
 std::vector<uint8_t> WithFontHeight(const uint8_t* record, size_t size, int32_t height)
 {
     std::vector<uint8_t> copy(record, record + size);
+    const size_t heightAt = EMR_EXTCREATEFONTINDIRECTW_ELFW + LOGFONTW_LFHEIGHT;
     const uint32_t value = static_cast<uint32_t>(height);
     for (size_t i = 0; i < FIELD_SIZE; ++i) {
-        copy[FONT_HEIGHT_AT + i] = static_cast<uint8_t>(value >> (8 * i));
+        copy[heightAt + i] = static_cast<uint8_t>(value >> (8 * i));
     }
     return copy;
 }
@@ -171,10 +171,10 @@ std::optional<uint32_t> ReadTextOptions(const uint8_t* record, size_t size)
 {
     const uint32_t type = RecordType(record);
     if ((type != EMR_EXTTEXTOUTA && type != EMR_EXTTEXTOUTW) ||
-        size < TEXT_AT + EMRTEXT_FOPTIONS + FIELD_SIZE) {
+        size < EMR_EXTTEXTOUTW_EMRTEXT + EMRTEXT_FOPTIONS + FIELD_SIZE) {
         return std::nullopt;
     }
-    return ReadUint32(record + TEXT_AT + EMRTEXT_FOPTIONS);
+    return ReadUint32(record + EMR_EXTTEXTOUTW_EMRTEXT + EMRTEXT_FOPTIONS);
 }
 
 std::optional<bool> PathOpenAfter(const uint8_t* record)
@@ -320,10 +320,10 @@ std::optional<Pixel> ReadPixel(const uint8_t* record, size_t size)
 std::optional<TextRun> ReadTextRun(const uint8_t* record, size_t size)
 {
     const std::optional<uint32_t> options = ReadTextOptions(record, size);
-    if (!options || size < TEXT_AT + EMRTEXT_SIZE) {
+    if (!options || size < EMR_EXTTEXTOUTW_EMRTEXT + EMRTEXT_SIZE) {
         return std::nullopt;
     }
-    const uint8_t* text = record + TEXT_AT;
+    const uint8_t* text = record + EMR_EXTTEXTOUTW_EMRTEXT;
     TextRun run{ReadInt32(text + EMRTEXT_PTLREFERENCE + POINTL_X),
                 ReadInt32(text + EMRTEXT_PTLREFERENCE + POINTL_Y),
                 *options,
