@@ -1,6 +1,6 @@
 #include "draw_picture.h"
 
-#include "driver/driver_input.h"
+#include "driver/record_readers.h"
 #include "gdi_owners.h"
 #include "gdiplus_picture.h"
 #include "metafile/dib_layout.h"

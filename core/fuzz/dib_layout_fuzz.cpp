@@ -4,6 +4,10 @@
 // separate computation in floating point; the first and last bytes of the
 // table and of the pixels are read, so that a layout reaching past the block
 // trips the address sanitizer. Any broken rule aborts.
+//
+// The offsets this oracle reads are its own copy, written apart from
+// metafile/dib_layout.h on purpose: a wrong offset there must not make the
+// oracle agree with the check it judges.
 #include "metafile/dib_layout.h"
 
 #include <cmath>

@@ -5,13 +5,18 @@
 // sanitizer. The record goes to the readers only when the record check
 // passes it, as in the job; the blit reader and the backdrop scan take it
 // unchecked, as the job gives them a whole metafile. Broken rules abort.
+//
+// It reads no record field itself, and so keeps no copy of the record
+// layouts; the oracles that read fields keep their own copies, apart from
+// metafile/emf_layout.h on purpose.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "driver/driver_input.h"
+#include "driver/device_geometry.h"
+#include "driver/record_readers.h"
 #include "metafile/emf_records.h"
 
 namespace {

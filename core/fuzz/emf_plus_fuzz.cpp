@@ -6,6 +6,10 @@
 // DataSize inside its Size, every object record's id inside the table and,
 // for the common counted kinds, the counted data inside DataSize. Any
 // broken rule aborts.
+//
+// The offsets this oracle reads are its own copy, written apart from
+// metafile/emf_layout.h on purpose: a wrong offset there must not make the
+// oracle agree with the check it judges.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

@@ -8,6 +8,10 @@
 // (poly points, poly-polyline counts, text, comments, handle indices,
 // bitmaps, whose pixels are also located as one packed DIB). Any broken
 // rule aborts.
+//
+// The offsets this oracle reads are its own copy, written apart from
+// metafile/emf_layout.h on purpose: a wrong offset there must not make the
+// oracle agree with the check it judges.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

@@ -1,5 +1,7 @@
 #include "metafile/alpha_copies.h"
 
+#include "metafile/dib_layout.h"
+#include "metafile/emf_layout.h"
 #include "metafile/emf_record_types.h"
 #include "metafile/emf_records.h"
 #include "metafile/little_endian.h"
@@ -10,10 +12,6 @@ constexpr uint32_t SOURCE_COPY = 0x00CC0020;  // SRCCOPY
 // Source over, at full constant alpha, with the source's own alpha:
 // AC_SRC_OVER, 0, 255, AC_SRC_ALPHA in BLENDFUNCTION's byte order.
 constexpr uint32_t PER_PIXEL_BLEND = 0x01FF0000;
-constexpr size_t ROP_AT = 40;        // dwRop of STRETCHBLT, the blend of ALPHABLEND
-constexpr size_t BMI_AT = 84;        // offBmiSrc, then cbBmiSrc
-constexpr size_t RECORD_END = 108;   // the fixed part of both records
-constexpr size_t BIT_COUNT_AT = 14;  // biBitCount in BITMAPINFOHEADER
 constexpr uint16_t PIXELS_WITH_ALPHA = 32;
 
 void PutUint32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
@@ -25,14 +23,15 @@ void PutUint32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
 
 bool IsCopyWithAlpha(const uint8_t* record, const RecordSpan& span)
 {
-    if (span.type != EMR_STRETCHBLT || span.size < RECORD_END ||
-        ReadUint32(record + ROP_AT) != SOURCE_COPY) {
+    if (span.type != EMR_STRETCHBLT || span.size < EMR_STRETCHBLT_SIZE ||
+        ReadUint32(record + EMR_BITBLT_DWROP) != SOURCE_COPY) {
         return false;
     }
-    const uint64_t offset = ReadUint32(record + BMI_AT);
-    const uint64_t length = ReadUint32(record + BMI_AT + 4);
-    return length >= BIT_COUNT_AT + 2 && offset + length <= span.size &&
-           ReadUint16(record + offset + BIT_COUNT_AT) == PIXELS_WITH_ALPHA;
+    const uint64_t offset = ReadUint32(record + EMR_BITBLT_OFFBMISRC);
+    const uint64_t length = ReadUint32(record + EMR_BITBLT_CBBMISRC);
+    return length >= BITMAPINFOHEADER_BIBITCOUNT + sizeof PIXELS_WITH_ALPHA &&
+           offset + length <= span.size &&
+           ReadUint16(record + offset + BITMAPINFOHEADER_BIBITCOUNT) == PIXELS_WITH_ALPHA;
 }
 
 }  // namespace
@@ -44,7 +43,7 @@ std::vector<uint8_t> RestoreAlphaBlends(const uint8_t* metafile, size_t size)
     for (size_t at = 0; ReadRecordAt(metafile, size, at, span); at += span.size) {
         if (IsCopyWithAlpha(metafile + at, span)) {
             PutUint32(restored, at, EMR_ALPHABLEND);
-            PutUint32(restored, at + ROP_AT, PER_PIXEL_BLEND);
+            PutUint32(restored, at + EMR_BITBLT_DWROP, PER_PIXEL_BLEND);
         }
     }
     return restored;

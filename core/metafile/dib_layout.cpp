@@ -6,20 +6,6 @@
 
 namespace {
 
-// Field offsets in the core header (BITMAPCOREHEADER).
-constexpr size_t CORE_WIDTH = 4;
-constexpr size_t CORE_HEIGHT = 6;
-constexpr size_t CORE_PLANES = 8;
-constexpr size_t CORE_BIT_COUNT = 10;
-// Field offsets in the info header (BITMAPINFOHEADER).
-constexpr size_t INFO_WIDTH = 4;
-constexpr size_t INFO_HEIGHT = 8;
-constexpr size_t INFO_PLANES = 12;
-constexpr size_t INFO_BIT_COUNT = 14;
-constexpr size_t INFO_COMPRESSION = 16;
-constexpr size_t INFO_SIZE_IMAGE = 20;
-constexpr size_t INFO_CLR_USED = 32;
-
 constexpr uint16_t SINGLE_PLANE = 1;
 constexpr uint16_t MAX_INDEXED_BIT_COUNT = 8;
 constexpr uint64_t SCAN_LINE_ALIGN_BITS = 32;
@@ -55,10 +41,10 @@ bool FitUncompressedPixels(DibLayout& layout, size_t available)
 
 bool ReadCoreHeader(const uint8_t* block, DibLayout& layout)
 {
-    layout.width = ReadUint16(block + CORE_WIDTH);
-    layout.height = ReadUint16(block + CORE_HEIGHT);
-    layout.bitCount = ReadUint16(block + CORE_BIT_COUNT);
-    if (ReadUint16(block + CORE_PLANES) != SINGLE_PLANE || layout.width == 0 ||
+    layout.width = ReadUint16(block + BITMAPCOREHEADER_BCWIDTH);
+    layout.height = ReadUint16(block + BITMAPCOREHEADER_BCHEIGHT);
+    layout.bitCount = ReadUint16(block + BITMAPCOREHEADER_BCBITCOUNT);
+    if (ReadUint16(block + BITMAPCOREHEADER_BCPLANES) != SINGLE_PLANE || layout.width == 0 ||
         layout.height == 0 || !IsValidBitCount(layout.bitCount)) {
         return false;
     }
@@ -84,16 +70,16 @@ bool IsValidCompression(uint32_t compression, const DibLayout& layout)
 
 bool ReadInfoHeader(const uint8_t* block, DibLayout& layout, uint32_t& compression)
 {
-    layout.width = ReadInt32(block + INFO_WIDTH);
-    layout.height = ReadInt32(block + INFO_HEIGHT);
-    layout.bitCount = ReadUint16(block + INFO_BIT_COUNT);
-    compression = ReadUint32(block + INFO_COMPRESSION);
-    if (ReadUint16(block + INFO_PLANES) != SINGLE_PLANE || layout.width <= 0 ||
+    layout.width = ReadInt32(block + BITMAPINFOHEADER_BIWIDTH);
+    layout.height = ReadInt32(block + BITMAPINFOHEADER_BIHEIGHT);
+    layout.bitCount = ReadUint16(block + BITMAPINFOHEADER_BIBITCOUNT);
+    compression = ReadUint32(block + BITMAPINFOHEADER_BICOMPRESSION);
+    if (ReadUint16(block + BITMAPINFOHEADER_BIPLANES) != SINGLE_PLANE || layout.width <= 0 ||
         layout.height == 0 || layout.height == std::numeric_limits<int32_t>::min() ||
         !IsValidBitCount(layout.bitCount) || !IsValidCompression(compression, layout)) {
         return false;
     }
-    const uint32_t clrUsed = ReadUint32(block + INFO_CLR_USED);
+    const uint32_t clrUsed = ReadUint32(block + BITMAPINFOHEADER_BICLRUSED);
     const size_t fullTable = FullTableSize(layout.bitCount);
     // An indexed DIB cannot use more colours than its pixels can name.
     if (fullTable != 0 && clrUsed > fullTable) {
@@ -149,7 +135,7 @@ bool FitColorTable(const DibLayout& layout, uint32_t compression, size_t entrySi
 bool FitPixels(const uint8_t* block, uint32_t compression, DibLayout& layout, size_t available)
 {
     if (compression == DIB_RLE8 || compression == DIB_RLE4) {
-        const uint32_t compressedSize = ReadUint32(block + INFO_SIZE_IMAGE);
+        const uint32_t compressedSize = ReadUint32(block + BITMAPINFOHEADER_BISIZEIMAGE);
         if (compressedSize == 0 || compressedSize > available) {
             return false;
         }

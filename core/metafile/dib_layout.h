@@ -14,6 +14,20 @@ constexpr uint32_t DIB_CORE_HEADER_SIZE = 12;
 constexpr uint32_t DIB_INFO_HEADER_SIZE = 40;
 constexpr uint32_t DIB_MAX_HEADER_SIZE = 124;
 
+// Field offsets in the core header (BITMAPCOREHEADER) and the info header
+// (BITMAPINFOHEADER), named after the structure and the field.
+constexpr uint32_t BITMAPCOREHEADER_BCWIDTH = 4;
+constexpr uint32_t BITMAPCOREHEADER_BCHEIGHT = 6;
+constexpr uint32_t BITMAPCOREHEADER_BCPLANES = 8;
+constexpr uint32_t BITMAPCOREHEADER_BCBITCOUNT = 10;
+constexpr uint32_t BITMAPINFOHEADER_BIWIDTH = 4;
+constexpr uint32_t BITMAPINFOHEADER_BIHEIGHT = 8;
+constexpr uint32_t BITMAPINFOHEADER_BIPLANES = 12;
+constexpr uint32_t BITMAPINFOHEADER_BIBITCOUNT = 14;
+constexpr uint32_t BITMAPINFOHEADER_BICOMPRESSION = 16;
+constexpr uint32_t BITMAPINFOHEADER_BISIZEIMAGE = 20;
+constexpr uint32_t BITMAPINFOHEADER_BICLRUSED = 32;
+
 // Compression values the layout understands.
 constexpr uint32_t DIB_RGB = 0;
 constexpr uint32_t DIB_RLE8 = 1;

@@ -1,7 +1,10 @@
 // EMF+ in enhanced metafiles: the GDI+ records that programs carry in
 // GDICOMMENT records whose data begins with the "EMF+" signature, and the
 // rule that decides, from a metafile's records alone, whether its picture
-// is drawn by the platform's GDI player or by GDI+.
+// is drawn by the platform's GDI player or by GDI+. The checks live by
+// what they check: emf_plus_objects.cpp (the objects records define),
+// emf_plus_records.cpp (the kind table and the record walk),
+// emf_plus_renderer.cpp (the rule); their layouts in emf_plus_layout.h.
 //
 // GDI's player skips EMF+ records. A metafile written as EMF+ only, or one
 // whose GDI records draw nothing but text (as R's devEMF writes them), shows

@@ -5,124 +5,35 @@
 #include <iterator>
 
 #include "metafile/dib_layout.h"
+#include "metafile/emf_layout.h"
 #include "metafile/emf_record_types.h"
 #include "metafile/little_endian.h"
 
 namespace {
 
-// Every record starts with its type and its size; fields are 32 bits.
-constexpr size_t RECORD_TYPE_AT = 0;
-constexpr size_t RECORD_SIZE_AT = 4;
+// Fields are 32 bits; records are a multiple of 4 bytes long.
 constexpr uint32_t FIELD_SIZE = 4;
 constexpr uint32_t RECORD_ALIGNMENT = 4;
-// RESTOREDC: how many saved states back, as a negative number.
-constexpr size_t RESTORE_LEVEL_AT = 8;
-
-// Header record fields.
-constexpr size_t HEADER_SIGNATURE_AT = 40;
-constexpr size_t HEADER_BYTES_AT = 48;
-constexpr size_t HEADER_RECORDS_AT = 52;
-constexpr size_t HEADER_HANDLES_AT = 56;
 constexpr uint32_t METAFILE_SIGNATURE = 0x464D4520;  // " EMF"
 
-// Object records keep their handle index right after the record's start;
-// FILLRGN and FRAMERGN keep their brush's after the region data size.
-constexpr uint32_t OBJECT_INDEX_AT = 8;
-constexpr uint32_t REGION_BRUSH_AT = 28;
-
-// Drawing records start with a bounding rectangle; poly records then hold a
-// point count and the points, poly-poly records a count of polylines, a
-// count of points, the polylines' point counts and the points.
-constexpr uint32_t POLY_COUNT_AT = 24;
-constexpr uint32_t POLY_POINTS_AT = 28;
-constexpr uint32_t POLYPOLY_LINES_AT = 24;
-constexpr uint32_t POLYPOLY_POINTS_AT = 28;
-constexpr uint32_t POLYPOLY_COUNTS_AT = 32;
+// Sizes of the elements of counted arrays.
 constexpr uint32_t POINT32_SIZE = 8;
 constexpr uint32_t POINT16_SIZE = 4;
 constexpr uint32_t POINT_TYPE_SIZE = 1;
-
-// A text (EMRTEXT) and where the text records keep theirs.
-constexpr uint32_t TEXT_CHARS_AT = 8;
-constexpr uint32_t TEXT_STRING_AT = 12;
-constexpr uint32_t TEXT_OPTIONS_AT = 16;
-constexpr uint32_t TEXT_ADVANCES_AT = 36;
-constexpr uint32_t TEXT_SIZE = 40;
-constexpr uint32_t EXTTEXT_TEXT_AT = 36;
-constexpr uint32_t POLYTEXT_COUNT_AT = 36;
-constexpr uint32_t POLYTEXT_TEXTS_AT = 40;
-constexpr uint32_t SMALLTEXT_CHARS_AT = 16;
-constexpr uint32_t SMALLTEXT_OPTIONS_AT = 20;
-constexpr uint32_t SMALLTEXT_CLIP_AT = 36;
-constexpr uint32_t RECT_SIZE = 16;
 constexpr uint32_t ANSI_CHAR_SIZE = 1;
 constexpr uint32_t WIDE_CHAR_SIZE = 2;
 constexpr uint32_t ADVANCE_SIZE = 4;
+constexpr uint32_t PALETTE_ENTRY_SIZE = 4;
+constexpr uint32_t UFI_SIZE = 8;
+constexpr uint32_t BYTE_SIZE = 1;
+
 // Text options: an x and a y advance per character; no clip rectangle;
 // 8-bit characters.
 constexpr uint32_t TEXT_PAIRED_ADVANCES = 0x2000;
 constexpr uint32_t TEXT_NO_RECT = 0x100;
 constexpr uint32_t TEXT_SMALL_CHARS = 0x200;
 
-// Region records: the region data's size and the data (RGNDATA: a 32-byte
-// header, whose first field is its own size, then 16-byte rectangles).
-constexpr uint32_t PAINTRGN_SIZE_AT = 24;
-constexpr uint32_t PAINTRGN_DATA_AT = 28;
-constexpr uint32_t FILLRGN_DATA_AT = 32;
-constexpr uint32_t FRAMERGN_DATA_AT = 40;
-constexpr uint32_t CLIPRGN_SIZE_AT = 8;
-constexpr uint32_t CLIPRGN_DATA_AT = 16;
-constexpr uint32_t REGION_HEADER_SIZE = 32;
-constexpr uint32_t REGION_RECT_COUNT_AT = 8;
-
-// Bitmaps: four fields in a row (offBmi, cbBmi, offBits, cbBits) and a
-// colour-usage field, placed per record kind.
-constexpr uint32_t BITMAP_INFO_SIZE_AT = 4;
-constexpr uint32_t BITMAP_BITS_AT = 8;
-constexpr uint32_t BITMAP_BITS_SIZE_AT = 12;
-constexpr uint32_t BLT_USAGE_AT = 80;
-constexpr uint32_t BLT_BITMAP_AT = 84;
-constexpr uint32_t MASKBLT_MASK_USAGE_AT = 108;
-constexpr uint32_t MASKBLT_MASK_AT = 112;
-constexpr uint32_t PLGBLT_USAGE_AT = 92;
-constexpr uint32_t PLGBLT_BITMAP_AT = 96;
-constexpr uint32_t PLGBLT_MASK_USAGE_AT = 120;
-constexpr uint32_t PLGBLT_MASK_AT = 124;
-constexpr uint32_t DIBITS_BITMAP_AT = 48;
-constexpr uint32_t DIBITS_USAGE_AT = 64;
-constexpr uint32_t BRUSH_USAGE_AT = 12;
-constexpr uint32_t BRUSH_BITMAP_AT = 16;
-constexpr uint32_t PEN_BITMAP_AT = 12;
-constexpr uint32_t PEN_STYLE_COUNT_AT = 48;
-constexpr uint32_t PEN_STYLES_AT = 52;
-
-// Palettes: CREATEPALETTE's LOGPALETTE has a 16-bit entry count.
-constexpr uint32_t LOGPALETTE_COUNT_AT = 14;
-constexpr uint32_t LOGPALETTE_ENTRIES_AT = 16;
-constexpr uint32_t SETPALETTE_COUNT_AT = 16;
-constexpr uint32_t SETPALETTE_ENTRIES_AT = 20;
-constexpr uint32_t PALETTE_ENTRY_SIZE = 4;
-
-// Records carrying counted bytes: GDICOMMENT and GLSRECORD keep the count
-// right after the record header.
-constexpr uint32_t COUNTED_SIZE_AT = 8;
-constexpr uint32_t COUNTED_DATA_AT = 12;
-constexpr uint32_t GLSBOUNDED_SIZE_AT = 24;
-constexpr uint32_t GLSBOUNDED_DATA_AT = 28;
-constexpr uint32_t ESCAPE_SIZE_AT = 12;
-constexpr uint32_t ESCAPE_DATA_AT = 16;
-constexpr uint32_t LINKEDUFIS_COUNT_AT = 8;
-constexpr uint32_t LINKEDUFIS_AT = 12;
-constexpr uint32_t UFI_SIZE = 8;
-constexpr uint32_t BYTE_SIZE = 1;
-
-// GRADIENTFILL: vertex count, piece count, mode, then 16-byte vertices and
-// the pieces: rectangles of 2 or triangles of 3 vertex numbers.
-constexpr uint32_t GRADIENT_VERTEX_COUNT_AT = 24;
-constexpr uint32_t GRADIENT_PIECE_COUNT_AT = 28;
-constexpr uint32_t GRADIENT_MODE_AT = 32;
-constexpr uint32_t GRADIENT_VERTICES_AT = 36;
-constexpr uint32_t GRADIENT_VERTEX_SIZE = 16;
+// GRADIENTFILL's modes: rectangles of 2 or triangles of 3 vertex numbers.
 constexpr uint32_t GRADIENT_RECT_H = 0;
 constexpr uint32_t GRADIENT_RECT_V = 1;
 constexpr uint32_t GRADIENT_TRIANGLE = 2;
@@ -132,7 +43,6 @@ constexpr uint32_t TRIANGLE_CORNERS = 3;
 // Structures held whole in the fixed part of a record.
 constexpr uint32_t LOGFONTW_SIZE = 92;
 constexpr uint32_t LOGCOLORSPACEA_SIZE = 328;
-constexpr uint32_t LOGCOLORSPACEW_SIZE = 588;
 constexpr uint32_t COLORADJUSTMENT_SIZE = 24;
 constexpr uint32_t PIXELFORMATDESCRIPTOR_SIZE = 40;
 
@@ -144,9 +54,6 @@ constexpr uint32_t Fields(uint32_t count)
 
 // Object records: the header and the handle index, then the object.
 constexpr uint32_t OBJECT_RECORD_SIZE = Fields(1);
-// CREATECOLORSPACEW: the colour space, flags, a data size and the data.
-constexpr uint32_t COLORSPACEW_DATA_SIZE_AT = OBJECT_RECORD_SIZE + LOGCOLORSPACEW_SIZE + FIELD_SIZE;
-constexpr uint32_t COLORSPACEW_DATA_AT = COLORSPACEW_DATA_SIZE_AT + FIELD_SIZE;
 
 enum class RuleKind : uint8_t {
     None,
@@ -193,7 +100,7 @@ constexpr Rule Index(RuleKind kind, uint32_t field)
 
 constexpr Rule Created()
 {
-    return Index(RuleKind::TableIndex, OBJECT_INDEX_AT);
+    return Index(RuleKind::TableIndex, EMR_SELECTOBJECT_IHOBJECT);
 }
 
 constexpr Rule Array(uint32_t countAt, uint32_t unitSize, uint32_t dataAt)
@@ -203,7 +110,7 @@ constexpr Rule Array(uint32_t countAt, uint32_t unitSize, uint32_t dataAt)
 
 constexpr Rule Points(uint32_t unitSize)
 {
-    return Array(POLY_COUNT_AT, unitSize, POLY_POINTS_AT);
+    return Array(EMR_POLYBEZIER_CPTL, unitSize, EMR_POLYBEZIER_APTL);
 }
 
 constexpr Rule Unit(RuleKind kind, uint32_t unitSize)
@@ -231,13 +138,14 @@ constexpr RecordKind Kind(uint32_t type, uint32_t minimumSize, Rule first = NO_R
 // and the 32-bit fields after it (Fields), or reach the first counted datum.
 constexpr RecordKind RECORD_KINDS[] = {
     Kind(EMR_HEADER, EMF_SMALLEST_HEADER_SIZE),
-    Kind(EMR_POLYBEZIER, POLY_POINTS_AT, Points(POINT32_SIZE)),
-    Kind(EMR_POLYGON, POLY_POINTS_AT, Points(POINT32_SIZE)),
-    Kind(EMR_POLYLINE, POLY_POINTS_AT, Points(POINT32_SIZE)),
-    Kind(EMR_POLYBEZIERTO, POLY_POINTS_AT, Points(POINT32_SIZE)),
-    Kind(EMR_POLYLINETO, POLY_POINTS_AT, Points(POINT32_SIZE)),
-    Kind(EMR_POLYPOLYLINE, POLYPOLY_COUNTS_AT, Unit(RuleKind::PolyPolyline, POINT32_SIZE)),
-    Kind(EMR_POLYPOLYGON, POLYPOLY_COUNTS_AT, Unit(RuleKind::PolyPolyline, POINT32_SIZE)),
+    Kind(EMR_POLYBEZIER, EMR_POLYBEZIER_APTL, Points(POINT32_SIZE)),
+    Kind(EMR_POLYGON, EMR_POLYBEZIER_APTL, Points(POINT32_SIZE)),
+    Kind(EMR_POLYLINE, EMR_POLYBEZIER_APTL, Points(POINT32_SIZE)),
+    Kind(EMR_POLYBEZIERTO, EMR_POLYBEZIER_APTL, Points(POINT32_SIZE)),
+    Kind(EMR_POLYLINETO, EMR_POLYBEZIER_APTL, Points(POINT32_SIZE)),
+    Kind(EMR_POLYPOLYLINE, EMR_POLYPOLYLINE_APOLYCOUNTS,
+         Unit(RuleKind::PolyPolyline, POINT32_SIZE)),
+    Kind(EMR_POLYPOLYGON, EMR_POLYPOLYLINE_APOLYCOUNTS, Unit(RuleKind::PolyPolyline, POINT32_SIZE)),
     Kind(EMR_SETWINDOWEXTEX, Fields(2)),
     Kind(EMR_SETWINDOWORGEX, Fields(2)),
     Kind(EMR_SETVIEWPORTEXTEX, Fields(2)),
@@ -266,10 +174,10 @@ constexpr RecordKind RECORD_KINDS[] = {
     Kind(EMR_RESTOREDC, Fields(1)),
     Kind(EMR_SETWORLDTRANSFORM, Fields(6)),
     Kind(EMR_MODIFYWORLDTRANSFORM, Fields(7)),
-    Kind(EMR_SELECTOBJECT, Fields(1), Index(RuleKind::ObjectIndex, OBJECT_INDEX_AT)),
+    Kind(EMR_SELECTOBJECT, Fields(1), Index(RuleKind::ObjectIndex, EMR_SELECTOBJECT_IHOBJECT)),
     Kind(EMR_CREATEPEN, Fields(5), Created()),
     Kind(EMR_CREATEBRUSHINDIRECT, Fields(4), Created()),
-    Kind(EMR_DELETEOBJECT, Fields(1), Index(RuleKind::TableIndex, OBJECT_INDEX_AT)),
+    Kind(EMR_DELETEOBJECT, Fields(1), Index(RuleKind::TableIndex, EMR_SELECTOBJECT_IHOBJECT)),
     Kind(EMR_ANGLEARC, Fields(5)),
     Kind(EMR_ELLIPSE, Fields(4)),
     Kind(EMR_RECTANGLE, Fields(4)),
@@ -277,18 +185,20 @@ constexpr RecordKind RECORD_KINDS[] = {
     Kind(EMR_ARC, Fields(8)),
     Kind(EMR_CHORD, Fields(8)),
     Kind(EMR_PIE, Fields(8)),
-    Kind(EMR_SELECTPALETTE, Fields(1), Index(RuleKind::PaletteIndex, OBJECT_INDEX_AT)),
-    Kind(EMR_CREATEPALETTE, LOGPALETTE_ENTRIES_AT, Created(),
-         Rule{RuleKind::ShortCountedArray, LOGPALETTE_COUNT_AT, PALETTE_ENTRY_SIZE,
-              LOGPALETTE_ENTRIES_AT, 0}),
-    Kind(EMR_SETPALETTEENTRIES, SETPALETTE_ENTRIES_AT, Index(RuleKind::TableIndex, OBJECT_INDEX_AT),
-         Array(SETPALETTE_COUNT_AT, PALETTE_ENTRY_SIZE, SETPALETTE_ENTRIES_AT)),
-    Kind(EMR_RESIZEPALETTE, Fields(2), Index(RuleKind::TableIndex, OBJECT_INDEX_AT)),
+    Kind(EMR_SELECTPALETTE, Fields(1), Index(RuleKind::PaletteIndex, EMR_SELECTOBJECT_IHOBJECT)),
+    Kind(EMR_CREATEPALETTE, EMR_CREATEPALETTE_LGPL + LOGPALETTE_PALPALENTRY, Created(),
+         Rule{RuleKind::ShortCountedArray, EMR_CREATEPALETTE_LGPL + LOGPALETTE_PALNUMENTRIES,
+              PALETTE_ENTRY_SIZE, EMR_CREATEPALETTE_LGPL + LOGPALETTE_PALPALENTRY, 0}),
+    Kind(EMR_SETPALETTEENTRIES, EMR_SETPALETTEENTRIES_APLENTRIES,
+         Index(RuleKind::TableIndex, EMR_SELECTOBJECT_IHOBJECT),
+         Array(EMR_SETPALETTEENTRIES_CENTRIES, PALETTE_ENTRY_SIZE,
+               EMR_SETPALETTEENTRIES_APLENTRIES)),
+    Kind(EMR_RESIZEPALETTE, Fields(2), Index(RuleKind::TableIndex, EMR_SELECTOBJECT_IHOBJECT)),
     Kind(EMR_REALIZEPALETTE, Fields(0)),
     Kind(EMR_EXTFLOODFILL, Fields(4)),
     Kind(EMR_LINETO, Fields(2)),
     Kind(EMR_ARCTO, Fields(8)),
-    Kind(EMR_POLYDRAW, POLY_POINTS_AT, Points(POINT32_SIZE + POINT_TYPE_SIZE)),
+    Kind(EMR_POLYDRAW, EMR_POLYBEZIER_APTL, Points(POINT32_SIZE + POINT_TYPE_SIZE)),
     Kind(EMR_SETARCDIRECTION, Fields(1)),
     Kind(EMR_SETMITERLIMIT, Fields(1)),
     Kind(EMR_BEGINPATH, Fields(0)),
@@ -301,75 +211,92 @@ constexpr RecordKind RECORD_KINDS[] = {
     Kind(EMR_WIDENPATH, Fields(0)),
     Kind(EMR_SELECTCLIPPATH, Fields(1)),
     Kind(EMR_ABORTPATH, Fields(0)),
-    Kind(EMR_GDICOMMENT, COUNTED_DATA_AT, Array(COUNTED_SIZE_AT, BYTE_SIZE, COUNTED_DATA_AT)),
-    Kind(EMR_FILLRGN, FILLRGN_DATA_AT,
-         RegionData(RuleKind::Region, PAINTRGN_SIZE_AT, FILLRGN_DATA_AT),
-         Index(RuleKind::TableIndex, REGION_BRUSH_AT)),
-    Kind(EMR_FRAMERGN, FRAMERGN_DATA_AT,
-         RegionData(RuleKind::Region, PAINTRGN_SIZE_AT, FRAMERGN_DATA_AT),
-         Index(RuleKind::TableIndex, REGION_BRUSH_AT)),
-    Kind(EMR_INVERTRGN, PAINTRGN_DATA_AT,
-         RegionData(RuleKind::Region, PAINTRGN_SIZE_AT, PAINTRGN_DATA_AT)),
-    Kind(EMR_PAINTRGN, PAINTRGN_DATA_AT,
-         RegionData(RuleKind::Region, PAINTRGN_SIZE_AT, PAINTRGN_DATA_AT)),
-    Kind(EMR_EXTSELECTCLIPRGN, CLIPRGN_DATA_AT,
-         RegionData(RuleKind::ClipRegion, CLIPRGN_SIZE_AT, CLIPRGN_DATA_AT)),
-    Kind(EMR_BITBLT, Fields(23), BitmapAt(RuleKind::OptionalBitmap, BLT_BITMAP_AT, BLT_USAGE_AT)),
+    Kind(EMR_GDICOMMENT, EMR_GDICOMMENT_DATA,
+         Array(EMR_GDICOMMENT_CBDATA, BYTE_SIZE, EMR_GDICOMMENT_DATA)),
+    Kind(EMR_FILLRGN, EMR_FILLRGN_RGNDATA,
+         RegionData(RuleKind::Region, EMR_FILLRGN_CBRGNDATA, EMR_FILLRGN_RGNDATA),
+         Index(RuleKind::TableIndex, EMR_FILLRGN_IHBRUSH)),
+    Kind(EMR_FRAMERGN, EMR_FRAMERGN_RGNDATA,
+         RegionData(RuleKind::Region, EMR_FILLRGN_CBRGNDATA, EMR_FRAMERGN_RGNDATA),
+         Index(RuleKind::TableIndex, EMR_FILLRGN_IHBRUSH)),
+    Kind(EMR_INVERTRGN, EMR_INVERTRGN_RGNDATA,
+         RegionData(RuleKind::Region, EMR_FILLRGN_CBRGNDATA, EMR_INVERTRGN_RGNDATA)),
+    Kind(EMR_PAINTRGN, EMR_INVERTRGN_RGNDATA,
+         RegionData(RuleKind::Region, EMR_FILLRGN_CBRGNDATA, EMR_INVERTRGN_RGNDATA)),
+    Kind(EMR_EXTSELECTCLIPRGN, EMR_EXTSELECTCLIPRGN_RGNDATA,
+         RegionData(RuleKind::ClipRegion, EMR_EXTSELECTCLIPRGN_CBRGNDATA,
+                    EMR_EXTSELECTCLIPRGN_RGNDATA)),
+    Kind(EMR_BITBLT, Fields(23),
+         BitmapAt(RuleKind::OptionalBitmap, EMR_BITBLT_OFFBMISRC, EMR_BITBLT_IUSAGESRC)),
     Kind(EMR_STRETCHBLT, Fields(25),
-         BitmapAt(RuleKind::OptionalBitmap, BLT_BITMAP_AT, BLT_USAGE_AT)),
-    Kind(EMR_MASKBLT, Fields(30), BitmapAt(RuleKind::Bitmap, BLT_BITMAP_AT, BLT_USAGE_AT),
-         BitmapAt(RuleKind::Bitmap, MASKBLT_MASK_AT, MASKBLT_MASK_USAGE_AT)),
-    Kind(EMR_PLGBLT, Fields(33), BitmapAt(RuleKind::Bitmap, PLGBLT_BITMAP_AT, PLGBLT_USAGE_AT),
-         BitmapAt(RuleKind::Bitmap, PLGBLT_MASK_AT, PLGBLT_MASK_USAGE_AT)),
+         BitmapAt(RuleKind::OptionalBitmap, EMR_BITBLT_OFFBMISRC, EMR_BITBLT_IUSAGESRC)),
+    Kind(EMR_MASKBLT, Fields(30),
+         BitmapAt(RuleKind::Bitmap, EMR_BITBLT_OFFBMISRC, EMR_BITBLT_IUSAGESRC),
+         BitmapAt(RuleKind::Bitmap, EMR_MASKBLT_OFFBMIMASK, EMR_MASKBLT_IUSAGEMASK)),
+    Kind(EMR_PLGBLT, Fields(33),
+         BitmapAt(RuleKind::Bitmap, EMR_PLGBLT_OFFBMISRC, EMR_PLGBLT_IUSAGESRC),
+         BitmapAt(RuleKind::Bitmap, EMR_PLGBLT_OFFBMIMASK, EMR_PLGBLT_IUSAGEMASK)),
     Kind(EMR_SETDIBITSTODEVICE, Fields(17),
-         BitmapAt(RuleKind::Bitmap, DIBITS_BITMAP_AT, DIBITS_USAGE_AT)),
+         BitmapAt(RuleKind::Bitmap, EMR_STRETCHDIBITS_OFFBMISRC, EMR_STRETCHDIBITS_IUSAGESRC)),
     Kind(EMR_STRETCHDIBITS, Fields(18),
-         BitmapAt(RuleKind::Bitmap, DIBITS_BITMAP_AT, DIBITS_USAGE_AT)),
+         BitmapAt(RuleKind::Bitmap, EMR_STRETCHDIBITS_OFFBMISRC, EMR_STRETCHDIBITS_IUSAGESRC)),
     Kind(EMR_EXTCREATEFONTINDIRECTW, OBJECT_RECORD_SIZE + LOGFONTW_SIZE, Created()),
-    Kind(EMR_EXTTEXTOUTA, EXTTEXT_TEXT_AT + TEXT_SIZE, Unit(RuleKind::ExtText, ANSI_CHAR_SIZE)),
-    Kind(EMR_EXTTEXTOUTW, EXTTEXT_TEXT_AT + TEXT_SIZE, Unit(RuleKind::ExtText, WIDE_CHAR_SIZE)),
-    Kind(EMR_POLYBEZIER16, POLY_POINTS_AT, Points(POINT16_SIZE)),
-    Kind(EMR_POLYGON16, POLY_POINTS_AT, Points(POINT16_SIZE)),
-    Kind(EMR_POLYLINE16, POLY_POINTS_AT, Points(POINT16_SIZE)),
-    Kind(EMR_POLYBEZIERTO16, POLY_POINTS_AT, Points(POINT16_SIZE)),
-    Kind(EMR_POLYLINETO16, POLY_POINTS_AT, Points(POINT16_SIZE)),
-    Kind(EMR_POLYPOLYLINE16, POLYPOLY_COUNTS_AT, Unit(RuleKind::PolyPolyline, POINT16_SIZE)),
-    Kind(EMR_POLYPOLYGON16, POLYPOLY_COUNTS_AT, Unit(RuleKind::PolyPolyline, POINT16_SIZE)),
-    Kind(EMR_POLYDRAW16, POLY_POINTS_AT, Points(POINT16_SIZE + POINT_TYPE_SIZE)),
+    Kind(EMR_EXTTEXTOUTA, EMR_EXTTEXTOUTW_EMRTEXT + EMRTEXT_SIZE,
+         Unit(RuleKind::ExtText, ANSI_CHAR_SIZE)),
+    Kind(EMR_EXTTEXTOUTW, EMR_EXTTEXTOUTW_EMRTEXT + EMRTEXT_SIZE,
+         Unit(RuleKind::ExtText, WIDE_CHAR_SIZE)),
+    Kind(EMR_POLYBEZIER16, EMR_POLYBEZIER_APTL, Points(POINT16_SIZE)),
+    Kind(EMR_POLYGON16, EMR_POLYBEZIER_APTL, Points(POINT16_SIZE)),
+    Kind(EMR_POLYLINE16, EMR_POLYBEZIER_APTL, Points(POINT16_SIZE)),
+    Kind(EMR_POLYBEZIERTO16, EMR_POLYBEZIER_APTL, Points(POINT16_SIZE)),
+    Kind(EMR_POLYLINETO16, EMR_POLYBEZIER_APTL, Points(POINT16_SIZE)),
+    Kind(EMR_POLYPOLYLINE16, EMR_POLYPOLYLINE_APOLYCOUNTS,
+         Unit(RuleKind::PolyPolyline, POINT16_SIZE)),
+    Kind(EMR_POLYPOLYGON16, EMR_POLYPOLYLINE_APOLYCOUNTS,
+         Unit(RuleKind::PolyPolyline, POINT16_SIZE)),
+    Kind(EMR_POLYDRAW16, EMR_POLYBEZIER_APTL, Points(POINT16_SIZE + POINT_TYPE_SIZE)),
     Kind(EMR_CREATEMONOBRUSH, Fields(6), Created(),
-         BitmapAt(RuleKind::Bitmap, BRUSH_BITMAP_AT, BRUSH_USAGE_AT)),
+         BitmapAt(RuleKind::Bitmap, EMR_CREATEMONOBRUSH_OFFBMI, EMR_CREATEMONOBRUSH_IUSAGE)),
     Kind(EMR_CREATEDIBPATTERNBRUSHPT, Fields(6), Created(),
-         BitmapAt(RuleKind::Bitmap, BRUSH_BITMAP_AT, BRUSH_USAGE_AT)),
-    Kind(EMR_EXTCREATEPEN, PEN_STYLES_AT, Created(),
-         BitmapAt(RuleKind::BitmapRanges, PEN_BITMAP_AT, 0),
-         Array(PEN_STYLE_COUNT_AT, FIELD_SIZE, PEN_STYLES_AT)),
-    Kind(EMR_POLYTEXTOUTA, POLYTEXT_TEXTS_AT, Unit(RuleKind::PolyText, ANSI_CHAR_SIZE)),
-    Kind(EMR_POLYTEXTOUTW, POLYTEXT_TEXTS_AT, Unit(RuleKind::PolyText, WIDE_CHAR_SIZE)),
+         BitmapAt(RuleKind::Bitmap, EMR_CREATEMONOBRUSH_OFFBMI, EMR_CREATEMONOBRUSH_IUSAGE)),
+    Kind(EMR_EXTCREATEPEN, EMR_EXTCREATEPEN_ELP + EXTLOGPEN32_ELPSTYLEENTRY, Created(),
+         BitmapAt(RuleKind::BitmapRanges, EMR_EXTCREATEPEN_OFFBMI, 0),
+         Array(EMR_EXTCREATEPEN_ELP + EXTLOGPEN32_ELPNUMENTRIES, FIELD_SIZE,
+               EMR_EXTCREATEPEN_ELP + EXTLOGPEN32_ELPSTYLEENTRY)),
+    Kind(EMR_POLYTEXTOUTA, EMR_POLYTEXTOUTW_AEMRTEXT, Unit(RuleKind::PolyText, ANSI_CHAR_SIZE)),
+    Kind(EMR_POLYTEXTOUTW, EMR_POLYTEXTOUTW_AEMRTEXT, Unit(RuleKind::PolyText, WIDE_CHAR_SIZE)),
     Kind(EMR_SETICMMODE, Fields(1)),
     Kind(EMR_CREATECOLORSPACE, OBJECT_RECORD_SIZE + LOGCOLORSPACEA_SIZE, Created()),
-    Kind(EMR_SETCOLORSPACE, Fields(1), Index(RuleKind::TableIndex, OBJECT_INDEX_AT)),
-    Kind(EMR_DELETECOLORSPACE, Fields(1), Index(RuleKind::TableIndex, OBJECT_INDEX_AT)),
-    Kind(EMR_GLSRECORD, COUNTED_DATA_AT, Array(COUNTED_SIZE_AT, BYTE_SIZE, COUNTED_DATA_AT)),
-    Kind(EMR_GLSBOUNDEDRECORD, GLSBOUNDED_DATA_AT,
-         Array(GLSBOUNDED_SIZE_AT, BYTE_SIZE, GLSBOUNDED_DATA_AT)),
+    Kind(EMR_SETCOLORSPACE, Fields(1), Index(RuleKind::TableIndex, EMR_SELECTOBJECT_IHOBJECT)),
+    Kind(EMR_DELETECOLORSPACE, Fields(1), Index(RuleKind::TableIndex, EMR_SELECTOBJECT_IHOBJECT)),
+    Kind(EMR_GLSRECORD, EMR_GDICOMMENT_DATA,
+         Array(EMR_GDICOMMENT_CBDATA, BYTE_SIZE, EMR_GDICOMMENT_DATA)),
+    Kind(EMR_GLSBOUNDEDRECORD, EMR_GLSBOUNDEDRECORD_DATA,
+         Array(EMR_GLSBOUNDEDRECORD_CBDATA, BYTE_SIZE, EMR_GLSBOUNDEDRECORD_DATA)),
     Kind(EMR_PIXELFORMAT, EMF_RECORD_HEADER_SIZE + PIXELFORMATDESCRIPTOR_SIZE),
-    Kind(EMR_DRAWESCAPE, ESCAPE_DATA_AT, Array(ESCAPE_SIZE_AT, BYTE_SIZE, ESCAPE_DATA_AT)),
-    Kind(EMR_EXTESCAPE, ESCAPE_DATA_AT, Array(ESCAPE_SIZE_AT, BYTE_SIZE, ESCAPE_DATA_AT)),
-    Kind(EMR_SMALLTEXTOUT, SMALLTEXT_CLIP_AT, Unit(RuleKind::SmallText, 0)),
+    Kind(EMR_DRAWESCAPE, EMR_EXTESCAPE_ESCDATA,
+         Array(EMR_EXTESCAPE_CBESCDATA, BYTE_SIZE, EMR_EXTESCAPE_ESCDATA)),
+    Kind(EMR_EXTESCAPE, EMR_EXTESCAPE_ESCDATA,
+         Array(EMR_EXTESCAPE_CBESCDATA, BYTE_SIZE, EMR_EXTESCAPE_ESCDATA)),
+    Kind(EMR_SMALLTEXTOUT, EMR_SMALLTEXTOUT_RCLCLIP, Unit(RuleKind::SmallText, 0)),
     Kind(EMR_FORCEUFIMAPPING, Fields(2)),
     Kind(EMR_NAMEDESCAPE, Fields(3)),
-    Kind(EMR_COLORCORRECTPALETTE, Fields(4), Index(RuleKind::TableIndex, OBJECT_INDEX_AT)),
+    Kind(EMR_COLORCORRECTPALETTE, Fields(4),
+         Index(RuleKind::TableIndex, EMR_SELECTOBJECT_IHOBJECT)),
     Kind(EMR_SETICMPROFILEA, Fields(3)),
     Kind(EMR_SETICMPROFILEW, Fields(3)),
-    Kind(EMR_ALPHABLEND, Fields(25), BitmapAt(RuleKind::Bitmap, BLT_BITMAP_AT, BLT_USAGE_AT)),
+    Kind(EMR_ALPHABLEND, Fields(25),
+         BitmapAt(RuleKind::Bitmap, EMR_BITBLT_OFFBMISRC, EMR_BITBLT_IUSAGESRC)),
     Kind(EMR_SETLAYOUT, Fields(1)),
-    Kind(EMR_TRANSPARENTBLT, Fields(25), BitmapAt(RuleKind::Bitmap, BLT_BITMAP_AT, BLT_USAGE_AT)),
-    Kind(EMR_GRADIENTFILL, GRADIENT_VERTICES_AT, Unit(RuleKind::GradientMesh, 0)),
-    Kind(EMR_SETLINKEDUFIS, Fields(3), Array(LINKEDUFIS_COUNT_AT, UFI_SIZE, LINKEDUFIS_AT)),
+    Kind(EMR_TRANSPARENTBLT, Fields(25),
+         BitmapAt(RuleKind::Bitmap, EMR_BITBLT_OFFBMISRC, EMR_BITBLT_IUSAGESRC)),
+    Kind(EMR_GRADIENTFILL, EMR_GRADIENTFILL_VER, Unit(RuleKind::GradientMesh, 0)),
+    Kind(EMR_SETLINKEDUFIS, Fields(3),
+         Array(EMR_SETLINKEDUFIS_UNUMLINKEDUFI, UFI_SIZE, EMR_SETLINKEDUFIS_PUFIS)),
     Kind(EMR_SETTEXTJUSTIFICATION, Fields(2)),
     Kind(EMR_COLORMATCHTOTARGETW, Fields(4)),
-    Kind(EMR_CREATECOLORSPACEW, COLORSPACEW_DATA_AT, Created(),
-         Array(COLORSPACEW_DATA_SIZE_AT, BYTE_SIZE, COLORSPACEW_DATA_AT)),
+    Kind(EMR_CREATECOLORSPACEW, EMR_CREATECOLORSPACEW_DATA, Created(),
+         Array(EMR_CREATECOLORSPACEW_CBDATA, BYTE_SIZE, EMR_CREATECOLORSPACEW_DATA)),
 };
 
 constexpr bool IsSortedByType()
@@ -443,15 +370,15 @@ bool HasShortCountedArray(const RecordView& record, const Rule& rule)
 // more points than there are.
 bool HasPolylinesInside(const RecordView& record, uint32_t pointSize)
 {
-    const uint32_t lines = ReadField(record, POLYPOLY_LINES_AT);
-    const uint32_t points = ReadField(record, POLYPOLY_POINTS_AT);
-    const uint64_t pointsAt = POLYPOLY_COUNTS_AT + uint64_t{lines} * FIELD_SIZE;
-    if (!FitsArray(record, POLYPOLY_COUNTS_AT, lines, FIELD_SIZE) ||
+    const uint32_t lines = ReadField(record, EMR_POLYPOLYLINE_NPOLYS);
+    const uint32_t points = ReadField(record, EMR_POLYPOLYLINE_CPTL);
+    const uint64_t pointsAt = EMR_POLYPOLYLINE_APOLYCOUNTS + uint64_t{lines} * FIELD_SIZE;
+    if (!FitsArray(record, EMR_POLYPOLYLINE_APOLYCOUNTS, lines, FIELD_SIZE) ||
         !FitsArray(record, pointsAt, points, pointSize)) {
         return false;
     }
     uint64_t counted = 0;
-    for (uint64_t at = POLYPOLY_COUNTS_AT; at < pointsAt; at += FIELD_SIZE) {
+    for (uint64_t at = EMR_POLYPOLYLINE_APOLYCOUNTS; at < pointsAt; at += FIELD_SIZE) {
         counted += ReadField(record, at);
     }
     return counted <= points;
@@ -461,10 +388,10 @@ bool HasPolylinesInside(const RecordView& record, uint32_t pointSize)
 bool IsTextInside(const RecordView& record, uint64_t textAt, uint32_t charSize,
                   bool advancesOptional)
 {
-    const uint32_t chars = ReadField(record, textAt + TEXT_CHARS_AT);
-    const uint32_t options = ReadField(record, textAt + TEXT_OPTIONS_AT);
-    const uint32_t advancesAt = ReadField(record, textAt + TEXT_ADVANCES_AT);
-    if (!FitsArray(record, ReadField(record, textAt + TEXT_STRING_AT), chars, charSize)) {
+    const uint32_t chars = ReadField(record, textAt + EMRTEXT_NCHARS);
+    const uint32_t options = ReadField(record, textAt + EMRTEXT_FOPTIONS);
+    const uint32_t advancesAt = ReadField(record, textAt + EMRTEXT_OFFDX);
+    if (!FitsArray(record, ReadField(record, textAt + EMRTEXT_OFFSTRING), chars, charSize)) {
         return false;
     }
     if (advancesOptional && advancesAt == 0) {
@@ -477,12 +404,12 @@ bool IsTextInside(const RecordView& record, uint64_t textAt, uint32_t charSize,
 
 bool AreTextsInside(const RecordView& record, uint32_t charSize)
 {
-    const uint32_t texts = ReadField(record, POLYTEXT_COUNT_AT);
-    if (!FitsArray(record, POLYTEXT_TEXTS_AT, texts, TEXT_SIZE)) {
+    const uint32_t texts = ReadField(record, EMR_POLYTEXTOUTW_CSTRINGS);
+    if (!FitsArray(record, EMR_POLYTEXTOUTW_AEMRTEXT, texts, EMRTEXT_SIZE)) {
         return false;
     }
-    const uint64_t end = POLYTEXT_TEXTS_AT + uint64_t{texts} * TEXT_SIZE;
-    for (uint64_t at = POLYTEXT_TEXTS_AT; at < end; at += TEXT_SIZE) {
+    const uint64_t end = EMR_POLYTEXTOUTW_AEMRTEXT + uint64_t{texts} * EMRTEXT_SIZE;
+    for (uint64_t at = EMR_POLYTEXTOUTW_AEMRTEXT; at < end; at += EMRTEXT_SIZE) {
         if (!IsTextInside(record, at, charSize, false)) {
             return false;
         }
@@ -492,9 +419,10 @@ bool AreTextsInside(const RecordView& record, uint32_t charSize)
 
 bool IsSmallTextInside(const RecordView& record)
 {
-    const uint32_t chars = ReadField(record, SMALLTEXT_CHARS_AT);
-    const uint32_t options = ReadField(record, SMALLTEXT_OPTIONS_AT);
-    const uint32_t textAt = SMALLTEXT_CLIP_AT + ((options & TEXT_NO_RECT) != 0 ? 0 : RECT_SIZE);
+    const uint32_t chars = ReadField(record, EMR_SMALLTEXTOUT_CCHARS);
+    const uint32_t options = ReadField(record, EMR_SMALLTEXTOUT_FUOPTIONS);
+    const uint32_t textAt =
+        EMR_SMALLTEXTOUT_RCLCLIP + ((options & TEXT_NO_RECT) != 0 ? 0 : RECTL_SIZE);
     const uint32_t charSize = (options & TEXT_SMALL_CHARS) != 0 ? ANSI_CHAR_SIZE : WIDE_CHAR_SIZE;
     return FitsArray(record, textAt, chars, charSize);
 }
@@ -509,13 +437,14 @@ bool IsRegionInside(const RecordView& record, const Rule& rule, bool mayBeEmpty)
         return false;
     }
     if (dataSize == 0) {
-        return mayBeEmpty && record.size - rule.dataAt < REGION_HEADER_SIZE;
+        return mayBeEmpty && record.size - rule.dataAt < RGNDATAHEADER_SIZE;
     }
-    if (dataSize < REGION_HEADER_SIZE || ReadField(record, rule.dataAt) != REGION_HEADER_SIZE) {
+    if (dataSize < RGNDATAHEADER_SIZE ||
+        ReadField(record, rule.dataAt + RGNDATAHEADER_DWSIZE) != RGNDATAHEADER_SIZE) {
         return false;
     }
-    const uint32_t rects = ReadField(record, rule.dataAt + REGION_RECT_COUNT_AT);
-    return uint64_t{rects} * RECT_SIZE <= dataSize - REGION_HEADER_SIZE;
+    const uint32_t rects = ReadField(record, rule.dataAt + RGNDATAHEADER_NCOUNT);
+    return uint64_t{rects} * RECTL_SIZE <= dataSize - RGNDATAHEADER_SIZE;
 }
 
 struct BitmapFields {
@@ -528,9 +457,9 @@ struct BitmapFields {
 BitmapFields ReadBitmapFields(const RecordView& record, uint32_t fieldsAt)
 {
     return BitmapFields{ReadField(record, fieldsAt),
-                        ReadField(record, fieldsAt + BITMAP_INFO_SIZE_AT),
-                        ReadField(record, fieldsAt + BITMAP_BITS_AT),
-                        ReadField(record, fieldsAt + BITMAP_BITS_SIZE_AT)};
+                        ReadField(record, fieldsAt + BITMAP_FIELDS_CBBMI),
+                        ReadField(record, fieldsAt + BITMAP_FIELDS_OFFBITS),
+                        ReadField(record, fieldsAt + BITMAP_FIELDS_CBBITS)};
 }
 
 bool AreBitmapRangesInside(const RecordView& record, const BitmapFields& bitmap)
@@ -566,11 +495,11 @@ uint32_t CountGradientCorners(uint32_t mode)
 // Vertices and pieces inside, and every corner of a piece names a vertex.
 bool IsGradientInside(const RecordView& record)
 {
-    const uint32_t vertices = ReadField(record, GRADIENT_VERTEX_COUNT_AT);
-    const uint32_t pieces = ReadField(record, GRADIENT_PIECE_COUNT_AT);
-    const uint32_t corners = CountGradientCorners(ReadField(record, GRADIENT_MODE_AT));
-    const uint64_t piecesAt = GRADIENT_VERTICES_AT + uint64_t{vertices} * GRADIENT_VERTEX_SIZE;
-    if (corners == 0 || !FitsArray(record, GRADIENT_VERTICES_AT, vertices, GRADIENT_VERTEX_SIZE) ||
+    const uint32_t vertices = ReadField(record, EMR_GRADIENTFILL_NVER);
+    const uint32_t pieces = ReadField(record, EMR_GRADIENTFILL_NTRI);
+    const uint32_t corners = CountGradientCorners(ReadField(record, EMR_GRADIENTFILL_ULMODE));
+    const uint64_t piecesAt = EMR_GRADIENTFILL_VER + uint64_t{vertices} * TRIVERTEX_SIZE;
+    if (corners == 0 || !FitsArray(record, EMR_GRADIENTFILL_VER, vertices, TRIVERTEX_SIZE) ||
         !FitsArray(record, piecesAt, pieces, corners * FIELD_SIZE)) {
         return false;
     }
@@ -599,7 +528,7 @@ bool Satisfies(const Rule& rule, const RecordView& record, uint32_t handleCount)
         case RuleKind::PolyPolyline:
             return HasPolylinesInside(record, rule.unitSize);
         case RuleKind::ExtText:
-            return IsTextInside(record, EXTTEXT_TEXT_AT, rule.unitSize, true);
+            return IsTextInside(record, EMR_EXTTEXTOUTW_EMRTEXT, rule.unitSize, true);
         case RuleKind::PolyText:
             return AreTextsInside(record, rule.unitSize);
         case RuleKind::SmallText:
@@ -635,12 +564,12 @@ bool ReadMetafileHeader(const uint8_t* file, size_t fileSize, MetafileHeader& he
     if (fileSize < EMF_SMALLEST_HEADER_SIZE) {
         return false;
     }
-    const uint32_t recordSize = ReadUint32(file + RECORD_SIZE_AT);
-    header.size = ReadUint32(file + HEADER_BYTES_AT);
-    header.recordCount = ReadUint32(file + HEADER_RECORDS_AT);
-    header.handleCount = ReadUint16(file + HEADER_HANDLES_AT);
-    return ReadUint32(file + RECORD_TYPE_AT) == EMR_HEADER &&
-           ReadUint32(file + HEADER_SIGNATURE_AT) == METAFILE_SIGNATURE &&
+    const uint32_t recordSize = ReadUint32(file + EMR_NSIZE);
+    header.size = ReadUint32(file + EMR_HEADER_NBYTES);
+    header.recordCount = ReadUint32(file + EMR_HEADER_NRECORDS);
+    header.handleCount = ReadUint16(file + EMR_HEADER_NHANDLES);
+    return ReadUint32(file + EMR_ITYPE) == EMR_HEADER &&
+           ReadUint32(file + EMR_HEADER_DSIGNATURE) == METAFILE_SIGNATURE &&
            HasSoundSize(recordSize) && recordSize >= EMF_SMALLEST_HEADER_SIZE &&
            recordSize <= header.size && header.size <= fileSize &&
            header.size % RECORD_ALIGNMENT == 0 && header.recordCount >= 1 &&
@@ -653,8 +582,8 @@ bool ReadRecordAt(const uint8_t* metafile, size_t metafileSize, size_t offset, R
         return false;
     }
     record.offset = offset;
-    record.type = ReadUint32(metafile + offset + RECORD_TYPE_AT);
-    record.size = ReadUint32(metafile + offset + RECORD_SIZE_AT);
+    record.type = ReadUint32(metafile + offset + EMR_ITYPE);
+    record.size = ReadUint32(metafile + offset + EMR_NSIZE);
     return HasSoundSize(record.size) && record.size <= metafileSize - offset;
 }
 
@@ -677,11 +606,11 @@ bool IsRecordSafe(const uint8_t* record, size_t available, uint32_t handleCount)
     if (available < EMF_RECORD_HEADER_SIZE) {
         return false;
     }
-    const RecordView view{record, ReadUint32(record + RECORD_SIZE_AT)};
+    const RecordView view{record, ReadUint32(record + EMR_NSIZE)};
     if (view.size > available || !HasSoundSize(view.size)) {
         return false;
     }
-    const RecordKind* kind = FindKind(ReadUint32(record + RECORD_TYPE_AT));
+    const RecordKind* kind = FindKind(ReadUint32(record + EMR_ITYPE));
     if (kind == nullptr) {
         return true;
     }
@@ -694,11 +623,11 @@ bool IsRecordSafe(const uint8_t* record, size_t available, uint32_t handleCount)
 
 std::optional<uint32_t> SaveDepthAfter(const uint8_t* record, uint32_t depth)
 {
-    switch (ReadUint32(record + RECORD_TYPE_AT)) {
+    switch (ReadUint32(record + EMR_ITYPE)) {
         case EMR_SAVEDC:
             return depth + 1;
         case EMR_RESTOREDC: {
-            const auto relative = ReadInt32(record + RESTORE_LEVEL_AT);
+            const auto relative = ReadInt32(record + EMR_RESTOREDC_IRELATIVE);
             const int64_t back = -int64_t{relative};
             if (back <= 0 || back > depth) {
                 return std::nullopt;

@@ -1,5 +1,6 @@
 #include "playback/backdrop.h"
 
+#include "driver/record_readers.h"
 #include "metafile/emf_records.h"
 #include "playback/device_map.h"
 

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/driver_input.h"
+#include "driver/device_geometry.h"
 #include "gdi_owners.h"
 
 // The context's world transform and window-to-viewport mapping as one map.

@@ -1,6 +1,6 @@
 #include "playback/faithful_playback.h"
 
-#include "driver/driver_input.h"
+#include "driver/record_readers.h"
 #include "playback/mendings.h"
 
 #include <cstddef>

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/driver_input.h"
+#include "driver/record_readers.h"
 
 // shapes.cpp: whether the record is a shape kept from the driver.
 bool IsKeptFromDriver(HDC device, const uint8_t* bytes, size_t size);

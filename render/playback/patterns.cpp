@@ -7,6 +7,7 @@
 // every other fill, in its mean colour.
 #include "playback/mendings.h"
 
+#include "driver/pixel_statistics.h"
 #include "gdi_owners.h"
 #include "playback/device_map.h"
 

@@ -7,6 +7,7 @@
 #include "playback/mendings.h"
 
 #include "gdi_owners.h"
+#include "metafile/emf_layout.h"
 #include "playback/device_map.h"
 
 #include <algorithm>
@@ -19,7 +20,6 @@
 
 namespace {
 
-constexpr size_t FONT_OFFSET = 12;  // the LOGFONTW of EXTCREATEFONTINDIRECTW
 
 // The font's cell height in the pixels of a memory context; 0 when the
 // font or the context cannot be made.
@@ -40,7 +40,7 @@ LONG CellHeight(const LOGFONTW& font)
 LONG DefaultFontHeight(HDC device, const uint8_t* bytes, size_t size)
 {
     LOGFONTW font = {};
-    std::memcpy(&font, bytes + FONT_OFFSET, std::min(sizeof font, size - FONT_OFFSET));
+    std::memcpy(&font, bytes + EMR_EXTCREATEFONTINDIRECTW_ELFW, std::min(sizeof font, size - EMR_EXTCREATEFONTINDIRECTW_ELFW));
     const LONG cellHeight = CellHeight(font);
     const double scale = VerticalScale(ReadDeviceMap(device));
     const double height = scale > 0 ? cellHeight / scale : 0.0;
@@ -186,7 +186,7 @@ bool MakeFontAtDefaultHeight(HDC device, HANDLETABLE* table, const ENHMETARECORD
     const auto* bytes = reinterpret_cast<const uint8_t*>(record);
     const size_t size = record->nSize;
     const std::optional<int32_t> fontHeight = ReadFontHeight(bytes, size);
-    if (fontHeight != 0 || size < FONT_OFFSET + sizeof(LOGFONTW)) {
+    if (fontHeight != 0 || size < EMR_EXTCREATEFONTINDIRECTW_ELFW + sizeof(LOGFONTW)) {
         return false;
     }
     const std::vector<uint8_t> sized =

@@ -5,6 +5,9 @@
 
 namespace {
 
+// The offsets below are the mutator's own copy, written apart from
+// metafile/emf_layout.h and emf_plus_layout.h on purpose: the soak run
+// must not share a mistake with the checks it tries to break.
 constexpr size_t FIELD_SIZE = 4;
 constexpr size_t RECORD_START_SIZE = 8;  // the type and size of every record
 constexpr size_t SIZE_FIELD_AT = 4;

@@ -1,16 +1,12 @@
-#include "driver/driver_input.h"
+#include "driver/record_readers.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
 #include <initializer_list>
 
 #include "metafile/emf_record_types.h"
 
 namespace {
-
-constexpr AffineMap IDENTITY = {1, 0, 0, 1, 0, 0};
 
 // A record of the given type whose 32-bit fields after type and size are
 // these, nSize set to fit.
@@ -33,46 +29,6 @@ std::vector<uint8_t> MakeRecord(uint32_t type, std::initializer_list<uint32_t> f
 uint32_t Negative(int32_t value)
 {
     return static_cast<uint32_t>(value);
-}
-
-TEST(ComposeDeviceMap, AppliesTheWorldThenTheWindowToViewportMapping)
-{
-    // World: twice as large, moved by (10, 0); window (100, 0) extent 200 x
-    // 100 onto viewport (5, 7) extent 100 x -100 (y up).
-    const AffineMap map =
-        ComposeDeviceMap(AffineMap{2, 0, 0, 2, 10, 0}, 100, 0, 200, 100, 5, 7, 100, -100);
-    const DevicePoint p = MapPoint(map, 50, 10);
-    EXPECT_DOUBLE_EQ(5 + (2 * 50 + 10 - 100) * 0.5, p.x);
-    EXPECT_DOUBLE_EQ(7 - 2 * 10, p.y);
-    EXPECT_DOUBLE_EQ(2.0, VerticalScale(map));
-    const AffineMap collapsed = ComposeDeviceMap(IDENTITY, 0, 0, 0, 0, 3, 4, 10, 10);
-    EXPECT_DOUBLE_EQ(3.0, MapPoint(collapsed, 1000, 1000).x) << "a zero window maps nothing";
-}
-
-TEST(JudgeShapeBox, Verdicts)
-{
-    const struct {
-        const char* name;
-        AffineMap map;
-        LogicalBox box;
-        ShapeFit fit;
-    } cases[] = {
-        {"a plain box", IDENTITY, {10, 10, 200, 100}, ShapeFit::DRAWABLE},
-        {"a box of no height", IDENTITY, {10, 10, 200, 10}, ShapeFit::EMPTY},
-        {"flattened by its transform", {1, 0, 0, 1e-4, 0, 30}, {10, 10, 200, 500}, ShapeFit::EMPTY},
-        {"narrowed by its transform", {1e-4, 0, 0, 1, 50, 0}, {10, 10, 200, 500}, ShapeFit::EMPTY},
-        {"under a pixel, within one row", {1, 0, 0, 0.3, 0, 0.5}, {0, 0, 10, 1}, ShapeFit::EMPTY},
-        {"scaled beyond the limit",
-         {1e6, 0, 0, 1e6, 0, 0},
-         {-10, -10, 10, 10},
-         ShapeFit::BEYOND_DEVICE},
-        {"a far corner beyond the limit", IDENTITY, {0, 0, 5000000, 10}, ShapeFit::BEYOND_DEVICE},
-        {"an infinite map", {INFINITY, 0, 0, 1, 0, 0}, {1, 1, 2, 2}, ShapeFit::BEYOND_DEVICE},
-        {"rotated a quarter turn", {0, 1, -1, 0, 0, 0}, {0, 0, 100, 50}, ShapeFit::DRAWABLE},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.fit, JudgeShapeBox(c.map, c.box)) << c.name;
-    }
 }
 
 TEST(ReadShapeBox, BoxesOfShapeRecordsOnly)
@@ -247,13 +203,6 @@ TEST(TextAndPaths, TextOptionsAndPathBrackets)
     EXPECT_FALSE(PathOpenAfter(text.data()).has_value());
 }
 
-TEST(MeanColour, AveragesEachChannelOverRows)
-{
-    // Two rows of two pixels, rows 8 bytes apart: blue, white / black, red.
-    const uint8_t rows[] = {255, 0, 0, 255, 255, 255, 0, 0, 0, 0, 0, 0, 0, 255, 0, 0};
-    EXPECT_EQ(0x00804080u, MeanColour(rows, 2, 2, 8)) << "red 128, green 64, blue 128";
-}
-
 TEST(ReadBrushUse, HowARecordFillsWithTheBrush)
 {
     // A brush copy with a source bitmap reads the source: not a plain fill.
@@ -275,26 +224,6 @@ TEST(ReadBrushUse, HowARecordFillsWithTheBrush)
     EXPECT_EQ(BrushUse::NONE, ReadBrushUse(line.data(), line.size()));
 }
 
-TEST(ReadTwoColours, TakesAPatchOfAtMostTwoColoursAsOneBitAPixel)
-{
-    // Rows of three pixels, 12 bytes apart: red, white, red / white, white, red.
-    const uint8_t two[] = {0,   0,   255, 255, 255, 255, 0, 0, 255, 0, 0, 0,
-                           255, 255, 255, 255, 255, 255, 0, 0, 255, 0, 0, 0};
-    const std::optional<TwoColours> colours = ReadTwoColours(two, 3, 2, 12);
-    ASSERT_TRUE(colours.has_value()) << "expected red and white";
-    EXPECT_EQ(0x0000FFu, colours->first);
-    EXPECT_EQ(0xFFFFFFu, colours->second);
-    const std::vector<uint8_t> bits = PackTwoColours(two, 3, 2, 12, colours->second);
-    EXPECT_EQ((std::vector<uint8_t>{0x40, 0, 0, 0, 0xC0, 0, 0, 0}), bits);
-    uint8_t three[sizeof two];
-    std::copy(two, two + sizeof two, three);
-    three[4] = 0;  // the second pixel green
-    EXPECT_FALSE(ReadTwoColours(three, 3, 2, 12).has_value());
-    const std::optional<TwoColours> one = ReadTwoColours(two, 1, 1, 12);
-    ASSERT_TRUE(one.has_value());
-    EXPECT_EQ(one->first, one->second) << "one colour, given twice";
-}
-
 TEST(ReadPixel, PointAndColourOfASetPixel)
 {
     const std::vector<uint8_t> pixel = MakeRecord(EMR_SETPIXELV, {Negative(-3), 4, 0x0000FF});
@@ -305,8 +234,6 @@ TEST(ReadPixel, PointAndColourOfASetPixel)
     EXPECT_EQ(0x0000FFu, read->colour);
     const std::vector<uint8_t> line = MakeRecord(EMR_LINETO, {5, 5, 0});
     EXPECT_FALSE(ReadPixel(line.data(), line.size()).has_value());
-    EXPECT_FALSE(TurnsOrShears(IDENTITY));
-    EXPECT_TRUE(TurnsOrShears(AffineMap{1, 0, 0.5, 1, 0, 0})) << "a shear";
 }
 
 TEST(ReadTextRun, ReferenceCharactersAndAdvancesOfAWideText)

@@ -1,8 +1,7 @@
 // What the conversion job reads of a metafile's drawing records to decide
-// whether a PostScript printer driver can be handed one as it stands, and
-// the arithmetic of where it lands on the device. Pure computation on the
-// bytes of records that passed the record check (emf_records.h), so every
-// field read here lies inside the record.
+// whether a PostScript printer driver can be handed one as it stands. Pure
+// computation on the bytes of records that passed the record check
+// (emf_records.h), so every field read here lies inside the record.
 #pragma once
 
 #include <cstddef>
@@ -10,64 +9,15 @@
 #include <optional>
 #include <vector>
 
-// An affine map from logical to device coordinates, laid out as the
-// platform's XFORM: device x = x m11 + y m21 + dx, device y = x m12 + y m22 + dy.
-struct AffineMap {
-    double m11;
-    double m12;
-    double m21;
-    double m22;
-    double dx;
-    double dy;
-};
-
-struct DevicePoint {
-    double x;
-    double y;
-};
-
-// The world transform followed by the window-to-viewport mapping, as a
-// device context composes them. A window extent of 0 maps nothing: the
-// map then collapses to the viewport's origin.
-AffineMap ComposeDeviceMap(const AffineMap& world, int32_t windowOrgX, int32_t windowOrgY,
-                           int32_t windowExtX, int32_t windowExtY, int32_t viewportOrgX,
-                           int32_t viewportOrgY, int32_t viewportExtX, int32_t viewportExtY);
-DevicePoint MapPoint(const AffineMap& map, double x, double y);
-// How long one logical unit upward is on the device.
-double VerticalScale(const AffineMap& map);
-
-// Device coordinates the job hands the driver stay within this many pixels
-// of the origin: 355 m at 300 dpi, far beyond any page, and small enough
-// that the driver's 32-bit sums and Ghostscript's fixed-point coordinates
-// never overflow.
-constexpr double DRIVER_COORDINATE_LIMIT = 4194304.0;
-// Whether the point is finite and within that limit.
-bool IsWithinDriverLimit(const DevicePoint& point);
-// A device coordinate rounded to its pixel, as the driver rounds it.
-double RoundAsDevice(double value);
+#include "driver/device_geometry.h"
 
 // The box of a box-shaped drawing record, in logical units: ELLIPSE,
 // RECTANGLE, ROUNDRECT, ARC, ARCTO, CHORD, PIE (their rclBox) and ANGLEARC
 // (its centre and radius). None for any other record.
-struct LogicalBox {
-    int64_t left;  // 64 bits: a centre and radius may reach past 32
-    int64_t top;
-    int64_t right;
-    int64_t bottom;
-};
 std::optional<LogicalBox> ReadShapeBox(const uint8_t* record, size_t size);
 // Whether the record is one of the curved shapes, which the driver draws by
 // scaling a circle to the box (all of the above but RECTANGLE).
 bool IsCurvedShape(const uint8_t* record);
-
-enum class ShapeFit {
-    DRAWABLE,
-    EMPTY,          // the box's two corners land on one device row or column
-    BEYOND_DEVICE,  // a corner lands beyond the coordinate limit, or nowhere
-};
-// How the driver meets the box: it rounds the mapped corners to device
-// pixels and scales a circle to their difference.
-ShapeFit JudgeShapeBox(const AffineMap& map, const LogicalBox& box);
 
 // A GRADIENTFILL record: its vertices and the pieces that join them.
 struct GradientVertex {
@@ -137,10 +87,6 @@ std::optional<BlitDestination> ReadBlitNeedingBackdrop(const uint8_t* record, si
 // blit.
 bool NeedsBackdrop(const uint8_t* metafile, size_t size, uint32_t shadeBlendCaps);
 
-// The mean colour of rows of blue, green, red bytes, stride bytes apart, as
-// 0x00BBGGRR (the platform's COLORREF).
-uint32_t MeanColour(const uint8_t* rows, int32_t width, int32_t height, size_t stride);
-
 // How a drawing record uses a brush, for a pattern brush the driver cannot
 // be handed.
 enum class BrushUse {
@@ -156,23 +102,6 @@ BrushUse ReadBrushUse(const uint8_t* record, size_t size);
 BlitDestination ReadBlitDestination(const uint8_t* record);
 // The handle-table entry of a NAMED record's brush.
 uint32_t ReadRegionBrush(const uint8_t* record);
-
-// The colours of rows of blue, green, red bytes when there are at most two,
-// as COLORREFs; a one-colour patch gives the same colour twice.
-struct TwoColours {
-    uint32_t first;  // the first pixel's
-    uint32_t second;
-};
-std::optional<TwoColours> ReadTwoColours(const uint8_t* rows, int32_t width, int32_t height,
-                                         size_t stride);
-// Those rows as one bit a pixel, rows padded to 4 bytes, the leftmost pixel
-// in the top bit: 1 where a pixel is of the second colour.
-std::vector<uint8_t> PackTwoColours(const uint8_t* rows, int32_t width, int32_t height,
-                                    size_t stride, uint32_t second);
-
-// Whether the map turns or shears: the driver draws a box-shaped record
-// upright whatever the transform.
-bool TurnsOrShears(const AffineMap& map);
 
 // A SETPIXELV record's point, in logical units, and colour; none for other
 // records.

@@ -1,0 +1,132 @@
+#include "metafile/emf_plus.h"
+
+#include "metafile/emf_plus_records.h"
+#include "metafile/emf_record_types.h"
+
+namespace emf_plus {
+namespace {
+
+// The GDI records that put ink on the page, text aside.
+bool DrawsShapeOrImage(uint32_t type)
+{
+    switch (type) {
+        case EMR_POLYBEZIER:
+        case EMR_POLYGON:
+        case EMR_POLYLINE:
+        case EMR_POLYBEZIERTO:
+        case EMR_POLYLINETO:
+        case EMR_POLYPOLYLINE:
+        case EMR_POLYPOLYGON:
+        case EMR_SETPIXELV:
+        case EMR_ANGLEARC:
+        case EMR_ELLIPSE:
+        case EMR_RECTANGLE:
+        case EMR_ROUNDRECT:
+        case EMR_ARC:
+        case EMR_CHORD:
+        case EMR_PIE:
+        case EMR_EXTFLOODFILL:
+        case EMR_LINETO:
+        case EMR_ARCTO:
+        case EMR_POLYDRAW:
+        case EMR_FILLPATH:
+        case EMR_STROKEANDFILLPATH:
+        case EMR_STROKEPATH:
+        case EMR_FILLRGN:
+        case EMR_FRAMERGN:
+        case EMR_INVERTRGN:
+        case EMR_PAINTRGN:
+        case EMR_BITBLT:
+        case EMR_STRETCHBLT:
+        case EMR_MASKBLT:
+        case EMR_PLGBLT:
+        case EMR_SETDIBITSTODEVICE:
+        case EMR_STRETCHDIBITS:
+        case EMR_POLYBEZIER16:
+        case EMR_POLYGON16:
+        case EMR_POLYLINE16:
+        case EMR_POLYBEZIERTO16:
+        case EMR_POLYLINETO16:
+        case EMR_POLYPOLYLINE16:
+        case EMR_POLYPOLYGON16:
+        case EMR_POLYDRAW16:
+        case EMR_ALPHABLEND:
+        case EMR_TRANSPARENTBLT:
+        case EMR_GRADIENTFILL:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The EMF+ records that put ink on the page.
+bool DrawsInEmfPlus(uint16_t type)
+{
+    return (type >= EMF_PLUS_CLEAR && type <= EMF_PLUS_DRAW_STRING) ||
+           type == EMF_PLUS_DRAW_DRIVER_STRING || type == EMF_PLUS_STROKE_FILL_PATH;
+}
+
+// What a metafile's records draw, for the rule.
+struct Survey {
+    bool startsWithHeader;  // the first EMF+ record is an EMF+ header
+    bool emfPlusDraws;      // some EMF+ record draws
+    bool gdiDraws;          // a GDI shape or image outside GetDC's spans
+};
+
+// The EMF+ records of one comment: whether they draw, and whether the last
+// of them is a GetDC, which opens a span of GDI records GDI+ plays as part
+// of its picture, up to the next EMF+ record.
+struct CommentSurvey {
+    bool hasRecords;
+    bool draws;
+    bool endsWithGetDc;
+    uint16_t firstType;
+};
+
+CommentSurvey SurveyComment(Cursor comment)
+{
+    CommentSurvey survey{false, false, false, 0};
+    PlusRecord record{};
+    while (TakePlusRecord(comment, record)) {
+        survey.firstType = survey.hasRecords ? survey.firstType : record.type;
+        survey.hasRecords = true;
+        survey.draws = survey.draws || DrawsInEmfPlus(record.type);
+        survey.endsWithGetDc = record.type == EMF_PLUS_GET_DC;
+    }
+    return survey;
+}
+
+Survey SurveyRecords(const uint8_t* metafile, size_t size)
+{
+    Survey survey{false, false, false};
+    bool seenEmfPlus = false;
+    bool inGetDcSpan = false;
+    RecordSpan span{};
+    for (size_t at = 0; ReadRecordAt(metafile, size, at, span); at += span.size) {
+        const Cursor comment = ReadEmfPlusData(metafile + at, span);
+        if (!Ends(comment)) {
+            survey.gdiDraws = survey.gdiDraws || (!inGetDcSpan && DrawsShapeOrImage(span.type));
+            continue;
+        }
+        const CommentSurvey records = SurveyComment(comment);
+        if (!seenEmfPlus) {
+            seenEmfPlus = true;
+            survey.startsWithHeader = records.firstType == EMF_PLUS_HEADER;
+        }
+        survey.emfPlusDraws = survey.emfPlusDraws || records.draws;
+        inGetDcSpan = records.hasRecords ? records.endsWithGetDc : inGetDcSpan;
+    }
+    return survey;
+}
+
+}  // namespace
+}  // namespace emf_plus
+
+PictureRenderer ChooseRenderer(const uint8_t* metafile, size_t size)
+{
+    const emf_plus::Survey survey = emf_plus::SurveyRecords(metafile, size);
+    return survey.startsWithHeader && survey.emfPlusDraws && !survey.gdiDraws &&
+                   emf_plus::AreMetafileBytesSound(metafile, size, emf_plus::NESTING_LIMIT)
+               ? PictureRenderer::GDI_PLUS
+               : PictureRenderer::GDI;
+}
