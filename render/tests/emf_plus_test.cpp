@@ -43,8 +43,7 @@ std::string GdiPathBoxLine(const std::string& folder, const RECT& frame)
 {
     HENHMETAFILE metafile = CreateTestMetafile(frame, WHOLE_CONTENT);
     const std::string path = folder + GDI_PATH_FILE;
-    const bool converted =
-        ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, EPS_PRINTER, path.c_str());
+    const bool converted = ConvertToEps(MetafileImage(metafile), EPS_PRINTER, path.c_str());
     DeleteEnhMetaFile(metafile);
     const std::string line = converted ? FirstBoxLine(path) : "no GDI path conversion";
     DeleteFileA(path.c_str());
@@ -56,7 +55,7 @@ void ExpectConvertsWithGdiPathBox(const std::string& folder, const std::string& 
 {
     ASSERT_NE(nullptr, metafile) << "expected a metafile for " << name;
     const std::string eps = folder + "\\" + name + ".eps";
-    EXPECT_TRUE(ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, EPS_PRINTER, eps.c_str()))
+    EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()))
         << "expected " << name << " to convert";
     EXPECT_EQ(GdiPathBoxLine(folder, FrameOf(metafile)), FirstBoxLine(eps)) << name;
 }
@@ -94,8 +93,7 @@ TEST_F(EmfPlusTest, KeepTheirGdiText)
             RecordEmfPlusPicture(EmfPlusDrawing::GDI_TEXT, kind, RECORDED_FRAME);
         ASSERT_NE(nullptr, metafile) << NameOf(kind);
         const std::string eps = folder + "\\gdi-text-" + NameOf(kind) + ".eps";
-        EXPECT_TRUE(
-            ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, EPS_PRINTER, eps.c_str()));
+        EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()));
         DeleteEnhMetaFile(metafile);
         const std::string text = ReadFileBytes(eps);
         size_t glyphs = 0;
