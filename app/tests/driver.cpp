@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "ids.h"
@@ -308,29 +309,37 @@ HWND StartFileCommand(CommandCall& call, const RunningApp& app, int id, const ch
     return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult RunFileCommand(const RunningApp& app, int id, const char* filter,
-                                          const std::string& path)
+namespace {
+
+// Runs the Open or Save command with answer closing its dialog.
+::testing::AssertionResult RunFileCommandWith(const RunningApp& app, int id, const char* filter,
+                                              const std::function<void(HWND dialog)>& answer)
 {
     CommandCall call{};
     HWND dialog = StartFileCommand(call, app, id, filter);
     if (!dialog) {
         return ::testing::AssertionFailure() << "expected the dialog of command " << id;
     }
-    AnswerFileDialog(dialog, path);
+    answer(dialog);
     return FinishFileCommand(call, id);
+}
+
+}  // namespace
+
+::testing::AssertionResult RunFileCommand(const RunningApp& app, int id, const char* filter,
+                                          const std::string& path)
+{
+    return RunFileCommandWith(app, id, filter,
+                              [&](HWND dialog) { AnswerFileDialog(dialog, path); });
 }
 
 ::testing::AssertionResult CancelFileCommand(const RunningApp& app, int id, const char* filter,
                                              const std::string& path)
 {
-    CommandCall call{};
-    HWND dialog = StartFileCommand(call, app, id, filter);
-    if (!dialog) {
-        return ::testing::AssertionFailure() << "expected the dialog of command " << id;
-    }
-    EnterFileName(dialog, path);
-    CancelDialog(dialog);
-    return FinishFileCommand(call, id);
+    return RunFileCommandWith(app, id, filter, [&](HWND dialog) {
+        EnterFileName(dialog, path);
+        CancelDialog(dialog);
+    });
 }
 
 bool FocusControl(const RunningApp& app, HWND control)

@@ -79,13 +79,16 @@ std::string ShowLine(const std::vector<std::string>& lines, int index)
     return index >= 0 && static_cast<size_t>(index) < lines.size() ? lines[index] : "(no line)";
 }
 
-// The EPS holds the driver's document for the same drawing clipped to clip,
-// byte for byte apart from line ends, the header line, the feature code and
-// the box lines, and every box line is expectedBox.
-void ExpectDriverDocumentWithBox(const std::string& epsPath, const std::string& expectedBox,
-                                 const RECT& clip,
-                                 const std::function<void(HDC device)>& drawReference)
+// The job converts the image into epsPath, and the EPS holds the driver's
+// document for the reference drawing clipped to clip, byte for byte apart
+// from line ends, the header line, the feature code and the box lines, and
+// every box line is expectedBox.
+void ExpectConvertedAsDrawn(const std::string& epsPath, const SourceImage& image,
+                            const std::string& expectedBox, const RECT& clip,
+                            const std::function<void(HDC device)>& drawReference)
 {
+    ASSERT_TRUE(ConvertToEps(image, EPS_PRINTER, epsPath.c_str()))
+        << "expected " << epsPath << " to be written";
     const std::string referencePath = epsPath + ".driver";
     ASSERT_TRUE(PrintClippedReference(EPS_PRINTER, referencePath, clip, drawReference))
         << "expected the reference print";
@@ -113,10 +116,8 @@ void ExpectDriverDocumentWithBox(const std::string& epsPath, const std::string& 
 // The DIB is DIB_WIDTH x DIB_HEIGHT pixels.
 void ConvertDibAndCompare(const std::string& epsPath, const TestDib& dib)
 {
-    ASSERT_TRUE(ConvertToEps(TestDibImage(dib), EPS_PRINTER, epsPath.c_str()))
-        << "expected " << epsPath << " to be written";
-    ExpectDriverDocumentWithBox(epsPath, DIB_BOX_LINE, DIB_CLIP,
-                                [&](HDC device) { BlitReferenceDib(device, dib); });
+    ExpectConvertedAsDrawn(epsPath, TestDibImage(dib), DIB_BOX_LINE, DIB_CLIP,
+                           [&](HDC device) { BlitReferenceDib(device, dib); });
 }
 
 TEST_F(ConvertToEpsTest, DeviceReportsA4At300Dpi)
@@ -132,11 +133,9 @@ TEST_F(ConvertToEpsTest, MetafileBecomesDriverDocumentWithComputedBox)
 {
     HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_CONTENT);
     ASSERT_NE(nullptr, metafile);
-    const std::string eps = OutputPath("metafile.eps");
-    EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()));
-    ExpectDriverDocumentWithBox(eps, WIDE_FRAME_BOX_LINE, WIDE_FRAME_CLIP, [&](HDC device) {
-        PlayEnhMetaFile(device, metafile, &WIDE_FRAME_PLACEMENT);
-    });
+    ExpectConvertedAsDrawn(
+        OutputPath("metafile.eps"), MetafileImage(metafile), WIDE_FRAME_BOX_LINE, WIDE_FRAME_CLIP,
+        [&](HDC device) { PlayEnhMetaFile(device, metafile, &WIDE_FRAME_PLACEMENT); });
     DeleteEnhMetaFile(metafile);
 }
 
@@ -191,11 +190,11 @@ TEST_F(ConvertToEpsTest, DeviceBitmapIsDrawnAndKept)
 {
     HBITMAP bitmap = CreateTestDeviceBitmap(BITMAP_WIDTH, BITMAP_HEIGHT);
     ASSERT_NE(nullptr, bitmap);
-    const std::string eps = OutputPath("bitmap.eps");
-    EXPECT_TRUE(ConvertToEps(BitmapImage(bitmap), EPS_PRINTER, eps.c_str()));
-    ExpectDriverDocumentWithBox(eps, BITMAP_BOX_LINE, BITMAP_CLIP, [&](HDC device) {
-        BlitReferenceBitmap(device, bitmap, BITMAP_WIDTH, BITMAP_HEIGHT, BITMAP_PLACEMENT);
-    });
+    ExpectConvertedAsDrawn(OutputPath("bitmap.eps"), BitmapImage(bitmap), BITMAP_BOX_LINE,
+                           BITMAP_CLIP, [&](HDC device) {
+                               BlitReferenceBitmap(device, bitmap, BITMAP_WIDTH, BITMAP_HEIGHT,
+                                                   BITMAP_PLACEMENT);
+                           });
     BITMAP description = {};
     EXPECT_EQ(static_cast<int>(sizeof description),
               GetObjectA(bitmap, sizeof description, &description))
