@@ -14,8 +14,8 @@
 namespace {
 
 // Where the job places each picture on the EPS printer's A4 page at 300 dpi
-// (the width limits every one: 2329 pixels across) and the device area it
-// clips the drawing to, as the EPS box declares them.
+// (the width limits every one: 2329 pixels across), the device area it
+// clips the drawing to, and the box the EPS declares.
 // A frame of 16000 x 9000: box 13 506 584 832.
 constexpr RECT WIDE_PLACEMENT = {0, 0, 2329, 1310};
 constexpr RECT WIDE_CLIP = {-19, -19, 2346, 1323};

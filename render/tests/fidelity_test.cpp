@@ -26,8 +26,8 @@ constexpr char MANIFEST[] = "\\pictures.txt";
 constexpr RECT SYNTHETIC_FRAME = {0, 0, 8000, 5000};
 constexpr int PERCENT = 100;
 // Where the job places each picture on the EPS printer's A4 page, in pixels
-// at 300 dpi: every frame here is wider than the printable area's 2329 x
-// 3358, so each takes the whole width.
+// at 300 dpi: every frame here is wider in proportion than the printable
+// area, 2329 x 3358, so each takes its whole width.
 constexpr int32_t PLACED_WIDTH = 2329;
 // SYNTHETIC_FRAME: box 13 471 584 832.
 constexpr int32_t SYNTHETIC_PLACED_HEIGHT = 1455;
