@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "convert.h"
+#include "eps/names.h"
 #include "globals.h"
 #include "ids.h"
 #include "lead_byte.h"
-#include "eps/names.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ void Open()
     if (!metafile) {
         return;
     }
-    ConvertWithSelectedPrinter(SourceImage{metafile, nullptr, 0, nullptr}, outputPath.c_str());
+    ConvertWithSelectedPrinter(MetafileImage(metafile), outputPath.c_str());
     DeleteEnhMetaFile(metafile);
 }
 
@@ -138,12 +138,14 @@ bool HoldsPicture(const PastedPicture& picture)
 
 SourceImage ViewPicture(const PastedPicture& picture)
 {
-    SourceImage view{picture.metafile, nullptr, 0, picture.bitmap};
-    if (!picture.packedDib.empty()) {
-        view.packedDib = reinterpret_cast<const BITMAPINFO*>(picture.packedDib.data());
-        view.packedDibSize = picture.packedDib.size();
+    if (picture.metafile) {
+        return MetafileImage(picture.metafile);
     }
-    return view;
+    if (!picture.packedDib.empty()) {
+        return PackedDibImage(reinterpret_cast<const BITMAPINFO*>(picture.packedDib.data()),
+                              picture.packedDib.size());
+    }
+    return BitmapImage(picture.bitmap);
 }
 
 // Frees whatever the copy holds and leaves it empty.

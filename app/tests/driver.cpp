@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "ids.h"
@@ -280,29 +281,65 @@ bool FinishCommand(CommandCall& call)
     return ended && sent != 0;
 }
 
-::testing::AssertionResult RunFileCommand(const RunningApp& app, int id, const char* filter,
-                                          const std::string& path)
+HWND StartFileCommand(CommandCall& call, const RunningApp& app, int id, const char* filter)
 {
-    CommandCall call{};
     HWND dialog = StartDialogCommand(call, app, id);
     if (!dialog) {
         FinishCommand(call);
-        return ::testing::AssertionFailure() << "expected a dialog for command " << id;
+        ADD_FAILURE() << "expected a dialog for command " << id;
+        return nullptr;
     }
     const std::string shownFilter = ReadDialogFilter(dialog);
     const bool owned = GetWindow(dialog, GW_OWNER) != nullptr;
     if (shownFilter != filter || owned) {
         CancelDialog(dialog);
         FinishCommand(call);
-        return ::testing::AssertionFailure()
-               << "expected filter \"" << filter << "\" and no owner, got \"" << shownFilter << "\""
-               << (owned ? " and an owner" : "");
+        ADD_FAILURE() << "expected filter \"" << filter << "\" and no owner, got \"" << shownFilter
+                      << "\"" << (owned ? " and an owner" : "");
+        return nullptr;
     }
-    AnswerFileDialog(dialog, path);
+    return dialog;
+}
+
+::testing::AssertionResult FinishFileCommand(CommandCall& call, int id)
+{
     if (!FinishCommand(call)) {
         return ::testing::AssertionFailure() << "expected command " << id << " to return";
     }
     return ::testing::AssertionSuccess();
+}
+
+namespace {
+
+// Runs the Open or Save command with answer closing its dialog.
+::testing::AssertionResult RunFileCommandWith(const RunningApp& app, int id, const char* filter,
+                                              const std::function<void(HWND dialog)>& answer)
+{
+    CommandCall call{};
+    HWND dialog = StartFileCommand(call, app, id, filter);
+    if (!dialog) {
+        return ::testing::AssertionFailure() << "expected the dialog of command " << id;
+    }
+    answer(dialog);
+    return FinishFileCommand(call, id);
+}
+
+}  // namespace
+
+::testing::AssertionResult RunFileCommand(const RunningApp& app, int id, const char* filter,
+                                          const std::string& path)
+{
+    return RunFileCommandWith(app, id, filter,
+                              [&](HWND dialog) { AnswerFileDialog(dialog, path); });
+}
+
+::testing::AssertionResult CancelFileCommand(const RunningApp& app, int id, const char* filter,
+                                             const std::string& path)
+{
+    return RunFileCommandWith(app, id, filter, [&](HWND dialog) {
+        EnterFileName(dialog, path);
+        CancelDialog(dialog);
+    });
 }
 
 bool FocusControl(const RunningApp& app, HWND control)

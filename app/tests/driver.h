@@ -86,11 +86,20 @@ bool StartCommand(CommandCall& call, HWND window, int id);
 HWND StartDialogCommand(CommandCall& call, const RunningApp& app, int id);
 // Whether the command returned within the timeout; releases the call.
 bool FinishCommand(CommandCall& call);
-// Runs the Open or Save command through its dialog, which must show the
-// filter and have no owner, answered with the path; fails when the dialog
-// did not come or was not so, or the command did not return.
+// Starts the Open or Save command and returns its dialog, which must show
+// the filter and have no owner; when it did not come or was not so, the
+// test fails, the command is ended and the result is null.
+HWND StartFileCommand(CommandCall& call, const RunningApp& app, int id, const char* filter);
+// Whether the command returned within the timeout; releases the call.
+::testing::AssertionResult FinishFileCommand(CommandCall& call, int id);
+// Runs the Open or Save command through its dialog, answered with the path;
+// fails when the dialog did not come or was not so, or the command did not
+// return.
 ::testing::AssertionResult RunFileCommand(const RunningApp& app, int id, const char* filter,
                                           const std::string& path);
+// The same with the path typed and the dialog cancelled.
+::testing::AssertionResult CancelFileCommand(const RunningApp& app, int id, const char* filter,
+                                             const std::string& path);
 
 // Gives the control the keyboard focus with the main window in front, as a
 // click would; returns whether the program now reports that focus.

@@ -30,15 +30,13 @@ TEST(Open, WritesEpsBesideMetafile)
     ASSERT_NE(nullptr, app.window);
 
     CommandCall call{};
-    HWND dialog = StartDialogCommand(call, app, ID_OPEN);
+    HWND dialog = StartFileCommand(call, app, ID_OPEN, EMF_FILTER_TEXT);
     ASSERT_NE(nullptr, dialog) << "expected the Open dialog";
     EXPECT_EQ(APP_TITLE, ReadWindowText(dialog));
-    EXPECT_EQ(EMF_FILTER_TEXT, ReadDialogFilter(dialog));
     // No owner: the main window stays enabled while the dialog is open.
-    EXPECT_EQ(nullptr, GetWindow(dialog, GW_OWNER));
     EXPECT_TRUE(IsWindowEnabled(app.window));
     AnswerFileDialog(dialog, folder + "\\fig.emf");
-    ASSERT_TRUE(FinishCommand(call));
+    ASSERT_TRUE(FinishFileCommand(call, ID_OPEN));
 
     EXPECT_TRUE(HasBoundingBox(folder + "\\fig.eps", WIDE_BOX_LINE));
     EXPECT_EQ(0u, CloseVellumark(app));
@@ -102,12 +100,7 @@ TEST(Open, CancelWritesNothing)
     ASSERT_TRUE(WriteTestMetafile(folder + "\\fig.emf", WIDE_FRAME));
     RunningApp app = StartWithEpsPrinter();
     ASSERT_NE(nullptr, app.window);
-    CommandCall call{};
-    HWND dialog = StartDialogCommand(call, app, ID_OPEN);
-    ASSERT_NE(nullptr, dialog) << "expected the Open dialog";
-    EnterFileName(dialog, folder + "\\fig.emf");
-    CancelDialog(dialog);
-    ASSERT_TRUE(FinishCommand(call));
+    ASSERT_TRUE(CancelFileCommand(app, ID_OPEN, EMF_FILTER_TEXT, folder + "\\fig.emf"));
     EXPECT_FALSE(FileExists(folder + "\\fig.eps"));
     EXPECT_EQ(0u, CloseVellumark(app));
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 
 #include "driver.h"
@@ -64,22 +65,20 @@ ClipboardItem TextItem()
     return {CF_TEXT, CopyToGlobalMemory(ONLY_TEXT, sizeof ONLY_TEXT)};
 }
 
-// Starts Paste and returns its Save dialog, checked for its filter and for
-// having no owner.
-HWND StartPaste(const RunningApp& app, CommandCall& call)
-{
-    HWND dialog = StartDialogCommand(call, app, ID_PASTE);
-    EXPECT_NE(nullptr, dialog) << "expected the Save dialog";
-    if (dialog) {
-        EXPECT_EQ(EPS_FILTER_TEXT, ReadDialogFilter(dialog));
-        EXPECT_EQ(nullptr, GetWindow(dialog, GW_OWNER));
-    }
-    return dialog;
-}
-
+// Pastes the clipboard's picture into path through the Save dialog.
 ::testing::AssertionResult PasteTo(const RunningApp& app, const std::string& path)
 {
     return RunFileCommand(app, ID_PASTE, EPS_FILTER_TEXT, path);
+}
+
+// Fills the clipboard with the items, pastes into path and expects the EPS
+// there to carry the box line.
+void ExpectPastedWithBox(const RunningApp& app, std::initializer_list<ClipboardItem> items,
+                         const std::string& path, const char* boxLine)
+{
+    ASSERT_TRUE(FillClipboard(items));
+    ASSERT_TRUE(PasteTo(app, path));
+    EXPECT_TRUE(HasBoundingBox(path, boxLine));
 }
 
 TEST(Paste, EachFormat)
@@ -88,19 +87,13 @@ TEST(Paste, EachFormat)
     RunningApp app = StartWithEpsPrinter();
     ASSERT_NE(nullptr, app.window);
 
-    ASSERT_TRUE(FillClipboard({MetafileItem()}));
-    ASSERT_TRUE(PasteTo(app, folder + "\\metafile.eps"));
-    EXPECT_TRUE(HasBoundingBox(folder + "\\metafile.eps", METAFILE_BOX_LINE));
+    ExpectPastedWithBox(app, {MetafileItem()}, folder + "\\metafile.eps", METAFILE_BOX_LINE);
 
-    ASSERT_TRUE(FillClipboard({DibItem()}));
-    ASSERT_TRUE(PasteTo(app, folder + "\\dib.eps"));
-    EXPECT_TRUE(HasBoundingBox(folder + "\\dib.eps", DIB_BOX_LINE));
+    ExpectPastedWithBox(app, {DibItem()}, folder + "\\dib.eps", DIB_BOX_LINE);
 
     // The platform offers a bitmap as a DIB too; either way the picture's
     // size is the bitmap's.
-    ASSERT_TRUE(FillClipboard({BitmapItem()}));
-    ASSERT_TRUE(PasteTo(app, folder + "\\bitmap.eps"));
-    EXPECT_TRUE(HasBoundingBox(folder + "\\bitmap.eps", BITMAP_BOX_LINE));
+    ExpectPastedWithBox(app, {BitmapItem()}, folder + "\\bitmap.eps", BITMAP_BOX_LINE);
     EXPECT_EQ(0u, CloseVellumark(app));
 }
 
@@ -116,9 +109,8 @@ TEST(Paste, EmfPlusMetafile)
     HENHMETAFILE metafile =
         RecordEmfPlusPicture(EmfPlusDrawing::GRADIENT, EmfPlusKind::ONLY, METAFILE_FRAME);
     ASSERT_NE(nullptr, metafile) << "expected GDI+ to record a metafile";
-    ASSERT_TRUE(FillClipboard({{CF_ENHMETAFILE, metafile}}));
-    ASSERT_TRUE(PasteTo(app, folder + "\\gradient.eps"));
-    EXPECT_TRUE(HasBoundingBox(folder + "\\gradient.eps", METAFILE_BOX_LINE));
+    ExpectPastedWithBox(app, {{CF_ENHMETAFILE, metafile}}, folder + "\\gradient.eps",
+                        METAFILE_BOX_LINE);
     EXPECT_EQ(0u, CloseVellumark(app));
 }
 
@@ -128,17 +120,13 @@ TEST(Paste, PrefersMetafileThenDibThenBitmap)
     RunningApp app = StartWithEpsPrinter();
     ASSERT_NE(nullptr, app.window);
 
-    ASSERT_TRUE(FillClipboard({BitmapItem(), DibItem(), MetafileItem()}));
-    ASSERT_TRUE(PasteTo(app, folder + "\\all.eps"));
-    EXPECT_TRUE(HasBoundingBox(folder + "\\all.eps", METAFILE_BOX_LINE));
+    ExpectPastedWithBox(app, {BitmapItem(), DibItem(), MetafileItem()}, folder + "\\all.eps",
+                        METAFILE_BOX_LINE);
 
-    ASSERT_TRUE(FillClipboard({BitmapItem(), MetafileItem()}));
-    ASSERT_TRUE(PasteTo(app, folder + "\\metafile.eps"));
-    EXPECT_TRUE(HasBoundingBox(folder + "\\metafile.eps", METAFILE_BOX_LINE));
+    ExpectPastedWithBox(app, {BitmapItem(), MetafileItem()}, folder + "\\metafile.eps",
+                        METAFILE_BOX_LINE);
 
-    ASSERT_TRUE(FillClipboard({BitmapItem(), DibItem()}));
-    ASSERT_TRUE(PasteTo(app, folder + "\\dib.eps"));
-    EXPECT_TRUE(HasBoundingBox(folder + "\\dib.eps", DIB_BOX_LINE));
+    ExpectPastedWithBox(app, {BitmapItem(), DibItem()}, folder + "\\dib.eps", DIB_BOX_LINE);
     EXPECT_EQ(0u, CloseVellumark(app));
 }
 
@@ -162,12 +150,7 @@ TEST(Paste, CancelledSaveWritesNothing)
     RunningApp app = StartWithEpsPrinter();
     ASSERT_NE(nullptr, app.window);
     ASSERT_TRUE(FillClipboard({MetafileItem()}));
-    CommandCall call{};
-    HWND dialog = StartPaste(app, call);
-    ASSERT_NE(nullptr, dialog);
-    EnterFileName(dialog, folder + "\\cancelled.eps");
-    CancelDialog(dialog);
-    ASSERT_TRUE(FinishCommand(call));
+    ASSERT_TRUE(CancelFileCommand(app, ID_PASTE, EPS_FILTER_TEXT, folder + "\\cancelled.eps"));
     EXPECT_FALSE(FileExists(folder + "\\cancelled.eps"));
     EXPECT_EQ(0u, CloseVellumark(app));
 }
@@ -195,11 +178,11 @@ TEST(Paste, ConvertsCopyTakenWhileClipboardOpen)
         SCOPED_TRACE(pasted.name);
         ASSERT_TRUE(FillClipboard({pasted.item}));
         CommandCall call{};
-        HWND dialog = StartPaste(app, call);
+        HWND dialog = StartFileCommand(call, app, ID_PASTE, EPS_FILTER_TEXT);
         ASSERT_NE(nullptr, dialog);
         ASSERT_TRUE(FillClipboard({TextItem()}));
         AnswerFileDialog(dialog, folder + "\\" + pasted.name);
-        ASSERT_TRUE(FinishCommand(call));
+        ASSERT_TRUE(FinishFileCommand(call, ID_PASTE));
         EXPECT_TRUE(HasBoundingBox(folder + "\\" + pasted.name, pasted.boxLine));
     }
     EXPECT_EQ(0u, CloseVellumark(app));

@@ -53,15 +53,15 @@ bool ConfirmReplace(HWND saveDialog)
 ::testing::AssertionResult PasteOver(const RunningApp& app, const std::string& path)
 {
     CommandCall call{};
-    HWND dialog = StartDialogCommand(call, app, ID_PASTE);
+    HWND dialog = StartFileCommand(call, app, ID_PASTE, EPS_FILTER_TEXT);
     if (dialog == nullptr) {
-        FinishCommand(call);
         return ::testing::AssertionFailure() << "expected the Save dialog";
     }
     AnswerFileDialog(dialog, path);
     const bool confirmed = ConfirmReplace(dialog);
-    if (!FinishCommand(call)) {
-        return ::testing::AssertionFailure() << "expected Paste to return";
+    const ::testing::AssertionResult returned = FinishFileCommand(call, ID_PASTE);
+    if (!returned) {
+        return returned;
     }
     if (!confirmed) {
         return ::testing::AssertionFailure() << "expected the question whether to replace";

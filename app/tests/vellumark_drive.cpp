@@ -10,9 +10,9 @@
 #include <string>
 
 #include "driver.h"
+#include "eps/names.h"
 #include "ids.h"
 #include "lead_byte.h"
-#include "eps/names.h"
 
 namespace {
 

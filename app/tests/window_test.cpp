@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr LONG MAIN_WINDOW_STYLE = static_cast<LONG>(0x80CA0000);
 constexpr int MAIN_WINDOW_WIDTH = 410;
 constexpr int MAIN_WINDOW_HEIGHT = 160;
 constexpr int TEXT_SIZE = 256;
@@ -19,8 +18,6 @@ constexpr int TEXT_SIZE = 256;
 struct ExpectedControl {
     const char* className;
     const char* text;
-    LONG extendedStyle;
-    LONG style;
     int x;
     int y;
     int width;
@@ -30,14 +27,12 @@ struct ExpectedControl {
 
 // In creation order, which is also the order of the window's children.
 const ExpectedControl CONTROLS[] = {
-    {"Static", "1. Select Adobe PostScript Printer.", 0, 0x5000000B, 10, 10, 300, 20,
-     ID_STEP1_LABEL},
-    {"Static", "2. Push Open or Paste.", 0, 0x5000000B, 10, 70, 300, 20, ID_STEP2_LABEL},
-    // A combo box takes WS_EX_CLIENTEDGE off itself and draws its own edge.
-    {"ComboBox", "", 0, 0x50010003, 10, 30, 300, 300, ID_PRINTER_COMBO},
-    {"Button", "Open (Ctrl+O)", 0, 0x50010000, 10, 90, 120, 25, ID_OPEN},
-    {"Button", "Paste (Ctrl+V)", 0, 0x50010000, 140, 90, 120, 25, ID_PASTE},
-    {"Button", "About (Ctrl+A)", 0, 0x50010000, 270, 90, 120, 25, ID_ABOUT},
+    {"Static", "1. Select Adobe PostScript Printer.", 10, 10, 300, 20, ID_STEP1_LABEL},
+    {"Static", "2. Push Open or Paste.", 10, 70, 300, 20, ID_STEP2_LABEL},
+    {"ComboBox", "", 10, 30, 300, 300, ID_PRINTER_COMBO},
+    {"Button", "Open (Ctrl+O)", 10, 90, 120, 25, ID_OPEN},
+    {"Button", "Paste (Ctrl+V)", 140, 90, 120, 25, ID_PASTE},
+    {"Button", "About (Ctrl+A)", 270, 90, 120, 25, ID_ABOUT},
 };
 
 // The systems the manifest declares: Vista, 7, 8, 8.1, and 10 and 11.
@@ -79,12 +74,8 @@ void ExpectControl(HWND parent, HWND control, const ExpectedControl& expected)
     EXPECT_EQ(expected.id, GetDlgCtrlID(control));
     EXPECT_EQ(expected.className, ReadClassName(control));
     EXPECT_EQ(expected.text, TextOf(control));
-    EXPECT_EQ(expected.style, GetWindowLongA(control, GWL_STYLE))
-        << std::hex << "expected style 0x" << expected.style << ", got 0x"
-        << GetWindowLongA(control, GWL_STYLE);
-    EXPECT_EQ(expected.extendedStyle, GetWindowLongA(control, GWL_EXSTYLE))
-        << std::hex << "expected extended style 0x" << expected.extendedStyle << ", got 0x"
-        << GetWindowLongA(control, GWL_EXSTYLE);
+    EXPECT_TRUE(IsWindowVisible(control));
+    EXPECT_TRUE(IsWindowEnabled(control));
     const RECT rect = ControlRect(parent, control);
     EXPECT_EQ(expected.x, rect.left);
     EXPECT_EQ(expected.y, rect.top);
@@ -94,18 +85,30 @@ void ExpectControl(HWND parent, HWND control, const ExpectedControl& expected)
     EXPECT_EQ(0, SendMessageA(control, WM_GETFONT, 0, 0));
 }
 
-TEST(MainWindow, ClassTitleStyleAndSize)
+// What lies under the mouse at the point of the screen, as the window tells
+// the system: caption, system menu icon, a frame button, plain border.
+LRESULT HitTest(HWND window, POINT point)
+{
+    return SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y));
+}
+
+// A point halfway down the caption, this far from the window's left edge
+// (from its right edge when negative).
+POINT OnCaption(const RECT& window, int fromEdge)
+{
+    const int frame = GetSystemMetrics(SM_CYFIXEDFRAME);
+    const int middle = window.top + frame + GetSystemMetrics(SM_CYCAPTION) / 2;
+    return POINT{fromEdge >= 0 ? window.left + fromEdge : window.right + fromEdge, middle};
+}
+
+TEST(MainWindow, ClassTitleCaptionAndSize)
 {
     RunningApp app = StartVellumark();
     ASSERT_NE(nullptr, app.window) << "expected the main window to appear";
     EXPECT_EQ(app.window, FindWindowA(APP_TITLE, APP_TITLE));
     EXPECT_EQ(APP_TITLE, ReadClassName(app.window));
     EXPECT_EQ(APP_TITLE, TextOf(app.window));
-    // Shown, so WS_VISIBLE joins the style it was created with, and the
-    // platform adds WS_CLIPSIBLINGS to every top-level window.
-    EXPECT_EQ(MAIN_WINDOW_STYLE | WS_VISIBLE | WS_CLIPSIBLINGS,
-              GetWindowLongA(app.window, GWL_STYLE))
-        << std::hex << "got 0x" << GetWindowLongA(app.window, GWL_STYLE);
+    EXPECT_TRUE(IsWindowVisible(app.window));
     EXPECT_EQ(nullptr, GetParent(app.window));
     EXPECT_EQ(nullptr, GetMenu(app.window));
     RECT rect{};
@@ -115,8 +118,13 @@ TEST(MainWindow, ClassTitleStyleAndSize)
     EXPECT_EQ(0, rect.top);
     EXPECT_EQ(MAIN_WINDOW_WIDTH, rect.right - rect.left);
     EXPECT_EQ(MAIN_WINDOW_HEIGHT, rect.bottom - rect.top);
-    EXPECT_EQ(static_cast<ULONG_PTR>(CS_HREDRAW | CS_VREDRAW),
-              GetClassLongPtrA(app.window, GCL_STYLE));
+    // A caption with the title, the system menu's icon at its left and the
+    // Close button at its right.
+    const int button = GetSystemMetrics(SM_CXSIZE);
+    const int frame = GetSystemMetrics(SM_CXFIXEDFRAME);
+    EXPECT_EQ(HTCAPTION, HitTest(app.window, OnCaption(rect, MAIN_WINDOW_WIDTH / 2)));
+    EXPECT_EQ(HTSYSMENU, HitTest(app.window, OnCaption(rect, frame + button / 2)));
+    EXPECT_EQ(HTCLOSE, HitTest(app.window, OnCaption(rect, -frame - button / 2)));
     EXPECT_EQ(0u, CloseVellumark(app));
 }
 
@@ -124,10 +132,6 @@ TEST(MainWindow, CannotBeResizedOrMaximisedButMinimised)
 {
     RunningApp app = StartVellumark();
     ASSERT_NE(nullptr, app.window);
-    const LONG style = GetWindowLongA(app.window, GWL_STYLE);
-    EXPECT_EQ(0, style & WS_THICKFRAME) << "expected no sizing border";
-    EXPECT_EQ(0, style & WS_MAXIMIZEBOX) << "expected no maximise box";
-    EXPECT_NE(0, style & WS_MINIMIZEBOX) << "expected a minimise box";
     // The frame's edges and corners are plain border, not sizing handles.
     RECT rect{};
     GetWindowRect(app.window, &rect);
@@ -136,9 +140,21 @@ TEST(MainWindow, CannotBeResizedOrMaximisedButMinimised)
                            {rect.left + 200, rect.bottom - 1},
                            {rect.right - 1, rect.bottom - 1}};
     for (const POINT& edge : edges) {
-        const LRESULT hit = SendMessageA(app.window, WM_NCHITTEST, 0, MAKELPARAM(edge.x, edge.y));
+        const LRESULT hit = HitTest(app.window, edge);
         EXPECT_EQ(HTBORDER, hit) << "at (" << edge.x << ", " << edge.y << ") got " << hit;
     }
+    // A double click on the caption maximises only a window with a maximise
+    // box.
+    const POINT caption = OnCaption(rect, MAIN_WINDOW_WIDTH / 2);
+    SendMessageA(app.window, WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(caption.x, caption.y));
+    EXPECT_FALSE(IsZoomed(app.window)) << "expected the window not to maximise";
+    GetWindowRect(app.window, &rect);
+    EXPECT_EQ(MAIN_WINDOW_WIDTH, rect.right - rect.left);
+    // The Minimize button stands left of the Close and the greyed Maximize
+    // button.
+    const int button = GetSystemMetrics(SM_CXSIZE);
+    const int frame = GetSystemMetrics(SM_CXFIXEDFRAME);
+    EXPECT_EQ(HTMINBUTTON, HitTest(app.window, OnCaption(rect, -frame - button * 5 / 2)));
     SendMessageA(app.window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_TRUE(IsIconic(app.window)) << "expected the window to minimise";
     SendMessageA(app.window, WM_SYSCOMMAND, SC_RESTORE, 0);
@@ -162,6 +178,23 @@ TEST(MainWindow, SixControlsInCreationOrder)
     for (size_t i = 0; i < children.size(); ++i) {
         ExpectControl(app.window, children[i], CONTROLS[i]);
     }
+    EXPECT_EQ(0u, CloseVellumark(app));
+}
+
+// The printer list is a list to pick from that drops down; it has no box to
+// type a name into.
+TEST(MainWindow, PrinterListDropsDownAList)
+{
+    RunningApp app = StartWithEpsPrinter();
+    ASSERT_NE(nullptr, app.window);
+    HWND list = GetDlgItem(app.window, ID_PRINTER_COMBO);
+    ASSERT_NE(nullptr, list);
+    EXPECT_EQ(nullptr, FindWindowExA(list, nullptr, "Edit", nullptr))
+        << "expected no box to type into";
+    SendMessageA(list, CB_SHOWDROPDOWN, TRUE, 0);
+    EXPECT_NE(0, SendMessageA(list, CB_GETDROPPEDSTATE, 0, 0)) << "expected the list dropped down";
+    SendMessageA(list, CB_SHOWDROPDOWN, FALSE, 0);
+    EXPECT_EQ(0, SendMessageA(list, CB_GETDROPPEDSTATE, 0, 0)) << "expected the list closed";
     EXPECT_EQ(0u, CloseVellumark(app));
 }
 

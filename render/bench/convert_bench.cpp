@@ -103,21 +103,20 @@ void Measure(const char* name, const SourceImage& image, const std::string& fold
 void MeasureOwnPictures(const char* folder, int runs)
 {
     HENHMETAFILE small = CreateSmallMetafile();
-    Measure("small metafile", SourceImage{small, nullptr, 0, nullptr}, folder, runs);
+    Measure("small metafile", MetafileImage(small), folder, runs);
     DeleteEnhMetaFile(small);
 
     HENHMETAFILE many = CreateManyRecordMetafile();
     ENHMETAHEADER header = {};
     GetEnhMetaFileHeader(many, sizeof header, &header);
     const std::string manyName = "metafile, " + std::to_string(header.nRecords) + " records";
-    Measure(manyName.c_str(), SourceImage{many, nullptr, 0, nullptr}, folder, runs);
+    Measure(manyName.c_str(), MetafileImage(many), folder, runs);
     DeleteEnhMetaFile(many);
 
     const std::vector<uint8_t> dib = CreateLargeDib();
-    Measure(
-        "4000 x 3000 24-bit DIB",
-        SourceImage{nullptr, reinterpret_cast<const BITMAPINFO*>(dib.data()), dib.size(), nullptr},
-        folder, runs);
+    Measure("4000 x 3000 24-bit DIB",
+            PackedDibImage(reinterpret_cast<const BITMAPINFO*>(dib.data()), dib.size()), folder,
+            runs);
 }
 
 }  // namespace
@@ -148,8 +147,7 @@ int main(int argc, char** argv)
             continue;
         }
         const char* name = std::strrchr(argv[i], '\\');
-        Measure(name != nullptr ? name + 1 : argv[i], SourceImage{real, nullptr, 0, nullptr},
-                folder, runs);
+        Measure(name != nullptr ? name + 1 : argv[i], MetafileImage(real), folder, runs);
         DeleteEnhMetaFile(real);
     }
 

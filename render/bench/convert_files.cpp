@@ -35,8 +35,7 @@ double TimeConversions(HENHMETAFILE metafile, const std::string& eps, int runs)
     for (int run = 0; run < runs; ++run) {
         bool converted = false;
         times.push_back(Time([&] {
-            converted = ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, MEASURE_PRINTER,
-                                     eps.c_str());
+            converted = ConvertToEps(MetafileImage(metafile), MEASURE_PRINTER, eps.c_str());
         }));
         if (!converted) {
             return -1;

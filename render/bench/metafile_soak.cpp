@@ -7,8 +7,8 @@
 // counts the mutants converted, refused by the job, refused by the platform
 // on loading, the records the check skipped and the job's files left behind.
 #include "convert.h"
-#include "metafile/emf_records.h"
 #include "gdiplus_picture.h"
+#include "metafile/emf_records.h"
 #include "metafile_mutator.h"
 #include "test_support.h"
 
@@ -86,7 +86,7 @@ void ConvertMutant(const std::vector<uint8_t>& bytes, const std::string& eps, Ta
         return;
     }
     tally.skippedRecords += CountSkippedRecords(bytes);
-    if (ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, SOAK_PRINTER, eps.c_str())) {
+    if (ConvertToEps(MetafileImage(metafile), SOAK_PRINTER, eps.c_str())) {
         ++tally.converted;
     } else {
         ++tally.refused;

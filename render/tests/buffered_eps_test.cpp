@@ -1,9 +1,9 @@
 // The EPS file is written in large buffered writes and flushed once before
 // it is moved into place; it must hold exactly the bytes of a copy that goes
 // out line by line, flushed after each line, through the streaming rewrite.
-#include "eps/bbox_rewrite.h"
 #include "bench_pictures.h"
 #include "convert.h"
+#include "eps/bbox_rewrite.h"
 #include "print_job.h"
 
 #include "test_printer.h"
@@ -63,16 +63,16 @@ struct BufferedEpsTest : PrintingTest {
 TEST_F(BufferedEpsTest, BenchmarkPicturesAreTheSameByteForByte)
 {
     HENHMETAFILE small = CreateSmallMetafile();
-    ExpectSameAsLineByLine(SourceImage{small, nullptr, 0, nullptr});
+    ExpectSameAsLineByLine(MetafileImage(small));
     DeleteEnhMetaFile(small);
 
     HENHMETAFILE many = CreateManyRecordMetafile();
-    ExpectSameAsLineByLine(SourceImage{many, nullptr, 0, nullptr});
+    ExpectSameAsLineByLine(MetafileImage(many));
     DeleteEnhMetaFile(many);
 
     const std::vector<uint8_t> dib = CreateLargeDib();
     ExpectSameAsLineByLine(
-        SourceImage{nullptr, reinterpret_cast<const BITMAPINFO*>(dib.data()), dib.size(), nullptr});
+        PackedDibImage(reinterpret_cast<const BITMAPINFO*>(dib.data()), dib.size()));
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ void WriteMetafileEps(const char* printerName, const std::string& path, const RE
 {
     HENHMETAFILE metafile = CreateTestMetafile(frame, WHOLE_CONTENT);
     ASSERT_NE(nullptr, metafile);
-    ExpectConverted(SourceImage{metafile, nullptr, 0, nullptr}, printerName, path);
+    ExpectConverted(MetafileImage(metafile), printerName, path);
     DeleteEnhMetaFile(metafile);
 }
 
@@ -59,8 +59,7 @@ void WriteRealMetafileEps(const char* printerName, const std::string& folder, co
     const std::string source = std::string(VELLUMARK_EMF_DATA_DIR) + "\\" + name;
     HENHMETAFILE metafile = GetEnhMetaFileA(source.c_str());
     ASSERT_NE(nullptr, metafile) << "expected to load " << source;
-    ExpectConverted(SourceImage{metafile, nullptr, 0, nullptr}, printerName,
-                    folder + "\\" + name + ".eps");
+    ExpectConverted(MetafileImage(metafile), printerName, folder + "\\" + name + ".eps");
     DeleteEnhMetaFile(metafile);
 }
 
@@ -70,9 +69,7 @@ void WriteDibEps(const char* printerName, const std::string& path)
     TestDib dib = MakeInfoDib(DIB_WIDTH, DIB_HEIGHT, 24, 0, BI_RGB);
     std::fill(dib.block.begin() + static_cast<std::ptrdiff_t>(dib.pixelOffset), dib.block.end(),
               DARK_GREY);
-    ExpectConverted(SourceImage{nullptr, reinterpret_cast<const BITMAPINFO*>(dib.block.data()),
-                                dib.block.size(), nullptr},
-                    printerName, path);
+    ExpectConverted(TestDibImage(dib), printerName, path);
 }
 
 TEST(ConsumerFiles, WritesEpsFilesForConsumers)

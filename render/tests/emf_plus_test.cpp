@@ -15,13 +15,20 @@
 namespace {
 
 // The real metafiles with EMF+ records (see NOTICE.md beside them): one
-// EMF+ only, and two dual ones that GDI keeps drawing.
-constexpr const char* REAL_EMF_PLUS_METAFILES[] = {"plus\\test-emf-plus.emf",
-                                                   "SimpleEMF_windows.emf", "nested_wmf.emf"};
-// The recorded pictures' frame: 80 x 50 mm.
+// EMF+ only, and two dual ones that GDI keeps drawing; each with the box
+// that a GDI picture of its frame gets, its width taking the printable
+// area's 2329 pixels.
+const struct {
+    const char* file;
+    const char* boxLine;
+} REAL_EMF_PLUS_METAFILES[] = {
+    {"plus\\test-emf-plus.emf", "%%BoundingBox: 13 425 584 832"},  // 29699 x 20999
+    {"SimpleEMF_windows.emf", "%%BoundingBox: 13 403 584 832"},    // 2163 x 1617
+    {"nested_wmf.emf", "%%BoundingBox: 13 416 584 832"},           // 13787 x 9977
+};
+// The recorded pictures' frame, 80 x 50 mm, and its box: 2329 x 1455 pixels.
 constexpr RECT RECORDED_FRAME = {0, 0, 8000, 5000};
-// Not an EPS file, so that the Ghostscript check leaves it alone.
-constexpr char GDI_PATH_FILE[] = "\\gdi-path.ps";
+constexpr char RECORDED_BOX_LINE[] = "%%BoundingBox: 13 471 584 832";
 
 std::string FirstBoxLine(const std::string& path)
 {
@@ -30,53 +37,32 @@ std::string FirstBoxLine(const std::string& path)
     return boxes.empty() ? "no box line" : boxes.front();
 }
 
-RECT FrameOf(HENHMETAFILE metafile)
-{
-    ENHMETAHEADER header = {};
-    GetEnhMetaFileHeader(metafile, sizeof header, &header);
-    const RECTL& frame = header.rclFrame;
-    return {frame.left, frame.top, frame.right, frame.bottom};
-}
-
-// The box the GDI path writes for a plain GDI metafile of this frame.
-std::string GdiPathBoxLine(const std::string& folder, const RECT& frame)
-{
-    HENHMETAFILE metafile = CreateTestMetafile(frame, WHOLE_CONTENT);
-    const std::string path = folder + GDI_PATH_FILE;
-    const bool converted =
-        ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, EPS_PRINTER, path.c_str());
-    DeleteEnhMetaFile(metafile);
-    const std::string line = converted ? FirstBoxLine(path) : "no GDI path conversion";
-    DeleteFileA(path.c_str());
-    return line;
-}
-
-void ExpectConvertsWithGdiPathBox(const std::string& folder, const std::string& name,
-                                  HENHMETAFILE metafile)
+void ExpectConvertsWithBox(const std::string& folder, const std::string& name,
+                           HENHMETAFILE metafile, const char* boxLine)
 {
     ASSERT_NE(nullptr, metafile) << "expected a metafile for " << name;
     const std::string eps = folder + "\\" + name + ".eps";
-    EXPECT_TRUE(ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, EPS_PRINTER, eps.c_str()))
+    EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()))
         << "expected " << name << " to convert";
-    EXPECT_EQ(GdiPathBoxLine(folder, FrameOf(metafile)), FirstBoxLine(eps)) << name;
+    EXPECT_EQ(boxLine, FirstBoxLine(eps)) << name;
 }
 
 using EmfPlusTest = PrintingTest;
 
 TEST_F(EmfPlusTest, ConvertWithTheBoxOfTheGdiPath)
 {
-    for (const char* file : REAL_EMF_PLUS_METAFILES) {
-        HENHMETAFILE metafile =
-            GetEnhMetaFileA((std::string(VELLUMARK_EMF_DATA_DIR) + "\\" + file).c_str());
-        const std::string name = std::string(file).substr(std::string(file).rfind('\\') + 1);
-        ExpectConvertsWithGdiPathBox(folder, name, metafile);
+    for (const auto& real : REAL_EMF_PLUS_METAFILES) {
+        const std::string file = real.file;
+        HENHMETAFILE metafile = GetEnhMetaFileA((VELLUMARK_EMF_DATA_DIR "\\" + file).c_str());
+        const std::string name = file.substr(file.rfind('\\') + 1);
+        ExpectConvertsWithBox(folder, name, metafile, real.boxLine);
         DeleteEnhMetaFile(metafile);
     }
     for (EmfPlusKind kind : {EmfPlusKind::ONLY, EmfPlusKind::DUAL}) {
         for (EmfPlusDrawing drawing : EMF_PLUS_DRAWINGS) {
             HENHMETAFILE metafile = RecordEmfPlusPicture(drawing, kind, RECORDED_FRAME);
             const std::string name = std::string(NameOf(drawing)) + "-" + NameOf(kind);
-            ExpectConvertsWithGdiPathBox(folder, name, metafile);
+            ExpectConvertsWithBox(folder, name, metafile, RECORDED_BOX_LINE);
             // Kept beside its EPS for whoever looks into a picture.
             DeleteEnhMetaFile(CopyEnhMetaFileA(metafile, (folder + "\\" + name + ".emf").c_str()));
             DeleteEnhMetaFile(metafile);
@@ -94,8 +80,7 @@ TEST_F(EmfPlusTest, KeepTheirGdiText)
             RecordEmfPlusPicture(EmfPlusDrawing::GDI_TEXT, kind, RECORDED_FRAME);
         ASSERT_NE(nullptr, metafile) << NameOf(kind);
         const std::string eps = folder + "\\gdi-text-" + NameOf(kind) + ".eps";
-        EXPECT_TRUE(
-            ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, EPS_PRINTER, eps.c_str()));
+        EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()));
         DeleteEnhMetaFile(metafile);
         const std::string text = ReadFileBytes(eps);
         size_t glyphs = 0;

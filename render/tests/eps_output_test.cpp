@@ -121,7 +121,7 @@ struct EpsOutputTest : PrintingTest {
 
     SourceImage Picture() const
     {
-        return SourceImage{metafile, nullptr, 0, nullptr};
+        return MetafileImage(metafile);
     }
 
     // The conversion over an existing EPS in outputFolder fails, and the
@@ -276,7 +276,7 @@ TEST_F(EpsOutputTest, MetafilePathAtTheLimit)
     HENHMETAFILE loaded = GetEnhMetaFileA(path.c_str());
     ASSERT_NE(nullptr, loaded) << "expected to read " << path;
     const std::string eps = prefix + "from-long-name.eps";
-    EXPECT_TRUE(ConvertToEps(SourceImage{loaded, nullptr, 0, nullptr}, EPS_PRINTER, eps.c_str()));
+    EXPECT_TRUE(ConvertToEps(MetafileImage(loaded), EPS_PRINTER, eps.c_str()));
     EXPECT_TRUE(FileExists(eps)) << "expected " << eps;
     DeleteEnhMetaFile(loaded);
 }

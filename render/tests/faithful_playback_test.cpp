@@ -13,38 +13,22 @@
 
 namespace {
 
-constexpr DeviceResolution DRIVER_RESOLUTION = {300, 300};
+// Where the job places each picture on the EPS printer's A4 page at 300 dpi
+// (the width limits every one: 2329 pixels across), the device area it
+// clips the drawing to, and the box the EPS declares.
+// A frame of 16000 x 9000: box 13 506 584 832.
+constexpr RECT WIDE_PLACEMENT = {0, 0, 2329, 1310};
+constexpr RECT WIDE_CLIP = {-19, -19, 2346, 1323};
+// 63327.emf, a frame of 1107 x 1350: box 13 138 584 832.
+constexpr RECT TALL_PLACEMENT = {0, 0, 2329, 2840};
+constexpr RECT TALL_CLIP = {-19, -19, 2346, 2857};
+// wrench.emf, a frame of 5938 x 3594: box 13 483 584 832.
+constexpr RECT WRENCH_PLACEMENT = {0, 0, 2329, 1409};
+constexpr RECT WRENCH_CLIP = {-19, -19, 2346, 1419};
 
 std::string RealMetafilePath(const std::string& name)
 {
     return std::string(VELLUMARK_EMF_DATA_DIR) + "\\" + name;
-}
-
-SourceImage MetafileImage(HENHMETAFILE metafile)
-{
-    return SourceImage{metafile, nullptr, 0, nullptr};
-}
-
-// The platform's playback of the metafile straight onto the device, placed
-// and clipped as the job places and clips it.
-void PlayAsTheJobPlaces(HDC device, HENHMETAFILE metafile)
-{
-    ENHMETAHEADER header = {};
-    GetEnhMetaFileHeader(metafile, sizeof header, &header);
-    const DeviceMetrics metrics = ReadPrinterMetrics(EPS_PRINTER);
-    const PlacementRect placement =
-        ComputePlacement(metrics, header.rclFrame.right - header.rclFrame.left,
-                         header.rclFrame.bottom - header.rclFrame.top);
-    const DeviceRect clip =
-        ComputeClipRect(metrics, DRIVER_RESOLUTION, ComputeBoundingBox(metrics, placement));
-    const int saved = SaveDC(device);
-    HRGN region = CreateRectRgn(clip.left, clip.top, clip.right, clip.bottom);
-    SelectClipRgn(device, region);
-    SetMetaRgn(device);
-    DeleteObject(region);
-    const RECT target = {0, 0, placement.right, placement.bottom};
-    PlayEnhMetaFile(device, metafile, &target);
-    RestoreDC(device, saved);
 }
 
 ::testing::AssertionResult SameLines(const std::string& expectedPath, const std::string& actualPath)
@@ -91,12 +75,17 @@ TEST_F(FaithfulPlaybackTest, PicturesTheDriverDrawsRightAreHandedToItAsTheyStand
     const struct {
         const char* name;
         HENHMETAFILE metafile;
+        RECT placement;
+        RECT clip;
     } pictures[] = {
-        {"test-picture", CreateTestMetafile(RECT{0, 0, 16000, 9000}, WHOLE_CONTENT)},
-        {"small", CreateSmallMetafile()},
-        {"many-records", CreateManyRecordMetafile()},
-        {"63327.emf", GetEnhMetaFileA(RealMetafilePath("63327.emf").c_str())},
-        {"wrench.emf", GetEnhMetaFileA(RealMetafilePath("wrench.emf").c_str())},
+        {"test-picture", CreateTestMetafile(RECT{0, 0, 16000, 9000}, WHOLE_CONTENT), WIDE_PLACEMENT,
+         WIDE_CLIP},
+        {"small", CreateSmallMetafile(), WIDE_PLACEMENT, WIDE_CLIP},
+        {"many-records", CreateManyRecordMetafile(), WIDE_PLACEMENT, WIDE_CLIP},
+        {"63327.emf", GetEnhMetaFileA(RealMetafilePath("63327.emf").c_str()), TALL_PLACEMENT,
+         TALL_CLIP},
+        {"wrench.emf", GetEnhMetaFileA(RealMetafilePath("wrench.emf").c_str()), WRENCH_PLACEMENT,
+         WRENCH_CLIP},
     };
     for (const auto& picture : pictures) {
         ASSERT_NE(nullptr, picture.metafile) << picture.name;
@@ -104,8 +93,8 @@ TEST_F(FaithfulPlaybackTest, PicturesTheDriverDrawsRightAreHandedToItAsTheyStand
         const std::string reference = job + ".driver";
         EXPECT_TRUE(PrintToFile(MetafileImage(picture.metafile), EPS_PRINTER, job.c_str()))
             << picture.name;
-        ASSERT_TRUE(PrintReference(EPS_PRINTER, reference, [&](HDC device) {
-            PlayAsTheJobPlaces(device, picture.metafile);
+        ASSERT_TRUE(PrintClippedReference(EPS_PRINTER, reference, picture.clip, [&](HDC device) {
+            PlayEnhMetaFile(device, picture.metafile, &picture.placement);
         })) << picture.name;
         EXPECT_TRUE(SameLines(reference, job));
         DeleteEnhMetaFile(picture.metafile);

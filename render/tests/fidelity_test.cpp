@@ -25,11 +25,25 @@ constexpr char MANIFEST[] = "\\pictures.txt";
 // The recorded pictures' frame: 80 x 50 mm.
 constexpr RECT SYNTHETIC_FRAME = {0, 0, 8000, 5000};
 constexpr int PERCENT = 100;
+// Where the job places each picture on the EPS printer's A4 page, in pixels
+// at 300 dpi: every frame here is wider in proportion than the printable
+// area, 2329 x 3358, so each takes its whole width.
+constexpr int32_t PLACED_WIDTH = 2329;
+// SYNTHETIC_FRAME: box 13 471 584 832.
+constexpr int32_t SYNTHETIC_PLACED_HEIGHT = 1455;
 
-// In core/tests/data/emf.
-constexpr const char* REAL_PICTURES[] = {
-    "63327.emf",  "SimpleEMF_windows.emf", "drawing.emf", "nested_wmf.emf",
-    "test-2.emf", "vector_image.emf",      "wrench.emf",
+struct RealPicture {
+    const char* name;  // in core/tests/data/emf
+    int32_t placedHeight;
+};
+constexpr RealPicture REAL_PICTURES[] = {
+    {"63327.emf", 2840},              // a frame of 1107 x 1350: box 13 138 584 832
+    {"SimpleEMF_windows.emf", 1741},  // 2163 x 1617: box 13 403 584 832
+    {"drawing.emf", 2329},            // 2899 x 2899: box 13 261 584 832
+    {"nested_wmf.emf", 1685},         // 13787 x 9977: box 13 416 584 832
+    {"test-2.emf", 1646},             // 29699 x 20999: box 13 425 584 832
+    {"vector_image.emf", 1906},       // 18680 x 15293: box 13 363 584 832
+    {"wrench.emf", 1409},             // 5938 x 3594: box 13 483 584 832
 };
 
 // A position across or down the recording, in percent of it.
@@ -393,38 +407,32 @@ using FidelityTest = PrintingTest;
 // Converts the picture, plays it into a raster of its placement's size
 // beside the EPS, and lists it for the comparer.
 void WritePicture(const std::string& folder, const char* name, HENHMETAFILE metafile,
-                  std::string& manifest)
+                  int32_t placedHeight, std::string& manifest)
 {
     ASSERT_NE(nullptr, metafile) << "expected a metafile for " << name;
-    ENHMETAHEADER header = {};
-    ASSERT_NE(0u, GetEnhMetaFileHeader(metafile, sizeof header, &header)) << name;
-    const DeviceMetrics metrics = ReadPrinterMetrics(EPS_PRINTER);
-    const PlacementRect placement =
-        ComputePlacement(metrics, header.rclFrame.right - header.rclFrame.left,
-                         header.rclFrame.bottom - header.rclFrame.top);
     const std::string eps = folder + "\\" + name + ".eps";
-    EXPECT_TRUE(ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, EPS_PRINTER, eps.c_str()))
+    EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()))
         << "expected " << name << " to convert";
-    const GrayImage reference = PlayIntoRaster(metafile, placement.right, placement.bottom);
-    ASSERT_EQ(placement.right, reference.width) << "expected a raster playback of " << name;
+    const GrayImage reference = PlayIntoRaster(metafile, PLACED_WIDTH, placedHeight);
+    ASSERT_EQ(PLACED_WIDTH, reference.width) << "expected a raster playback of " << name;
     EXPECT_TRUE(WriteFileBytes(folder + "\\" + name + ".pgm", FormatPgm(reference))) << name;
-    manifest += std::string(name) + " " + std::to_string(metrics.physicalOffsetX) + " " +
-                std::to_string(metrics.physicalOffsetY) + " " + std::to_string(placement.right) +
-                " " + std::to_string(placement.bottom) + " " + std::to_string(DRIVER_DPI) + "\n";
+    manifest += std::string(name) + " " + std::to_string(A4_AT_300_DPI.physicalOffsetX) + " " +
+                std::to_string(A4_AT_300_DPI.physicalOffsetY) + " " + std::to_string(PLACED_WIDTH) +
+                " " + std::to_string(placedHeight) + " " + std::to_string(DRIVER_DPI) + "\n";
 }
 
 TEST_F(FidelityTest, WritesPicturesWithReferences)
 {
     std::string manifest;
-    for (const char* real : REAL_PICTURES) {
-        const std::string path = std::string(VELLUMARK_EMF_DATA_DIR) + "\\" + real;
+    for (const RealPicture& real : REAL_PICTURES) {
+        const std::string path = std::string(VELLUMARK_EMF_DATA_DIR) + "\\" + real.name;
         HENHMETAFILE metafile = GetEnhMetaFileA(path.c_str());
-        WritePicture(folder, real, metafile, manifest);
+        WritePicture(folder, real.name, metafile, real.placedHeight, manifest);
         DeleteEnhMetaFile(metafile);
     }
     for (const SyntheticPicture& synthetic : SYNTHETIC_PICTURES) {
         HENHMETAFILE metafile = RecordMetafile(SYNTHETIC_FRAME, synthetic.draw);
-        WritePicture(folder, synthetic.name, metafile, manifest);
+        WritePicture(folder, synthetic.name, metafile, SYNTHETIC_PLACED_HEIGHT, manifest);
         // Kept beside its EPS for whoever looks into a score.
         DeleteEnhMetaFile(
             CopyEnhMetaFileA(metafile, (folder + "\\" + synthetic.name + ".emf").c_str()));

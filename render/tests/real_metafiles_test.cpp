@@ -100,8 +100,7 @@ TEST_F(RealMetafilesTest, ConvertWithTheBoxOfTheirFrame)
         HENHMETAFILE metafile = GetEnhMetaFileA(DataPath(real.name).c_str());
         ASSERT_NE(nullptr, metafile) << "expected to load " << real.name;
         const std::string eps = folder + "\\" + real.name + ".eps";
-        EXPECT_TRUE(
-            ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, EPS_PRINTER, eps.c_str()))
+        EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()))
             << "expected " << real.name << " to convert";
         EXPECT_TRUE(HasOnlyBoxLine(eps, real.boxLine));
         DeleteEnhMetaFile(metafile);
@@ -114,8 +113,7 @@ TEST_F(RealMetafilesTest, BrokenRecordChainConvertsNothing)
     HENHMETAFILE metafile = SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data());
     ASSERT_NE(nullptr, metafile) << "expected the platform to load the metafile's header";
     const std::string eps = folder + "\\broken.eps";
-    EXPECT_FALSE(
-        ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, EPS_PRINTER, eps.c_str()));
+    EXPECT_FALSE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()));
     EXPECT_FALSE(FileExists(eps)) << "expected nothing written at " << eps;
     DeleteEnhMetaFile(metafile);
 }
@@ -149,8 +147,7 @@ TEST_F(RealMetafilesTest, DrawingBeyondTheFrameStaysInsideTheBox)
         HENHMETAFILE metafile = CreateOverflowingMetafile(c.steps);
         ASSERT_NE(nullptr, metafile) << c.name;
         const std::string eps = folder + "\\" + c.name + ".eps";
-        EXPECT_TRUE(
-            ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, EPS_PRINTER, eps.c_str()))
+        EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()))
             << "expected " << c.name << " to convert";
         EXPECT_TRUE(HasOnlyBoxLine(eps, SMALL_FRAME_BOX_LINE)) << c.name;
         DeleteEnhMetaFile(metafile);
@@ -172,7 +169,7 @@ TEST_F(RealMetafilesTest, MutatedMetafilesConvertOrAreRefused)
         if (metafile == nullptr) {
             continue;
         }
-        if (ConvertToEps(SourceImage{metafile, nullptr, 0, nullptr}, EPS_PRINTER, eps.c_str())) {
+        if (ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str())) {
             bool crLf = false;
             EXPECT_FALSE(BoxLines(SplitLines(ReadFileBytes(eps), &crLf)).empty())
                 << "seed " << seed << ": expected an EPS with a box line";

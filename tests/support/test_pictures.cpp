@@ -213,6 +213,11 @@ TestDib MakeCoreDib(uint16_t width, uint16_t height, uint16_t bitCount)
     return dib;
 }
 
+SourceImage TestDibImage(const TestDib& dib)
+{
+    return PackedDibImage(reinterpret_cast<const BITMAPINFO*>(dib.block.data()), dib.block.size());
+}
+
 HBITMAP CreateTestDeviceBitmap(int width, int height)
 {
     HDC screen = GetDC(nullptr);

@@ -5,7 +5,7 @@
 
 #include "gdiplus_picture.h"
 #include "page_setup.h"
-#include "version_info.h"
+#include "print_job.h"
 
 namespace {
 
@@ -23,10 +23,6 @@ struct GdiPlusEnvironment : ::testing::Environment {
 const ::testing::Environment* const GDI_PLUS_ENVIRONMENT =
     ::testing::AddGlobalTestEnvironment(new GdiPlusEnvironment);
 
-// The job's document name and data type, so that the reference print's
-// document matches the job's line for line.
-constexpr char DOCUMENT_NAME[] = VELLUMARK_TITLE;
-constexpr char DOCUMENT_DATATYPE[] = "raw";
 constexpr char BOX_PREFIX[] = "%%BoundingBox:";
 constexpr char POSTSCRIPT_HEADER[] = "%!PS-Adobe-";
 constexpr size_t SHOWN_HEADER_LENGTH = 20;
@@ -79,25 +75,28 @@ DeviceMetrics ReadPrinterMetrics(const char* printerName)
 bool PrintReference(const char* printerName, const std::string& path,
                     const std::function<void(HDC device)>& draw)
 {
-    HDC device = CreateDCA(nullptr, printerName, nullptr, nullptr);
+    HDC device = OpenPrinterDocument(printerName, path.c_str());
     if (device == nullptr) {
         return false;
     }
-    DOCINFOA document = {};
-    document.cbSize = sizeof document;
-    document.lpszDocName = DOCUMENT_NAME;
-    document.lpszOutput = path.c_str();
-    document.lpszDatatype = DOCUMENT_DATATYPE;
-    const bool started = StartDocA(device, &document) > 0;
-    if (started) {
-        ApplyPageRequest(device, MakePageRequest());
-        StartPage(device);
+    const bool pageStarted = StartPage(device) > 0;
+    draw(device);
+    const bool pageEnded = EndPage(device) > 0;
+    return ClosePrinterDocument(device) && pageStarted && pageEnded;
+}
+
+bool PrintClippedReference(const char* printerName, const std::string& path, const RECT& clip,
+                           const std::function<void(HDC device)>& draw)
+{
+    return PrintReference(printerName, path, [&](HDC device) {
+        const int saved = SaveDC(device);
+        HRGN region = CreateRectRgnIndirect(&clip);
+        SelectClipRgn(device, region);
+        SetMetaRgn(device);
+        DeleteObject(region);
         draw(device);
-        EndPage(device);
-        EndDoc(device);
-    }
-    DeleteDC(device);
-    return started;
+        RestoreDC(device, saved);
+    });
 }
 
 std::string PrepareOutputFolder(const char* name)

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "eps/geometry.h"
+#include "source_image.h"
 #include "test_printer.h"
 
 // A printer whose PPD writes no setpagedevice, as EPS output wants.
@@ -42,10 +43,14 @@ struct PrintingTest : ::testing::Test {
 // The device metrics after the job's page request, read from a fresh device.
 DeviceMetrics ReadPrinterMetrics(const char* printerName);
 
-// Prints one page set up as the job sets it up, with draw doing the drawing,
-// into path: what the driver itself writes for that drawing.
+// Prints one page into path in a document the job's own way opens, with
+// draw doing the drawing: what the driver itself writes for that drawing.
 bool PrintReference(const char* printerName, const std::string& path,
                     const std::function<void(HDC device)>& draw);
+// The same with the drawing clipped to clip, a device area, as the platform
+// clips it: what the driver writes for a picture the platform draws there.
+bool PrintClippedReference(const char* printerName, const std::string& path, const RECT& clip,
+                           const std::function<void(HDC device)>& draw);
 
 // A folder for one test's output files, created if missing and emptied of
 // files: output\NAME beside the test program, in the build tree. No
@@ -95,6 +100,8 @@ struct TestDib {
 TestDib MakeInfoDib(int32_t width, int32_t height, uint16_t bitCount, uint32_t clrUsed,
                     uint32_t compression);
 TestDib MakeCoreDib(uint16_t width, uint16_t height, uint16_t bitCount);
+// The job's view of the test DIB's whole block.
+SourceImage TestDibImage(const TestDib& dib);
 
 // A screen-compatible bitmap with shapes drawn on it.
 HBITMAP CreateTestDeviceBitmap(int width, int height);
