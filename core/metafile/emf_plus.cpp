@@ -971,12 +971,11 @@ bool AreEmfPlusRecordsSoundIn(const uint8_t* metafile, size_t size, uint32_t nes
     return !state.continuing;
 }
 
-// A metafile GDI+ plays, the one converted or an image in it: GDI+ plays
-// its GDI records (those in GetDC spans, and Wine's player those before the
-// first EMF+ record) through the platform's unchecked player, and its EMF+
-// records itself, so every record must pass the record check, RESTOREDC
-// must stay within the metafile's own saved states, and the EMF+ records
-// must be sound.
+// A metafile image GDI+ plays: GDI+ plays its GDI records (those in GetDC
+// spans, and Wine's player those before the first EMF+ record) through the
+// platform's unchecked player, and its EMF+ records itself, so every record
+// must be one the playback may play (DepthAfterPlayable) and the EMF+
+// records must be sound.
 bool AreMetafileBytesSound(const uint8_t* metafile, size_t size, uint32_t nesting)
 {
     MetafileHeader header{};
@@ -984,19 +983,12 @@ bool AreMetafileBytesSound(const uint8_t* metafile, size_t size, uint32_t nestin
         !IsRecordChainIntact(metafile, header.size)) {
         return false;
     }
-    uint32_t depth = 0;
+    std::optional<uint32_t> depth = 0;
     RecordSpan span{};
-    for (size_t at = 0; ReadRecordAt(metafile, header.size, at, span); at += span.size) {
-        if (!IsRecordSafe(metafile + at, span.size, header.handleCount)) {
-            return false;
-        }
-        const std::optional<uint32_t> after = SaveDepthAfter(metafile + at, depth);
-        if (!after) {
-            return false;
-        }
-        depth = *after;
+    for (size_t at = 0; depth && ReadRecordAt(metafile, header.size, at, span); at += span.size) {
+        depth = DepthAfterPlayable(metafile + at, span.size, header.handleCount, *depth);
     }
-    return AreEmfPlusRecordsSoundIn(metafile, header.size, nesting);
+    return depth && AreEmfPlusRecordsSoundIn(metafile, header.size, nesting);
 }
 
 // The GDI records that put ink on the page, text aside.
@@ -1059,13 +1051,6 @@ bool DrawsInEmfPlus(uint16_t type)
            type == EMF_PLUS_DRAW_DRIVER_STRING || type == EMF_PLUS_STROKE_FILL_PATH;
 }
 
-// What a metafile's records draw, for the rule.
-struct Survey {
-    bool startsWithHeader;  // the first EMF+ record is an EMF+ header
-    bool emfPlusDraws;      // some EMF+ record draws
-    bool gdiDraws;          // a GDI shape or image outside GetDC's spans
-};
-
 // The EMF+ records of one comment: whether they draw, and whether the last
 // of them is a GetDC, which opens a span of GDI records GDI+ plays as part
 // of its picture, up to the next EMF+ record.
@@ -1089,29 +1074,6 @@ CommentSurvey SurveyComment(Cursor comment)
     return survey;
 }
 
-Survey SurveyRecords(const uint8_t* metafile, size_t size)
-{
-    Survey survey{false, false, false};
-    bool seenEmfPlus = false;
-    bool inGetDcSpan = false;
-    RecordSpan span{};
-    for (size_t at = 0; ReadRecordAt(metafile, size, at, span); at += span.size) {
-        const Cursor comment = ReadEmfPlusData(metafile + at, span);
-        if (!Ends(comment)) {
-            survey.gdiDraws = survey.gdiDraws || (!inGetDcSpan && DrawsShapeOrImage(span.type));
-            continue;
-        }
-        const CommentSurvey records = SurveyComment(comment);
-        if (!seenEmfPlus) {
-            seenEmfPlus = true;
-            survey.startsWithHeader = records.firstType == EMF_PLUS_HEADER;
-        }
-        survey.emfPlusDraws = survey.emfPlusDraws || records.draws;
-        inGetDcSpan = records.hasRecords ? records.endsWithGetDc : inGetDcSpan;
-    }
-    return survey;
-}
-
 }  // namespace
 
 bool AreEmfPlusRecordsSound(const uint8_t* metafile, size_t size)
@@ -1119,11 +1081,26 @@ bool AreEmfPlusRecordsSound(const uint8_t* metafile, size_t size)
     return AreEmfPlusRecordsSoundIn(metafile, size, NESTING_LIMIT);
 }
 
-PictureRenderer ChooseRenderer(const uint8_t* metafile, size_t size)
+RendererSurvey SurveyRecord(const RendererSurvey& survey, const uint8_t* record,
+                            const RecordSpan& span)
 {
-    const Survey survey = SurveyRecords(metafile, size);
-    return survey.startsWithHeader && survey.emfPlusDraws && !survey.gdiDraws &&
-                   AreMetafileBytesSound(metafile, size, NESTING_LIMIT)
-               ? PictureRenderer::GDI_PLUS
-               : PictureRenderer::GDI;
+    RendererSurvey after = survey;
+    const Cursor comment = ReadEmfPlusData(record, span);
+    if (!Ends(comment)) {
+        after.gdiDraws = after.gdiDraws || (!after.inGetDcSpan && DrawsShapeOrImage(span.type));
+        return after;
+    }
+    const CommentSurvey records = SurveyComment(comment);
+    if (!after.seenEmfPlus) {
+        after.seenEmfPlus = true;
+        after.startsWithHeader = records.firstType == EMF_PLUS_HEADER;
+    }
+    after.emfPlusDraws = after.emfPlusDraws || records.draws;
+    after.inGetDcSpan = records.hasRecords ? records.endsWithGetDc : after.inGetDcSpan;
+    return after;
+}
+
+bool LivesInEmfPlus(const RendererSurvey& survey)
+{
+    return survey.startsWithHeader && survey.emfPlusDraws && !survey.gdiDraws;
 }

@@ -1,8 +1,8 @@
 #include "playback/faithful_playback.h"
 
-#include "playback/device_map.h"
 #include "driver/driver_input.h"
 #include "metafile/little_endian.h"
+#include "playback/device_map.h"
 
 #include <algorithm>
 #include <cmath>
@@ -631,9 +631,9 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
     if (IsKeptFromDriver(device, bytes, size)) {
         return;
     }
-    if (ReadBlitNeedingBackdrop(bytes, size, playback.shadeBlendCaps) &&
-        playback.nextTile < playback.backdrop.size()) {
-        DrawBackdropTile(device, playback.backdrop[playback.nextTile++]);
+    const auto tile = playback.backdrop.find(static_cast<size_t>(bytes - playback.metafileStart));
+    if (tile != playback.backdrop.end()) {
+        DrawBackdropTile(device, tile->second);
         return;
     }
     if (record->iType == EMR_GRADIENTFILL) {

@@ -1,9 +1,9 @@
 // The EPS file is written in large buffered writes and flushed once before
 // it is moved into place; it must hold exactly the bytes of a copy that goes
 // out line by line, flushed after each line, through the streaming rewrite.
-#include "eps/bbox_rewrite.h"
 #include "bench_pictures.h"
 #include "convert.h"
+#include "eps/bbox_rewrite.h"
 #include "print_job.h"
 
 #include "test_printer.h"
@@ -22,14 +22,14 @@ namespace {
 // interface into a stream that is flushed after every line.
 std::string CopyLineByLine(const SourceImage& image, const std::string& driverFile)
 {
-    const std::optional<BoundingBox> box = PrintToFile(image, EPS_PRINTER, driverFile.c_str());
-    if (!box) {
+    const DrawnBox printed = PrintToFile(image, EPS_PRINTER, driverFile.c_str());
+    if (printed.status != JobStatus::DONE) {
         return {};
     }
     const std::string document = ReadFileBytes(driverFile);
     std::ostringstream copy;
     BoxRewrite rewrite;
-    BeginBoxRewrite(rewrite, copy, *box);
+    BeginBoxRewrite(rewrite, copy, printed.box);
     FeedBoxRewrite(rewrite, document.data(), document.size());
     FinishBoxRewrite(rewrite);
     DeleteFileA(driverFile.c_str());
