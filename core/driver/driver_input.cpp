@@ -304,17 +304,6 @@ std::optional<BlitDestination> ReadBlitNeedingBackdrop(const uint8_t* record, si
                            ReadInt32(extent + 4)};
 }
 
-bool NeedsBackdrop(const uint8_t* metafile, size_t size, uint32_t shadeBlendCaps)
-{
-    RecordSpan span{};
-    for (size_t offset = 0; ReadRecordAt(metafile, size, offset, span); offset += span.size) {
-        if (ReadBlitNeedingBackdrop(metafile + offset, span.size, shadeBlendCaps)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 uint32_t MeanColour(const uint8_t* rows, int32_t width, int32_t height, size_t stride)
 {
     uint64_t sums[3] = {};

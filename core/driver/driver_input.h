@@ -133,9 +133,6 @@ struct BlitDestination {
 };
 std::optional<BlitDestination> ReadBlitNeedingBackdrop(const uint8_t* record, size_t size,
                                                        uint32_t shadeBlendCaps);
-// Whether any record of the metafile (its record chain intact) is such a
-// blit.
-bool NeedsBackdrop(const uint8_t* metafile, size_t size, uint32_t shadeBlendCaps);
 
 // The mean colour of rows of blue, green, red bytes, stride bytes apart, as
 // 0x00BBGGRR (the platform's COLORREF).
