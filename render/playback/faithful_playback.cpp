@@ -1,8 +1,8 @@
 #include "playback/faithful_playback.h"
 
+#include "playback/device_map.h"
 #include "driver/driver_input.h"
 #include "metafile/little_endian.h"
-#include "playback/device_map.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
 // The EPS file is written in large buffered writes and flushed once before
 // it is moved into place; it must hold exactly the bytes of a copy that goes
 // out line by line, flushed after each line, through the streaming rewrite.
+#include "eps/bbox_rewrite.h"
 #include "bench_pictures.h"
 #include "convert.h"
-#include "eps/bbox_rewrite.h"
 #include "print_job.h"
 
 #include "test_printer.h"
@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
