@@ -3,7 +3,6 @@
 #include "eps_file.h"
 #include "print_job.h"
 
-#include <optional>
 #include <string>
 
 namespace {
@@ -49,28 +48,56 @@ bool HasContent(const char* path)
            (attributes.nFileSizeLow != 0 || attributes.nFileSizeHigh != 0);
 }
 
+// The refusal of the request before anything is made, DONE when there is
+// none.
+JobStatus CheckRequest(const SourceImage& image, const char* printerName, const char* outputPath)
+{
+    if (!HasPicture(image)) {
+        return JobStatus::NO_PICTURE;
+    }
+    if (!HasText(printerName)) {
+        return JobStatus::NO_PRINTER_NAME;
+    }
+    if (!HasText(outputPath)) {
+        return JobStatus::NO_OUTPUT_PATH;
+    }
+    return FitsPathBuffer(outputPath) ? JobStatus::DONE : JobStatus::OUTPUT_PATH_TOO_LONG;
+}
+
 // The driver's document becomes the EPS file only when there is one: a
 // driver that wrote nothing leaves an existing output alone.
-bool ConvertThroughFile(const SourceImage& image, const char* printerName, const char* outputPath,
-                        const char* driverFile)
+JobStatus ConvertThroughFile(const SourceImage& image, const char* printerName,
+                             const char* outputPath, const char* driverFile)
 {
-    const std::optional<BoundingBox> box = PrintToFile(image, printerName, driverFile);
-    return box && HasContent(driverFile) && WriteEpsFile(driverFile, outputPath, *box);
+    const DrawnBox printed = PrintToFile(image, printerName, driverFile);
+    if (printed.status != JobStatus::DONE) {
+        return printed.status;
+    }
+    if (!HasContent(driverFile)) {
+        return JobStatus::DRIVER_WROTE_NOTHING;
+    }
+    return WriteEpsFile(driverFile, outputPath, printed.box) ? JobStatus::DONE
+                                                             : JobStatus::EPS_NOT_WRITTEN;
 }
 
 }  // namespace
 
-bool ConvertToEps(const SourceImage& image, const char* printerName, const char* outputPath)
+JobStatus ConvertPicture(const SourceImage& image, const char* printerName, const char* outputPath)
 {
-    if (!HasPicture(image) || !HasText(printerName) || !HasText(outputPath) ||
-        !FitsPathBuffer(outputPath)) {
-        return false;
+    const JobStatus request = CheckRequest(image, printerName, outputPath);
+    if (request != JobStatus::DONE) {
+        return request;
     }
     const std::string driverFile = MakeDriverFile();
     if (driverFile.empty()) {
-        return false;
+        return JobStatus::NO_DRIVER_FILE;
     }
-    const bool converted = ConvertThroughFile(image, printerName, outputPath, driverFile.c_str());
+    const JobStatus status = ConvertThroughFile(image, printerName, outputPath, driverFile.c_str());
     DeleteFileA(driverFile.c_str());
-    return converted;
+    return status;
+}
+
+bool ConvertToEps(const SourceImage& image, const char* printerName, const char* outputPath)
+{
+    return ConvertPicture(image, printerName, outputPath) == JobStatus::DONE;
 }

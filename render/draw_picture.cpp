@@ -1,11 +1,9 @@
 #include "draw_picture.h"
 
-#include "driver/record_readers.h"
+#include "driver/inspection.h"
 #include "gdi_owners.h"
 #include "gdiplus_picture.h"
 #include "metafile/dib_layout.h"
-#include "metafile/emf_plus.h"
-#include "metafile/emf_records.h"
 #include "playback/faithful_playback.h"
 
 #include <cstddef>
@@ -14,11 +12,6 @@
 
 namespace {
 
-// The metafile header as the 100 bytes before the later micrometre size.
-constexpr UINT METAFILE_HEADER_SIZE = 100;
-
-static_assert(offsetof(ENHMETAHEADER, szlMicrometers) == METAFILE_HEADER_SIZE,
-              "the header read stops before the micrometre size");
 static_assert(sizeof(BITMAP) == (sizeof(void*) == 8 ? 32 : 24),
               "BITMAP: 24 bytes on 32-bit Windows, 32 on 64-bit");
 
@@ -26,6 +19,16 @@ struct Placed {
     PlacementRect placement;
     BoundingBox box;
 };
+
+DrawnBox Drawn(const BoundingBox& box)
+{
+    return {JobStatus::DONE, box};
+}
+
+DrawnBox NotDrawn(JobStatus status)
+{
+    return {status, BoundingBox{}};
+}
 
 // Where a picture of this natural size goes, and the box that encloses it.
 Placed PlacePicture(const DeviceMetrics& metrics, int32_t width, int32_t height)
@@ -47,82 +50,91 @@ bool ClipToBox(HDC device, const PageGeometry& page, const BoundingBox& box)
     return SelectClipRgn(device, region.get()) != ERROR && SetMetaRgn(device) != ERROR;
 }
 
-// A copy of the metafile's bytes when its header and record chain hold
-// together, and none otherwise: the platform's enumeration walks the
-// records by their sizes and must never be led past the end.
-std::vector<uint8_t> ReadIntactRecords(HENHMETAFILE metafile)
+// The metafile's bytes as the platform keeps them; none when it gives none.
+std::vector<uint8_t> ReadMetafileBytes(HENHMETAFILE metafile)
 {
     const UINT size = GetEnhMetaFileBits(metafile, 0, nullptr);
-    if (size == 0) {
-        return {};
-    }
     std::vector<uint8_t> bytes(size);
-    MetafileHeader header{};
-    if (GetEnhMetaFileBits(metafile, size, bytes.data()) != size ||
-        !ReadMetafileHeader(bytes.data(), bytes.size(), header) ||
-        !IsRecordChainIntact(bytes.data(), header.size)) {
+    if (size == 0 || GetEnhMetaFileBits(metafile, size, bytes.data()) != size) {
         return {};
     }
-    bytes.resize(header.size);
     return bytes;
 }
 
-// How the picture is played on this device: the device's blending
-// capabilities, and a backdrop only when a record needs one.
-FaithfulPlayback PreparePlayback(HDC device, HENHMETAFILE metafile,
-                                 const std::vector<uint8_t>& bytes, const RECT& target)
+JobStatus StatusOf(InspectionRefusal refusal)
 {
-    const auto caps = static_cast<uint32_t>(GetDeviceCaps(device, SHADEBLENDCAPS));
-    FaithfulPlayback playback{caps, {}, 0, false};
-    if (NeedsBackdrop(bytes.data(), bytes.size(), caps)) {
-        playback.backdrop = MakeBackdrop(metafile, target, caps);
+    switch (refusal) {
+        case InspectionRefusal::REFUSED_NONE:
+            return JobStatus::DONE;
+        case InspectionRefusal::NO_HEADER:
+            return JobStatus::NO_METAFILE_HEADER;
+        case InspectionRefusal::HEADER_NOT_PLAUSIBLE:
+            return JobStatus::METAFILE_HEADER_NOT_PLAUSIBLE;
+        case InspectionRefusal::CHAIN_BROKEN:
+            return JobStatus::RECORD_CHAIN_BROKEN;
+    }
+    return JobStatus::RECORD_CHAIN_BROKEN;
+}
+
+// One metafile inspected for the device, and how its records are played
+// there: the device's blending capabilities, and a backdrop only when a
+// record needs one.
+FaithfulPlayback PreparePlayback(HENHMETAFILE metafile, const MetafileInspection& inspection,
+                                 uint32_t shadeBlendCaps, const RECT& target)
+{
+    FaithfulPlayback playback{shadeBlendCaps, {}, nullptr, false};
+    if (!inspection.backdropBlits.empty()) {
+        playback.backdrop = MakeBackdrop(metafile, inspection, target);
     }
     return playback;
 }
 
 // The state of one playback on the device.
 struct Playing {
-    uint32_t saveDepth;  // the states the metafile itself has saved
+    const MetafileInspection& inspection;
     FaithfulPlayback playback;
 };
 
-// Hands each record the check passes to the faithful player and skips the
-// others, so that the rest of the picture still prints. The save depth
-// keeps the metafile from restoring any state but its own.
-int CALLBACK PlaySafeRecord(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
-                            int handleCount, LPARAM data)
+// Hands each record the inspection lets play to the faithful player and
+// skips the others, so that the rest of the picture still prints. The first
+// record the enumeration hands over is the header, at the metafile's start.
+int CALLBACK PlayInspectedRecord(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                                 int handleCount, LPARAM data)
 {
     const auto* bytes = reinterpret_cast<const uint8_t*>(record);
     auto* playing = reinterpret_cast<Playing*>(data);
-    if (!IsRecordSafe(bytes, record->nSize, static_cast<uint32_t>(handleCount))) {
-        return TRUE;
-    }
-    const std::optional<uint32_t> depthAfter = SaveDepthAfter(bytes, playing->saveDepth);
-    if (depthAfter) {
-        playing->saveDepth = *depthAfter;
-        PlayRecordFaithfully(device, table, record, static_cast<UINT>(handleCount),
-                             playing->playback);
+    FaithfulPlayback& playback = playing->playback;
+    playback.metafileStart = playback.metafileStart == nullptr ? bytes : playback.metafileStart;
+    if (MayPlay(playing->inspection, static_cast<size_t>(bytes - playback.metafileStart))) {
+        PlayRecordFaithfully(device, table, record, static_cast<UINT>(handleCount), playback);
     }
     return TRUE;
 }
 
-// Plays the records of the metafile, whose bytes are these, into target on
-// the device, each record checked and played faithfully.
-void PlayMetafile(HDC device, HENHMETAFILE metafile, const std::vector<uint8_t>& bytes,
-                  const RECT& target)
+// Plays the records of the metafile, inspected for the device, into target.
+void PlayMetafile(HDC device, HENHMETAFILE metafile, const MetafileInspection& inspection,
+                  uint32_t shadeBlendCaps, const RECT& target)
 {
-    Playing playing{0, PreparePlayback(device, metafile, bytes, target)};
-    EnumEnhMetaFile(device, metafile, PlaySafeRecord, &playing, &target);
+    Playing playing{inspection, PreparePlayback(metafile, inspection, shadeBlendCaps, target)};
+    EnumEnhMetaFile(device, metafile, PlayInspectedRecord, &playing, &target);
 }
 
-// Whether the metafile's records hold together, and then they are played.
-bool PlayIntactMetafile(HDC device, HENHMETAFILE metafile, const RECT& target)
+// Plays what GDI+ recorded, inspected like any metafile; false when it does
+// not hold together or the platform cannot hold it.
+bool PlayRecording(HDC device, const std::vector<uint8_t>& recorded, uint32_t shadeBlendCaps,
+                   const RECT& target)
 {
-    const std::vector<uint8_t> bytes = ReadIntactRecords(metafile);
-    if (bytes.empty()) {
+    const MetafileInspection inspection =
+        InspectMetafile(recorded.data(), recorded.size(), shadeBlendCaps);
+    if (inspection.refusal != InspectionRefusal::REFUSED_NONE) {
         return false;
     }
-    PlayMetafile(device, metafile, bytes, target);
+    const EnhMetafile metafile(
+        SetEnhMetaFileBits(static_cast<UINT>(recorded.size()), recorded.data()));
+    if (metafile == nullptr) {
+        return false;
+    }
+    PlayMetafile(device, metafile.get(), inspection, shadeBlendCaps, target);
     return true;
 }
 
@@ -132,57 +144,56 @@ bool PlayIntactMetafile(HDC device, HENHMETAFILE metafile, const RECT& target)
 // also carries a GDI rendering of its whole picture, its own GDI records
 // are played over it: the text that some programs write in GDI records
 // alone. Nothing is drawn, and false returned, when GDI+ cannot draw it.
-bool DrawThroughGdiPlus(HDC device, HENHMETAFILE metafile, const std::vector<uint8_t>& bytes,
-                        const RECT& target)
+bool DrawThroughGdiPlus(HDC device, HENHMETAFILE metafile, const MetafileInspection& inspection,
+                        uint32_t shadeBlendCaps, const RECT& target)
 {
     const GdiPlusDrawing drawing = RecordThroughGdiPlus(device, metafile, target);
-    if (drawing.recorded == nullptr) {
+    if (drawing.recorded.empty() ||
+        !PlayRecording(device, drawing.recorded, shadeBlendCaps, target)) {
         return false;
     }
-    const bool played = PlayIntactMetafile(device, drawing.recorded, target);
-    DeleteEnhMetaFile(drawing.recorded);
-    if (played && !drawing.dual) {
-        PlayMetafile(device, metafile, bytes, target);
+    if (!drawing.dual) {
+        PlayMetafile(device, metafile, inspection, shadeBlendCaps, target);
     }
-    return played;
+    return true;
 }
 
-// A metafile's natural size is its frame, in hundredths of a millimetre.
-// Where its picture lives in its EMF+ records, GDI+ draws them; otherwise,
-// or when GDI+ cannot, the platform plays its GDI records.
-std::optional<BoundingBox> DrawMetafile(HDC device, const PageGeometry& page, HENHMETAFILE metafile)
+// Inspect, place, clip, choose, play. A metafile's natural size is its
+// frame, in hundredths of a millimetre. Where its picture lives in its EMF+
+// records, GDI+ draws them; otherwise, or when GDI+ cannot, the platform
+// plays its GDI records.
+DrawnBox DrawMetafile(HDC device, const PageGeometry& page, HENHMETAFILE metafile)
 {
-    ENHMETAHEADER header = {};
-    if (GetEnhMetaFileHeader(metafile, METAFILE_HEADER_SIZE, &header) == 0) {
-        return std::nullopt;
+    const auto shadeBlendCaps = static_cast<uint32_t>(GetDeviceCaps(device, SHADEBLENDCAPS));
+    const std::vector<uint8_t> bytes = ReadMetafileBytes(metafile);
+    const MetafileInspection inspection =
+        InspectMetafile(bytes.data(), bytes.size(), shadeBlendCaps);
+    if (inspection.refusal != InspectionRefusal::REFUSED_NONE) {
+        return NotDrawn(StatusOf(inspection.refusal));
     }
-    const std::vector<uint8_t> bytes = ReadIntactRecords(metafile);
-    if (bytes.empty()) {
-        return std::nullopt;
-    }
-    const RECTL& frame = header.rclFrame;
+    const MetafileFrame& frame = inspection.frame;
     const Placed placed =
         PlacePicture(page.metrics, frame.right - frame.left, frame.bottom - frame.top);
     if (!ClipToBox(device, page, placed.box)) {
-        return std::nullopt;
+        return NotDrawn(JobStatus::NOT_CLIPPED);
     }
     const RECT target = {0, 0, placed.placement.right, placed.placement.bottom};
     const bool throughGdiPlus =
-        ChooseRenderer(bytes.data(), bytes.size()) == PictureRenderer::GDI_PLUS &&
-        DrawThroughGdiPlus(device, metafile, bytes, target);
+        inspection.renderer == PictureRenderer::GDI_PLUS &&
+        DrawThroughGdiPlus(device, metafile, inspection, shadeBlendCaps, target);
     if (!throughGdiPlus) {
-        PlayMetafile(device, metafile, bytes, target);
+        PlayMetafile(device, metafile, inspection, shadeBlendCaps, target);
     }
-    return placed.box;
+    return Drawn(placed.box);
 }
 
 // Stretches the bitmap over its placement through a memory device context.
 // A bitmap whose description cannot be read counts as 0 x 0.
-std::optional<BoundingBox> DrawBitmap(HDC device, const PageGeometry& page, HBITMAP bitmap)
+DrawnBox DrawBitmap(HDC device, const PageGeometry& page, HBITMAP bitmap)
 {
     const MemoryDc memory(CreateCompatibleDC(device));
     if (memory == nullptr) {
-        return std::nullopt;
+        return NotDrawn(JobStatus::NO_MEMORY_CONTEXT);
     }
     const Selection selected = Select(memory.get(), bitmap);
     BITMAP description = {};
@@ -193,40 +204,38 @@ std::optional<BoundingBox> DrawBitmap(HDC device, const PageGeometry& page, HBIT
         StretchBlt(device, 0, 0, placed.placement.right, placed.placement.bottom, memory.get(), 0,
                    0, description.bmWidth, description.bmHeight, SRCCOPY);
     }
-    return clipped ? std::optional<BoundingBox>(placed.box) : std::nullopt;
+    return clipped ? Drawn(placed.box) : NotDrawn(JobStatus::NOT_CLIPPED);
 }
 
 // The DIB is checked against its block before the platform reads it.
-std::optional<BoundingBox> DrawPackedDib(HDC device, const PageGeometry& page,
-                                         const BITMAPINFO* dib, size_t dibSize)
+DrawnBox DrawPackedDib(HDC device, const PageGeometry& page, const BITMAPINFO* dib, size_t dibSize)
 {
     const auto* bytes = reinterpret_cast<const uint8_t*>(dib);
     DibLayout layout{};
     if (!ComputeDibLayout(bytes, dibSize, layout)) {
-        return std::nullopt;
+        return NotDrawn(JobStatus::DIB_REFUSED_BY_LAYOUT);
     }
     const GdiObject<HBITMAP> bitmap(CreateDIBitmap(
         device, &dib->bmiHeader, CBM_INIT, bytes + layout.pixelOffset, dib, DIB_RGB_COLORS));
     if (bitmap == nullptr) {
-        return std::nullopt;
+        return NotDrawn(JobStatus::DIB_REFUSED_BY_PLATFORM);
     }
     return DrawBitmap(device, page, bitmap.get());
 }
 
 }  // namespace
 
-std::optional<BoundingBox> DrawPicture(HDC device, const PageGeometry& page,
-                                       const SourceImage& image)
+DrawnBox DrawPicture(HDC device, const PageGeometry& page, const SourceImage& image)
 {
     // The clipping the drawing sets goes with the saved state.
     const SavedState saved(device);
-    std::optional<BoundingBox> box;
+    DrawnBox drawn{};
     if (image.metafile != nullptr) {
-        box = DrawMetafile(device, page, image.metafile);
+        drawn = DrawMetafile(device, page, image.metafile);
     } else if (image.packedDib != nullptr) {
-        box = DrawPackedDib(device, page, image.packedDib, image.packedDibSize);
+        drawn = DrawPackedDib(device, page, image.packedDib, image.packedDibSize);
     } else {
-        box = DrawBitmap(device, page, image.bitmap);
+        drawn = DrawBitmap(device, page, image.bitmap);
     }
-    return box;
+    return drawn;
 }

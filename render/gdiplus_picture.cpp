@@ -64,33 +64,32 @@ bool DrawEmfPlusRecords(HDC recorder, const Handed& handed, const RECT& target)
     return drawn;
 }
 
-// The recording with the alpha blends that GDI+ wrote as copies against
-// the printer restored (alpha_copies.h), for the job's playback to blend;
-// null when it cannot be read.
-HENHMETAFILE RestoreBlends(HENHMETAFILE recorded)
+// The recording's bytes with the alpha blends that GDI+ wrote as copies
+// against the printer restored (alpha_copies.h), for the job's playback to
+// blend; none when they cannot be read.
+std::vector<uint8_t> RestoreBlends(HENHMETAFILE recorded)
 {
     const UINT size = GetEnhMetaFileBits(recorded, 0, nullptr);
     std::vector<uint8_t> bytes(size);
     if (size == 0 || GetEnhMetaFileBits(recorded, size, bytes.data()) != size) {
-        return nullptr;
+        return {};
     }
-    const std::vector<uint8_t> restored = RestoreAlphaBlends(bytes.data(), bytes.size());
-    return SetEnhMetaFileBits(size, restored.data());
+    return RestoreAlphaBlends(bytes.data(), bytes.size());
 }
 
-HENHMETAFILE RecordEmfPlusRecords(HDC device, const Handed& handed, const RECT& target)
+std::vector<uint8_t> RecordEmfPlusRecords(HDC device, const Handed& handed, const RECT& target)
 {
     const RECT frame = FrameOfTarget(device, target);
     HDC recorder = CreateEnhMetaFileA(device, nullptr, &frame, nullptr);
     if (recorder == nullptr) {
-        return nullptr;
+        return {};
     }
     const bool drawn = DrawEmfPlusRecords(recorder, handed, target);
     const EnhMetafile recorded(CloseEnhMetaFile(recorder));
     if (recorded == nullptr) {
-        return nullptr;
+        return {};
     }
-    return drawn ? RestoreBlends(recorded.get()) : nullptr;
+    return drawn ? RestoreBlends(recorded.get()) : std::vector<uint8_t>{};
 }
 
 bool IsDual(gp::GpMetafile* picture)
@@ -129,7 +128,7 @@ GdiPlusDrawing RecordThroughGdiPlus(HDC device, HENHMETAFILE metafile, const REC
     // The metafile stays the caller's: GDI+ is told not to delete it.
     gp::GpMetafile* picture = nullptr;
     if (gdiPlusToken == 0 || flat::GdipCreateMetafileFromEmf(metafile, FALSE, &picture) != gp::Ok) {
-        return {nullptr, false};
+        return {{}, false};
     }
     const bool dual = IsDual(picture);
     const GdiPlusDrawing drawing = {RecordEmfPlusRecords(device, {picture, dual}, target), dual};

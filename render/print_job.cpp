@@ -1,6 +1,5 @@
 #include "print_job.h"
 
-#include "draw_picture.h"
 #include "page_setup.h"
 #include "version_info.h"
 
@@ -16,11 +15,11 @@ static_assert(sizeof(DOCINFOA) == (sizeof(void*) == 8 ? 40 : 20),
 
 }  // namespace
 
-HDC OpenPrinterDocument(const char* printerName, const char* path)
+OpenedDocument OpenPrinterDocument(const char* printerName, const char* path)
 {
     HDC device = CreateDCA(nullptr, printerName, nullptr, nullptr);
     if (device == nullptr) {
-        return nullptr;
+        return {JobStatus::NO_DEVICE, nullptr};
     }
     DOCINFOA document = {};
     document.cbSize = sizeof document;
@@ -29,21 +28,21 @@ HDC OpenPrinterDocument(const char* printerName, const char* path)
     document.lpszDatatype = DOCUMENT_DATATYPE;
     if (StartDocA(device, &document) <= 0) {
         DeleteDC(device);
-        return nullptr;
+        return {JobStatus::DOCUMENT_NOT_STARTED, nullptr};
     }
     // A device that refuses the request prints with the driver's defaults.
     ApplyPageRequest(device, MakePageRequest());
-    return device;
+    return {JobStatus::DONE, device};
 }
 
-std::optional<BoundingBox> PrintPage(HDC device, const SourceImage& image)
+DrawnBox PrintPage(HDC device, const SourceImage& image)
 {
     if (StartPage(device) <= 0) {
-        return std::nullopt;
+        return {JobStatus::PAGE_NOT_PRINTED, BoundingBox{}};
     }
-    const std::optional<BoundingBox> box = DrawPicture(device, ReadPageGeometry(device), image);
+    const DrawnBox drawn = DrawPicture(device, ReadPageGeometry(device), image);
     const bool ended = EndPage(device) > 0;
-    return ended ? box : std::nullopt;
+    return ended ? drawn : DrawnBox{JobStatus::PAGE_NOT_PRINTED, BoundingBox{}};
 }
 
 bool ClosePrinterDocument(HDC device)
@@ -53,14 +52,15 @@ bool ClosePrinterDocument(HDC device)
     return ended;
 }
 
-std::optional<BoundingBox> PrintToFile(const SourceImage& image, const char* printerName,
-                                       const char* path)
+DrawnBox PrintToFile(const SourceImage& image, const char* printerName, const char* path)
 {
-    HDC device = OpenPrinterDocument(printerName, path);
-    if (device == nullptr) {
-        return std::nullopt;
+    const OpenedDocument document = OpenPrinterDocument(printerName, path);
+    if (document.status != JobStatus::DONE) {
+        return {document.status, BoundingBox{}};
     }
-    const std::optional<BoundingBox> box = PrintPage(device, image);
-    const bool ended = ClosePrinterDocument(device);
-    return ended ? box : std::nullopt;
+    const DrawnBox drawn = PrintPage(document.device, image);
+    const bool ended = ClosePrinterDocument(document.device);
+    return ended || drawn.status != JobStatus::DONE
+               ? drawn
+               : DrawnBox{JobStatus::DOCUMENT_NOT_ENDED, BoundingBox{}};
 }

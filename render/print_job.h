@@ -4,23 +4,29 @@
 
 #include <windows.h>
 
-#include <optional>
-
-#include "eps/geometry.h"
+#include "draw_picture.h"
 #include "source_image.h"
 
+// A printer's document opened for the job: DONE and the device, or why
+// there is none (the device then null).
+struct OpenedDocument {
+    JobStatus status;
+    HDC device;
+};
+
 // Opens the named printer and starts a document that its driver writes to
-// path, with the page request applied. Null when there is no such printer or
-// the document cannot be started. Ended and released by ClosePrinterDocument.
-HDC OpenPrinterDocument(const char* printerName, const char* path);
+// path, with the page request applied. NO_DEVICE when there is no such
+// printer, DOCUMENT_NOT_STARTED when the document cannot be started. Ended
+// and released by ClosePrinterDocument.
+OpenedDocument OpenPrinterDocument(const char* printerName, const char* path);
 // Draws the picture on one page of the open document and returns the box of
-// where it was placed; none when the picture cannot be read or the page
-// cannot be started or ended.
-std::optional<BoundingBox> PrintPage(HDC device, const SourceImage& image);
+// where it was placed, or why it was not drawn (DrawPicture) or the page
+// could not be started or ended (PAGE_NOT_PRINTED).
+DrawnBox PrintPage(HDC device, const SourceImage& image);
 // Ends the document, so that the driver finishes writing its file, and
 // releases the device. Returns whether the driver ended the document.
 bool ClosePrinterDocument(HDC device);
 
-// The three in turn: the box of the picture printed into path.
-std::optional<BoundingBox> PrintToFile(const SourceImage& image, const char* printerName,
-                                       const char* path);
+// The three in turn: the box of the picture printed into path, or the first
+// refusal among them (DOCUMENT_NOT_ENDED when only the end failed).
+DrawnBox PrintToFile(const SourceImage& image, const char* printerName, const char* path);

@@ -236,17 +236,6 @@ std::optional<BlitDestination> ReadBlitNeedingBackdrop(const uint8_t* record, si
         ReadInt32(record + (dibits ? EMR_STRETCHDIBITS_CYDEST : EMR_BITBLT_CYDEST))};
 }
 
-bool NeedsBackdrop(const uint8_t* metafile, size_t size, uint32_t shadeBlendCaps)
-{
-    RecordSpan span{};
-    for (size_t offset = 0; ReadRecordAt(metafile, size, offset, span); offset += span.size) {
-        if (ReadBlitNeedingBackdrop(metafile + offset, span.size, shadeBlendCaps)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 namespace {
 
 // BITBLT's and STRETCHBLT's fields up to the source bitmap's cbBmiSrc.

@@ -83,9 +83,6 @@ struct BlitDestination {
 };
 std::optional<BlitDestination> ReadBlitNeedingBackdrop(const uint8_t* record, size_t size,
                                                        uint32_t shadeBlendCaps);
-// Whether any record of the metafile (its record chain intact) is such a
-// blit.
-bool NeedsBackdrop(const uint8_t* metafile, size_t size, uint32_t shadeBlendCaps);
 
 // How a drawing record uses a brush, for a pattern brush the driver cannot
 // be handed.

@@ -3,8 +3,8 @@
 // pattern, nan and infinities included); the rest is one record, copied into
 // a buffer of exactly its size so that a read past it trips the address
 // sanitizer. The record goes to the readers only when the record check
-// passes it, as in the job; the blit reader and the backdrop scan take it
-// unchecked, as the job gives them a whole metafile. Broken rules abort.
+// passes it, as in the job; the blit reader takes it unchecked, under no
+// blending capabilities and under all of them. Broken rules abort.
 //
 // It reads no record field itself, and so keeps no copy of the record
 // layouts; the oracles that read fields keep their own copies, apart from
@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     VerticalScale(map);
     const std::vector<uint8_t> record(data + MAP_SIZE, data + size);
     ReadBlitNeedingBackdrop(record.data(), record.size(), 0);
-    NeedsBackdrop(record.data(), record.size(), ALL_SHADE_BLEND_CAPS);
+    ReadBlitNeedingBackdrop(record.data(), record.size(), ALL_SHADE_BLEND_CAPS);
     if (IsRecordSafe(record.data(), record.size(), HANDLE_COUNT)) {
         ReadCheckedRecord(map, record);
     }

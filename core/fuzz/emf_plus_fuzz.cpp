@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "driver/inspection.h"
 #include "metafile/emf_plus.h"
 #include "metafile/emf_record_types.h"
 #include "metafile/emf_records.h"
@@ -111,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CheckSoundMetafile(metafile);
     }
     if (IsRecordChainIntact(metafile.data(), metafile.size())) {
-        const PictureRenderer renderer = ChooseRenderer(metafile.data(), metafile.size());
+        const PictureRenderer renderer =
+            InspectMetafile(metafile.data(), metafile.size(), 0).renderer;
         Require(renderer == PictureRenderer::GDI || sound,
                 "GDI+ is chosen only for sound EMF+ records");
     }

@@ -6,8 +6,12 @@
 // available than its nSize, and for the common kinds a record the check
 // passes must have its data inside it by a separate reading in doubles
 // (poly points, poly-polyline counts, text, comments, handle indices,
-// bitmaps, whose pixels are also located as one packed DIB). Any broken
-// rule aborts.
+// bitmaps, whose pixels are also located as one packed DIB). The metafile's
+// inspection must agree with the walk: it refuses exactly what the header
+// and chain checks refuse, and every record it lets the playback play
+// starts a record of the walk, passes the record check, and keeps its
+// RESTOREDC within the states saved before it by records it lets play. Any
+// broken rule aborts.
 //
 // The offsets this oracle reads are its own copy, written apart from
 // metafile/emf_layout.h on purpose: a wrong offset there must not make the
@@ -17,6 +21,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "driver/inspection.h"
 #include "metafile/alpha_copies.h"
 #include "metafile/dib_layout.h"
 #include "metafile/emf_record_types.h"
@@ -167,6 +172,53 @@ bool ModelAgrees(const Record& record, uint32_t handleCount)
     }
 }
 
+// A separate count of the states the played records save, in 64 bits.
+int64_t SavedStatesAfter(const Record& record, int64_t saved)
+{
+    if (Word(record, 0) == EMR_SAVEDC) {
+        return saved + 1;
+    }
+    if (Word(record, 0) == EMR_RESTOREDC) {
+        const auto relative = static_cast<int32_t>(Word(record, 8));
+        Require(relative < 0 && -int64_t{relative} <= saved,
+                "a RESTOREDC let play restores only states the metafile saved");
+        return saved + relative;
+    }
+    return saved;
+}
+
+void CheckInspection(const uint8_t* data, size_t size, bool plausible, bool tiled,
+                     const std::vector<RecordSpan>& walked)
+{
+    const MetafileInspection inspection = InspectMetafile(data, size, 0);
+    Require((inspection.refusal == InspectionRefusal::REFUSED_NONE) == (plausible && tiled),
+            "the inspection refuses exactly a metafile whose header or chain fails");
+    Require(inspection.refusal == InspectionRefusal::REFUSED_NONE || inspection.playable.empty(),
+            "a refused metafile has nothing to play");
+    Require(inspection.refusal != InspectionRefusal::REFUSED_NONE ||
+                inspection.playable.size() + inspection.skipped.size() == walked.size(),
+            "every record of an intact chain is either played or skipped");
+    int64_t saved = 0;
+    auto span = walked.begin();
+    for (size_t at : inspection.playable) {
+        while (span != walked.end() && span->offset < at) {
+            ++span;
+        }
+        Require(span != walked.end() && span->offset == at,
+                "a record let play starts a record of the walk");
+        const Record record(data + at, data + at + span->size);
+        Require(IsRecordSafe(record.data(), record.size(), inspection.header.handleCount),
+                "a record let play passes the record check");
+        saved = SavedStatesAfter(record, saved);
+    }
+    for (const BackdropBlit& blit : inspection.backdropBlits) {
+        Require(MayPlay(inspection, blit.offset), "a blit given a backdrop is let play");
+    }
+    Require(inspection.renderer == PictureRenderer::GDI ||
+                (inspection.skipped.empty() && inspection.emfPlusSound),
+            "GDI+ draws only a metafile whose every record may be played");
+}
+
 void CheckRecord(const uint8_t* bytes, uint32_t size, uint32_t handleCount)
 {
     const Record record(bytes, bytes + size);
@@ -188,8 +240,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint32_t handleCount = plausible ? header.handleCount : FALLBACK_HANDLE_COUNT;
     size_t offset = 0;
     bool headerOnlyFirst = true;
+    std::vector<RecordSpan> walked;
     RecordSpan record{};
     while (ReadRecordAt(data, metafileSize, offset, record)) {
+        walked.push_back(record);
         Require(record.size >= 8 && record.size % 4 == 0 && record.size <= metafileSize - offset,
                 "a record the walk reads has a sound size inside the metafile");
         headerOnlyFirst = headerOnlyFirst && (record.type == EMR_HEADER) == (offset == 0);
@@ -199,6 +253,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool tiled = offset != 0 && offset == metafileSize && headerOnlyFirst;
     Require(IsRecordChainIntact(data, metafileSize) == tiled,
             "the chain is intact exactly when the walk tiles the metafile from a header");
+    CheckInspection(data, size, plausible, tiled, walked);
     if (tiled) {
         const std::vector<uint8_t> restored = RestoreAlphaBlends(data, metafileSize);
         Require(restored.size() == metafileSize &&

@@ -20,6 +20,7 @@ constexpr uint32_t EMR_ITYPE = 0;
 constexpr uint32_t EMR_NSIZE = 4;
 
 // HEADER (ENHMETAHEADER).
+constexpr uint32_t EMR_HEADER_RCLFRAME = 24;
 constexpr uint32_t EMR_HEADER_DSIGNATURE = 40;
 constexpr uint32_t EMR_HEADER_NBYTES = 48;
 constexpr uint32_t EMR_HEADER_NRECORDS = 52;

@@ -35,15 +35,32 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "metafile/emf_records.h"
+
 enum class PictureRenderer {
     GDI,       // the metafile's GDI records, as the platform plays them
     GDI_PLUS,  // the metafile's EMF+ records, as GDI+ plays them
 };
 
-// Which player draws the picture of a metafile whose header and record chain
-// hold together (emf_records.h), size being the header's nBytes, by the rule
-// above.
-PictureRenderer ChooseRenderer(const uint8_t* metafile, size_t size);
+// What a metafile's records draw, for the rule's first three conditions,
+// gathered record by record along the chain (the metafile's inspection
+// applies the fourth).
+struct RendererSurvey {
+    bool startsWithHeader;  // the first EMF+ record is an EMF+ header
+    bool emfPlusDraws;      // some EMF+ record draws
+    bool gdiDraws;          // a GDI shape or image outside GetDC's spans
+    bool seenEmfPlus;       // an EMF+ comment came
+    bool inGetDcSpan;       // the last EMF+ record was a GetDC
+};
+
+// The survey after one more record of an intact chain (emf_records.h): span
+// read at record.
+RendererSurvey SurveyRecord(const RendererSurvey& survey, const uint8_t* record,
+                            const RecordSpan& span);
+
+// Whether the surveyed picture lives in its EMF+ records: the rule's first
+// three conditions.
+bool LivesInEmfPlus(const RendererSurvey& survey);
 
 // Whether every EMF+ record the metafile carries is safe to hand to GDI+'s
 // player (GdipPlayMetafileRecord and the enumeration before it, which trust

@@ -428,19 +428,12 @@ bool AreMetafileBytesSound(const uint8_t* metafile, size_t size, uint32_t nestin
         !IsRecordChainIntact(metafile, header.size)) {
         return false;
     }
-    uint32_t depth = 0;
+    std::optional<uint32_t> depth = 0;
     RecordSpan span{};
-    for (size_t at = 0; ReadRecordAt(metafile, header.size, at, span); at += span.size) {
-        if (!IsRecordSafe(metafile + at, span.size, header.handleCount)) {
-            return false;
-        }
-        const std::optional<uint32_t> after = SaveDepthAfter(metafile + at, depth);
-        if (!after) {
-            return false;
-        }
-        depth = *after;
+    for (size_t at = 0; depth && ReadRecordAt(metafile, header.size, at, span); at += span.size) {
+        depth = DepthAfterPlayable(metafile + at, span.size, header.handleCount, *depth);
     }
-    return AreEmfPlusRecordsSoundIn(metafile, header.size, nesting);
+    return depth && AreEmfPlusRecordsSoundIn(metafile, header.size, nesting);
 }
 
 }  // namespace emf_plus

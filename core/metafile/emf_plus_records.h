@@ -85,12 +85,11 @@ Cursor ReadEmfPlusData(const uint8_t* record, const RecordSpan& span);
 // or at a record that breaks these rules (data then fails).
 bool TakePlusRecord(Cursor& comment, PlusRecord& record);
 
-// A metafile GDI+ plays, the one converted or an image in it: GDI+ plays
-// its GDI records (those in GetDC spans, and Wine's player those before the
-// first EMF+ record) through the platform's unchecked player, and its EMF+
-// records itself, so every record must pass the record check, RESTOREDC
-// must stay within the metafile's own saved states, and the EMF+ records
-// must be sound.
+// A metafile image GDI+ plays: GDI+ plays its GDI records (those in GetDC
+// spans, and Wine's player those before the first EMF+ record) through the
+// platform's unchecked player, and its EMF+ records itself, so every record
+// must be one the playback may play (DepthAfterPlayable) and the EMF+
+// records must be sound.
 bool AreMetafileBytesSound(const uint8_t* metafile, size_t size, uint32_t nesting);
 
 }  // namespace emf_plus

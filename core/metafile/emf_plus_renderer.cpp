@@ -66,13 +66,6 @@ bool DrawsInEmfPlus(uint16_t type)
            type == EMF_PLUS_DRAW_DRIVER_STRING || type == EMF_PLUS_STROKE_FILL_PATH;
 }
 
-// What a metafile's records draw, for the rule.
-struct Survey {
-    bool startsWithHeader;  // the first EMF+ record is an EMF+ header
-    bool emfPlusDraws;      // some EMF+ record draws
-    bool gdiDraws;          // a GDI shape or image outside GetDC's spans
-};
-
 // The EMF+ records of one comment: whether they draw, and whether the last
 // of them is a GetDC, which opens a span of GDI records GDI+ plays as part
 // of its picture, up to the next EMF+ record.
@@ -96,37 +89,30 @@ CommentSurvey SurveyComment(Cursor comment)
     return survey;
 }
 
-Survey SurveyRecords(const uint8_t* metafile, size_t size)
-{
-    Survey survey{false, false, false};
-    bool seenEmfPlus = false;
-    bool inGetDcSpan = false;
-    RecordSpan span{};
-    for (size_t at = 0; ReadRecordAt(metafile, size, at, span); at += span.size) {
-        const Cursor comment = ReadEmfPlusData(metafile + at, span);
-        if (!Ends(comment)) {
-            survey.gdiDraws = survey.gdiDraws || (!inGetDcSpan && DrawsShapeOrImage(span.type));
-            continue;
-        }
-        const CommentSurvey records = SurveyComment(comment);
-        if (!seenEmfPlus) {
-            seenEmfPlus = true;
-            survey.startsWithHeader = records.firstType == EMF_PLUS_HEADER;
-        }
-        survey.emfPlusDraws = survey.emfPlusDraws || records.draws;
-        inGetDcSpan = records.hasRecords ? records.endsWithGetDc : inGetDcSpan;
-    }
-    return survey;
-}
-
 }  // namespace
 }  // namespace emf_plus
 
-PictureRenderer ChooseRenderer(const uint8_t* metafile, size_t size)
+RendererSurvey SurveyRecord(const RendererSurvey& survey, const uint8_t* record,
+                            const RecordSpan& span)
 {
-    const emf_plus::Survey survey = emf_plus::SurveyRecords(metafile, size);
-    return survey.startsWithHeader && survey.emfPlusDraws && !survey.gdiDraws &&
-                   emf_plus::AreMetafileBytesSound(metafile, size, emf_plus::NESTING_LIMIT)
-               ? PictureRenderer::GDI_PLUS
-               : PictureRenderer::GDI;
+    RendererSurvey after = survey;
+    const emf_plus::Cursor comment = emf_plus::ReadEmfPlusData(record, span);
+    if (!emf_plus::Ends(comment)) {
+        after.gdiDraws =
+            after.gdiDraws || (!after.inGetDcSpan && emf_plus::DrawsShapeOrImage(span.type));
+        return after;
+    }
+    const emf_plus::CommentSurvey records = emf_plus::SurveyComment(comment);
+    if (!after.seenEmfPlus) {
+        after.seenEmfPlus = true;
+        after.startsWithHeader = records.firstType == emf_plus::EMF_PLUS_HEADER;
+    }
+    after.emfPlusDraws = after.emfPlusDraws || records.draws;
+    after.inGetDcSpan = records.hasRecords ? records.endsWithGetDc : after.inGetDcSpan;
+    return after;
+}
+
+bool LivesInEmfPlus(const RendererSurvey& survey)
+{
+    return survey.startsWithHeader && survey.emfPlusDraws && !survey.gdiDraws;
 }

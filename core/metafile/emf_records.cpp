@@ -638,3 +638,12 @@ std::optional<uint32_t> SaveDepthAfter(const uint8_t* record, uint32_t depth)
             return depth;
     }
 }
+
+std::optional<uint32_t> DepthAfterPlayable(const uint8_t* record, size_t available,
+                                           uint32_t handleCount, uint32_t depth)
+{
+    if (!IsRecordSafe(record, available, handleCount)) {
+        return std::nullopt;
+    }
+    return SaveDepthAfter(record, depth);
+}

@@ -112,3 +112,9 @@ bool IsRecordSafe(const uint8_t* record, size_t available, uint32_t handleCount)
 // its own list of states). SaveDepthAfter returns the depth after a record
 // that passed IsRecordSafe, or no depth when a RESTOREDC must be skipped.
 std::optional<uint32_t> SaveDepthAfter(const uint8_t* record, uint32_t depth);
+
+// The record filter of every playback of a metafile: a record may be played
+// when it passes IsRecordSafe and SaveDepthAfter gives a depth after it.
+// Returns that depth, or none for a record to skip.
+std::optional<uint32_t> DepthAfterPlayable(const uint8_t* record, size_t available,
+                                           uint32_t handleCount, uint32_t depth);

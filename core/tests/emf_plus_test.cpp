@@ -1,5 +1,7 @@
 #include "metafile/emf_plus.h"
 
+#include "driver/inspection.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -146,7 +148,7 @@ const char* Name(PictureRenderer renderer)
     return renderer == PictureRenderer::GDI ? "GDI" : "GDI+";
 }
 
-TEST(ChooseRenderer, RealMetafiles)
+TEST(PictureRenderer, RealMetafiles)
 {
     const struct {
         const char* file;
@@ -168,13 +170,13 @@ TEST(ChooseRenderer, RealMetafiles)
     for (const auto& c : cases) {
         const Bytes file = ReadTestFile(c.file);
         ASSERT_GT(file.size(), 88u) << "expected to read " << c.file;
-        EXPECT_EQ(c.renderer, ChooseRenderer(file.data(), file.size()))
+        EXPECT_EQ(c.renderer, InspectMetafile(file.data(), file.size(), 0).renderer)
             << c.file << ": expected " << Name(c.renderer);
         EXPECT_EQ(c.sound, AreEmfPlusRecordsSound(file.data(), file.size())) << c.file;
     }
 }
 
-TEST(ChooseRenderer, WhereThePictureLives)
+TEST(PictureRenderer, WhereThePictureLives)
 {
     const Bytes brushAndFill = Comment({SOLID_BRUSH, FILL_ONE_RECT});
     const struct {
@@ -210,7 +212,7 @@ TEST(ChooseRenderer, WhereThePictureLives)
          PictureRenderer::GDI},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.renderer, ChooseRenderer(c.metafile.data(), c.metafile.size()))
+        EXPECT_EQ(c.renderer, InspectMetafile(c.metafile.data(), c.metafile.size(), 0).renderer)
             << c.name << ": expected " << Name(c.renderer);
     }
 }

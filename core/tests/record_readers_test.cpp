@@ -175,17 +175,6 @@ TEST(ReadBlitNeedingBackdrop, WhatTheDriverCannotDrawAsThePlatformDoes)
     ASSERT_TRUE(blit.has_value());
     EXPECT_EQ(7, blit->x);
     EXPECT_EQ(60, blit->height);
-
-    // A metafile of a header, such a blit and the end needs a backdrop.
-    std::vector<uint8_t> metafile =
-        MakeRecord(EMR_HEADER, std::initializer_list<uint32_t>({0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    const std::vector<uint8_t> end = MakeRecord(EMR_EOF, {0, 0, 0});
-    std::vector<uint8_t> plain = metafile;
-    plain.insert(plain.end(), end.begin(), end.end());
-    metafile.insert(metafile.end(), dibits.begin(), dibits.end());
-    metafile.insert(metafile.end(), end.begin(), end.end());
-    EXPECT_TRUE(NeedsBackdrop(metafile.data(), metafile.size(), 0));
-    EXPECT_FALSE(NeedsBackdrop(plain.data(), plain.size(), 0));
 }
 
 TEST(TextAndPaths, TextOptionsAndPathBrackets)

@@ -21,7 +21,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,18 +43,17 @@ struct Phases {
 Phases TimePhases(const SourceImage& image, const std::string& driverFile, const std::string& eps)
 {
     Phases phases{};
-    HDC device = nullptr;
-    std::optional<BoundingBox> box;
+    OpenedDocument document{};
+    DrawnBox drawn{};
     std::string staged;
-    phases.setUp = Time([&] { device = OpenPrinterDocument(BENCH_PRINTER, driverFile.c_str()); });
-    if (device == nullptr) {
+    phases.setUp = Time([&] { document = OpenPrinterDocument(BENCH_PRINTER, driverFile.c_str()); });
+    if (document.device == nullptr) {
         return phases;
     }
-    phases.drawing = Time([&] { box = PrintPage(device, image); });
-    phases.ending = Time([&] { ClosePrinterDocument(device); });
-    phases.copy = Time([&] {
-        staged = WriteStagedEps(driverFile.c_str(), eps.c_str(), box.value_or(BoundingBox{}));
-    });
+    phases.drawing = Time([&] { drawn = PrintPage(document.device, image); });
+    phases.ending = Time([&] { ClosePrinterDocument(document.device); });
+    phases.copy =
+        Time([&] { staged = WriteStagedEps(driverFile.c_str(), eps.c_str(), drawn.box); });
     phases.move = Time([&] { ReplaceWithStaged(staged, eps.c_str()); });
     DeleteFileA(driverFile.c_str());
     return phases;

@@ -7,6 +7,7 @@
 // counts the mutants converted, refused by the job, refused by the platform
 // on loading, the records the check skipped and the job's files left behind.
 #include "convert.h"
+#include "driver/inspection.h"
 #include "gdiplus_picture.h"
 #include "metafile/emf_records.h"
 #include "metafile_mutator.h"
@@ -18,7 +19,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,26 +50,9 @@ void WriteProgress(const char* path, uint64_t seed)
 
 // Records of an intact chain that the job skips: those the check refuses,
 // and restores of states the metafile did not save.
-unsigned CountSkippedRecords(const std::vector<uint8_t>& bytes)
+size_t CountSkippedRecords(const std::vector<uint8_t>& bytes)
 {
-    MetafileHeader header{};
-    if (!ReadMetafileHeader(bytes.data(), bytes.size(), header) ||
-        !IsRecordChainIntact(bytes.data(), header.size)) {
-        return 0;
-    }
-    unsigned skipped = 0;
-    uint32_t depth = 0;
-    RecordSpan record{};
-    for (size_t at = 0; at < header.size && ReadRecordAt(bytes.data(), header.size, at, record);
-         at += record.size) {
-        const std::optional<uint32_t> after =
-            IsRecordSafe(bytes.data() + at, record.size, header.handleCount)
-                ? SaveDepthAfter(bytes.data() + at, depth)
-                : std::nullopt;
-        skipped += after ? 0 : 1;
-        depth = after.value_or(depth);
-    }
-    return skipped;
+    return InspectMetafile(bytes.data(), bytes.size(), 0).skipped.size();
 }
 
 // The job's files in the temporary folder and in the output folder.

@@ -1,7 +1,6 @@
 #include "playback/backdrop.h"
 
 #include "driver/record_readers.h"
-#include "metafile/emf_records.h"
 #include "playback/device_map.h"
 
 #include <algorithm>
@@ -15,9 +14,9 @@ struct Capture {
     size_t stride;
     LONG width;
     LONG height;
-    uint32_t shadeBlendCaps;
-    uint32_t saveDepth;
-    std::vector<BackdropTile> tiles;
+    const MetafileInspection& inspection;
+    const uint8_t* metafileStart;  // the header record as the enumeration hands it
+    BackdropTiles tiles;
 };
 
 // The raster's pixels in the blit's destination, as the context maps it
@@ -69,34 +68,30 @@ BackdropTile KeepDestination(HDC raster, const Capture& capture, const BlitDesti
     return tile;
 }
 
-// Plays each record the check passes, as the job's playback on the device
-// does, and keeps the destination of every blit the driver cannot draw.
+// Plays each record the inspection lets play, as the job's playback on the
+// device does, and keeps the destination of every blit it names.
 int CALLBACK PlayOntoRaster(HDC raster, HANDLETABLE* table, const ENHMETARECORD* record,
                             int handleCount, LPARAM data)
 {
     auto* capture = reinterpret_cast<Capture*>(data);
     const auto* bytes = reinterpret_cast<const uint8_t*>(record);
-    if (!IsRecordSafe(bytes, record->nSize, static_cast<uint32_t>(handleCount))) {
+    capture->metafileStart = capture->metafileStart == nullptr ? bytes : capture->metafileStart;
+    const auto offset = static_cast<size_t>(bytes - capture->metafileStart);
+    if (!MayPlay(capture->inspection, offset)) {
         return TRUE;
     }
-    const std::optional<uint32_t> depthAfter = SaveDepthAfter(bytes, capture->saveDepth);
-    if (!depthAfter) {
-        return TRUE;
-    }
-    capture->saveDepth = *depthAfter;
     PlayEnhMetaFileRecord(raster, table, record, static_cast<UINT>(handleCount));
-    if (const std::optional<BlitDestination> blit =
-            ReadBlitNeedingBackdrop(bytes, record->nSize, capture->shadeBlendCaps)) {
+    if (const std::optional<BlitDestination> blit = FindBackdropBlit(capture->inspection, offset)) {
         GdiFlush();
-        capture->tiles.push_back(KeepDestination(raster, *capture, *blit));
+        capture->tiles[offset] = KeepDestination(raster, *capture, *blit);
     }
     return TRUE;
 }
 
 }  // namespace
 
-std::vector<BackdropTile> MakeBackdrop(HENHMETAFILE metafile, const RECT& target,
-                                       uint32_t shadeBlendCaps)
+BackdropTiles MakeBackdrop(HENHMETAFILE metafile, const MetafileInspection& inspection,
+                           const RECT& target)
 {
     const LONG width = target.right - target.left;
     const LONG height = target.bottom - target.top;
@@ -106,7 +101,7 @@ std::vector<BackdropTile> MakeBackdrop(HENHMETAFILE metafile, const RECT& target
     }
     const RECT whole = {0, 0, width, height};
     FillRect(raster.dc(), &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    Capture capture{raster.bits, raster.stride, width, height, shadeBlendCaps, 0, {}};
+    Capture capture{raster.bits, raster.stride, width, height, inspection, nullptr, {}};
     EnumEnhMetaFile(raster.dc(), metafile, PlayOntoRaster, &capture, &whole);
     return std::move(capture.tiles);
 }

@@ -9,8 +9,12 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <vector>
+
+#include "driver/inspection.h"
 
 // What the raster shows in one blit's destination, just after the blit,
 // in device pixels from the placement's top-left corner, which is the
@@ -21,10 +25,12 @@ struct BackdropTile {
     std::vector<uint8_t> pixels;  // rows of the area
 };
 
-// The tiles of every such blit in the order the records come; none when
-// the picture has no such blit or no raster can be made.
-std::vector<BackdropTile> MakeBackdrop(HENHMETAFILE metafile, const RECT& target,
-                                       uint32_t shadeBlendCaps);
+// The tiles of the blits the inspection names (driver/inspection.h), by
+// their records' offsets, the picture played as the inspection lets it;
+// none when no raster can be made.
+using BackdropTiles = std::map<size_t, BackdropTile>;
+BackdropTiles MakeBackdrop(HENHMETAFILE metafile, const MetafileInspection& inspection,
+                           const RECT& target);
 
 // Draws the tile over its area of the device in device pixels, opaque,
 // under the device's clipping.

@@ -17,9 +17,9 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
     if (IsKeptFromDriver(device, bytes, size)) {
         return;
     }
-    if (ReadBlitNeedingBackdrop(bytes, size, playback.shadeBlendCaps) &&
-        playback.nextTile < playback.backdrop.size()) {
-        DrawBackdropTile(device, playback.backdrop[playback.nextTile++]);
+    const auto tile = playback.backdrop.find(static_cast<size_t>(bytes - playback.metafileStart));
+    if (tile != playback.backdrop.end()) {
+        DrawBackdropTile(device, tile->second);
         return;
     }
     if (DrawUnshadedGradient(device, record, playback.shadeBlendCaps)) {

@@ -15,12 +15,12 @@
 
 // What one playback of a picture on the device goes by: the device's
 // SHADEBLENDCAPS, and the backdrop's tiles (none when the picture needs no
-// backdrop) with the next one to draw.
+// backdrop) by their records' offsets from the metafile's start.
 struct FaithfulPlayback {
     uint32_t shadeBlendCaps;
-    std::vector<BackdropTile> backdrop;
-    size_t nextTile;
-    bool pathOpen;  // the metafile's own path bracket
+    BackdropTiles backdrop;
+    const uint8_t* metafileStart;  // the header record as the enumeration hands it
+    bool pathOpen;                 // the metafile's own path bracket
 };
 
 // Plays one record that passed the record check, as PlayEnhMetaFileRecord

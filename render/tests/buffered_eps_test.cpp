@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,14 +21,14 @@ namespace {
 // interface into a stream that is flushed after every line.
 std::string CopyLineByLine(const SourceImage& image, const std::string& driverFile)
 {
-    const std::optional<BoundingBox> box = PrintToFile(image, EPS_PRINTER, driverFile.c_str());
-    if (!box) {
+    const DrawnBox printed = PrintToFile(image, EPS_PRINTER, driverFile.c_str());
+    if (printed.status != JobStatus::DONE) {
         return {};
     }
     const std::string document = ReadFileBytes(driverFile);
     std::ostringstream copy;
     BoxRewrite rewrite;
-    BeginBoxRewrite(rewrite, copy, *box);
+    BeginBoxRewrite(rewrite, copy, printed.box);
     FeedBoxRewrite(rewrite, document.data(), document.size());
     FinishBoxRewrite(rewrite);
     DeleteFileA(driverFile.c_str());

@@ -262,8 +262,11 @@ TEST_F(ConvertToEpsTest, SecondConversionRewritesTheOutput)
     DeleteEnhMetaFile(metafile);
 }
 
-void ExpectRefused(const SourceImage& image, const char* printer, const char* output)
+// The job refuses for the reason expected and writes nothing.
+void ExpectRefused(JobStatus reason, const SourceImage& image, const char* printer,
+                   const char* output)
 {
+    EXPECT_EQ(reason, ConvertPicture(image, printer, output));
     EXPECT_FALSE(ConvertToEps(image, printer, output));
     if (output != nullptr && output[0] != '\0') {
         EXPECT_FALSE(FileExists(output)) << "expected no file at " << output;
@@ -273,9 +276,10 @@ void ExpectRefused(const SourceImage& image, const char* printer, const char* ou
 TEST_F(ConvertToEpsTest, FailsWithoutPictureOrOutputPath)
 {
     HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_CONTENT);
-    ExpectRefused(SourceImage{}, EPS_PRINTER, OutputPath("none.eps").c_str());
-    ExpectRefused(MetafileImage(metafile), EPS_PRINTER, nullptr);
-    ExpectRefused(MetafileImage(metafile), EPS_PRINTER, "");
+    ExpectRefused(JobStatus::NO_PICTURE, SourceImage{}, EPS_PRINTER,
+                  OutputPath("none.eps").c_str());
+    ExpectRefused(JobStatus::NO_OUTPUT_PATH, MetafileImage(metafile), EPS_PRINTER, nullptr);
+    ExpectRefused(JobStatus::NO_OUTPUT_PATH, MetafileImage(metafile), EPS_PRINTER, "");
     EXPECT_TRUE(ListFiles(folder, "*").empty()) << "expected nothing written in " << folder;
     DeleteEnhMetaFile(metafile);
 }
@@ -283,10 +287,12 @@ TEST_F(ConvertToEpsTest, FailsWithoutPictureOrOutputPath)
 TEST_F(ConvertToEpsTest, FailsForUnknownOrEmptyPrinterName)
 {
     HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_CONTENT);
-    ExpectRefused(MetafileImage(metafile), "No Such PostScript Printer",
+    ExpectRefused(JobStatus::NO_DEVICE, MetafileImage(metafile), "No Such PostScript Printer",
                   OutputPath("unknown.eps").c_str());
-    ExpectRefused(MetafileImage(metafile), "", OutputPath("empty.eps").c_str());
-    ExpectRefused(MetafileImage(metafile), nullptr, OutputPath("null.eps").c_str());
+    ExpectRefused(JobStatus::NO_PRINTER_NAME, MetafileImage(metafile), "",
+                  OutputPath("empty.eps").c_str());
+    ExpectRefused(JobStatus::NO_PRINTER_NAME, MetafileImage(metafile), nullptr,
+                  OutputPath("null.eps").c_str());
     DeleteEnhMetaFile(metafile);
 }
 
@@ -294,7 +300,8 @@ TEST_F(ConvertToEpsTest, FailsForUnreadableMetafileHeader)
 {
     HENHMETAFILE metafile = CreateTestMetafile(WIDE_FRAME, WHOLE_CONTENT);
     DeleteEnhMetaFile(metafile);  // the handle no longer names a metafile
-    ExpectRefused(MetafileImage(metafile), EPS_PRINTER, OutputPath("stale.eps").c_str());
+    ExpectRefused(JobStatus::NO_METAFILE_HEADER, MetafileImage(metafile), EPS_PRINTER,
+                  OutputPath("stale.eps").c_str());
 }
 
 TEST_F(ConvertToEpsTest, FailsForDibRefusedByLayout)
@@ -302,9 +309,11 @@ TEST_F(ConvertToEpsTest, FailsForDibRefusedByLayout)
     TestDib dib = MakeInfoDib(DIB_WIDTH, DIB_HEIGHT, 8, 0, BI_RGB);
     SourceImage image = TestDibImage(dib);
     image.packedDibSize -= 1;  // the last row reaches past the block
-    ExpectRefused(image, EPS_PRINTER, OutputPath("short.eps").c_str());
+    ExpectRefused(JobStatus::DIB_REFUSED_BY_LAYOUT, image, EPS_PRINTER,
+                  OutputPath("short.eps").c_str());
     image.packedDibSize = dib.pixelOffset - 1;  // the table reaches past it
-    ExpectRefused(image, EPS_PRINTER, OutputPath("table.eps").c_str());
+    ExpectRefused(JobStatus::DIB_REFUSED_BY_LAYOUT, image, EPS_PRINTER,
+                  OutputPath("table.eps").c_str());
 }
 
 TEST_F(ConvertToEpsTest, UnreadableBitmapDescriptionGivesTenPointBox)
@@ -366,14 +375,14 @@ TEST_F(ConvertToEpsTest, FailedDocumentStartFails)
     DOCINFOA document = {sizeof document, "probe", probe.c_str(), nullptr, 0};
     const int probeStart = StartDocA(device, &document);
     DeleteDC(device);
-    const bool converted = ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str());
+    const JobStatus status = ConvertPicture(MetafileImage(metafile), EPS_PRINTER, eps.c_str());
     DeleteFileA(spool);
     const bool restored = MoveFileA(movedSpool.c_str(), spool) != 0;
 
     ASSERT_TRUE(blocked) << "expected a file in place of " << spool;
     ASSERT_TRUE(restored) << "expected " << spool << " restored";
     EXPECT_GE(0, probeStart) << "expected StartDocA to fail without a spool folder";
-    EXPECT_FALSE(converted) << "expected false when StartDocA fails";
+    EXPECT_EQ(JobStatus::DOCUMENT_NOT_STARTED, status);
     EXPECT_EQ("previous EPS", ReadFileBytes(eps)) << "expected the existing output untouched";
     DeleteEnhMetaFile(metafile);
 }
@@ -397,7 +406,8 @@ void HoldNewJobFiles(const std::string& folder, const std::atomic<bool>& stop,
 
 // The temporary folder is one of the test's own, where another thread takes
 // hold of the job's file as soon as it is created: the driver's document
-// never reaches it, and the job must not turn the empty file into an EPS.
+// never reaches it, the spooler refuses to end the document, and the job
+// must not turn the empty file into an EPS.
 TEST_F(ConvertToEpsTest, DriverWritingNothingLeavesExistingOutput)
 {
     const std::string jobFolder = PrepareOutputFolder("JobTemp");
@@ -413,7 +423,7 @@ TEST_F(ConvertToEpsTest, DriverWritingNothingLeavesExistingOutput)
     std::atomic<bool> stop{false};
     std::vector<HANDLE> held;
     std::thread holder(HoldNewJobFiles, std::cref(jobFolder), std::cref(stop), std::ref(held));
-    const bool converted = ConvertToEps(TestDibImage(dib), EPS_PRINTER, eps.c_str());
+    const JobStatus status = ConvertPicture(TestDibImage(dib), EPS_PRINTER, eps.c_str());
     stop = true;
     holder.join();
     SetEnvironmentVariableA("TMP", hadTmp ? savedTmp : nullptr);
@@ -428,7 +438,8 @@ TEST_F(ConvertToEpsTest, DriverWritingNothingLeavesExistingOutput)
         DeleteFileA((jobFolder + "\\" + name).c_str());
     }
     EXPECT_EQ("", jobFileContent) << "expected the driver's document kept out of the job's file";
-    EXPECT_FALSE(converted) << "expected false when the driver wrote nothing";
+    EXPECT_EQ(JobStatus::DOCUMENT_NOT_ENDED, status)
+        << "expected the spooler to refuse to end a document it could not write";
     EXPECT_EQ("previous EPS", ReadFileBytes(eps)) << "expected the existing output untouched";
 }
 
@@ -442,12 +453,13 @@ TEST_F(ConvertToEpsTest, FailedRewriteLeavesExistingOutput)
     HANDLE lock = CreateFileA(eps.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, lock) << "expected to hold " << eps << " open";
-    EXPECT_FALSE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()))
-        << "expected false when the output cannot be written";
+    EXPECT_EQ(JobStatus::EPS_NOT_WRITTEN,
+              ConvertPicture(MetafileImage(metafile), EPS_PRINTER, eps.c_str()));
     CloseHandle(lock);
     EXPECT_EQ("previous EPS", ReadFileBytes(eps)) << "expected the existing output untouched";
     const std::string missingFolder = OutputPath("missing\\out.eps");
-    ExpectRefused(MetafileImage(metafile), EPS_PRINTER, missingFolder.c_str());
+    ExpectRefused(JobStatus::EPS_NOT_WRITTEN, MetafileImage(metafile), EPS_PRINTER,
+                  missingFolder.c_str());
     DeleteEnhMetaFile(metafile);
 }
 

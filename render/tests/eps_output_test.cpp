@@ -79,8 +79,8 @@ std::string VolumesUnavailable()
 }
 
 // Converts with the temporary folder (TMP and TEMP) pointed at tempFolder.
-bool ConvertWithTempFolder(const std::string& tempFolder, const SourceImage& image,
-                           const std::string& eps)
+JobStatus ConvertWithTempFolder(const std::string& tempFolder, const SourceImage& image,
+                                const std::string& eps)
 {
     char savedTmp[MAX_PATH] = {};
     char savedTemp[MAX_PATH] = {};
@@ -88,10 +88,10 @@ bool ConvertWithTempFolder(const std::string& tempFolder, const SourceImage& ima
     const bool hadTemp = GetEnvironmentVariableA("TEMP", savedTemp, MAX_PATH) != 0;
     SetEnvironmentVariableA("TMP", tempFolder.c_str());
     SetEnvironmentVariableA("TEMP", tempFolder.c_str());
-    const bool converted = ConvertToEps(image, EPS_PRINTER, eps.c_str());
+    const JobStatus status = ConvertPicture(image, EPS_PRINTER, eps.c_str());
     SetEnvironmentVariableA("TMP", hadTmp ? savedTmp : nullptr);
     SetEnvironmentVariableA("TEMP", hadTemp ? savedTemp : nullptr);
-    return converted;
+    return status;
 }
 
 // A name in the ANSI code page for text given in UTF-16, or empty when the
@@ -131,7 +131,7 @@ struct EpsOutputTest : PrintingTest {
     {
         const std::vector<FileState> before = SnapshotFolder(outputFolder);
         const std::string previous = ReadFileBytes(eps);
-        EXPECT_FALSE(ConvertToEps(image, EPS_PRINTER, eps.c_str()))
+        EXPECT_EQ(JobStatus::EPS_NOT_WRITTEN, ConvertPicture(image, EPS_PRINTER, eps.c_str()))
             << "expected the conversion to " << eps << " to fail";
         EXPECT_EQ(previous, ReadFileBytes(eps)) << "expected " << eps << " left as it was";
         const std::vector<FileState> after = SnapshotFolder(outputFolder);
@@ -167,7 +167,8 @@ TEST_F(EpsOutputTest, ReadOnlyEps)
 TEST_F(EpsOutputTest, MissingOutputFolder)
 {
     const std::string missing = folder + "\\missing";
-    EXPECT_FALSE(ConvertToEps(Picture(), EPS_PRINTER, (missing + "\\out.eps").c_str()));
+    EXPECT_EQ(JobStatus::EPS_NOT_WRITTEN,
+              ConvertPicture(Picture(), EPS_PRINTER, (missing + "\\out.eps").c_str()));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(missing.c_str()))
         << "expected no folder created at " << missing;
     EXPECT_TRUE(SnapshotFolder(folder).empty())
@@ -207,7 +208,8 @@ TEST_F(EpsOutputTest, MissingTemporaryFolder)
     const std::string eps = folder + "\\fig.eps";
     ASSERT_TRUE(WriteFileBytes(eps, PREVIOUS_EPS));
     const std::vector<FileState> before = SnapshotFolder(folder);
-    EXPECT_FALSE(ConvertWithTempFolder(folder + "\\missing", Picture(), eps));
+    EXPECT_EQ(JobStatus::NO_DRIVER_FILE,
+              ConvertWithTempFolder(folder + "\\missing", Picture(), eps));
     EXPECT_TRUE(before == SnapshotFolder(folder)) << "expected " << folder << " untouched";
 }
 
@@ -221,7 +223,8 @@ TEST_F(EpsOutputTest, UnwritableTemporaryFolder)
     const std::string eps = folder + "\\fig.eps";
     ASSERT_TRUE(WriteFileBytes(eps, PREVIOUS_EPS));
     const std::vector<FileState> before = SnapshotFolder(readOnly);
-    EXPECT_FALSE(ConvertWithTempFolder(readOnly, Picture(), eps));
+    // The platform names a file there, but the spooler cannot write it.
+    EXPECT_EQ(JobStatus::DOCUMENT_NOT_ENDED, ConvertWithTempFolder(readOnly, Picture(), eps));
     EXPECT_EQ(PREVIOUS_EPS, ReadFileBytes(eps)) << "expected " << eps << " left as it was";
     EXPECT_TRUE(before == SnapshotFolder(readOnly)) << "expected " << readOnly << " untouched";
 }
@@ -240,7 +243,8 @@ TEST_F(EpsOutputTest, OutputPathAtAndPastTheLimit)
 
     const std::string tooLong = prefix + std::string(nameLength - 3, 'g') + ".eps";
     ASSERT_EQ(PATH_LIMIT + 1, tooLong.size());
-    EXPECT_FALSE(ConvertToEps(Picture(), EPS_PRINTER, tooLong.c_str()));
+    EXPECT_EQ(JobStatus::OUTPUT_PATH_TOO_LONG,
+              ConvertPicture(Picture(), EPS_PRINTER, tooLong.c_str()));
     const std::vector<FileState> files = SnapshotFolder(folder);
     ASSERT_EQ(1u, files.size()) << "expected only the first EPS, got " << Describe(files);
     EXPECT_EQ(fits.substr(prefix.size()), files[0].name);
@@ -253,13 +257,15 @@ TEST_F(EpsOutputTest, TemporaryFolderAtAndPastTheLimit)
     const std::string eps = folder + "\\fig.eps";
     const std::string deep = folder + "\\" + std::string(PATH_LIMIT - folder.size() - 20, 't');
     ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr)) << "expected to create " << deep;
-    EXPECT_TRUE(ConvertWithTempFolder(deep, Picture(), eps)) << "expected TMP=" << deep;
+    EXPECT_EQ(JobStatus::DONE, ConvertWithTempFolder(deep, Picture(), eps))
+        << "expected TMP=" << deep;
     EXPECT_TRUE(ListFiles(deep, "*").empty()) << "expected no job file left in " << deep;
 
     const std::string tooDeep = folder + "\\" + std::string(PATH_LIMIT - folder.size(), 'u');
     ASSERT_GT(tooDeep.size(), PATH_LIMIT);
     ASSERT_TRUE(WriteFileBytes(eps, PREVIOUS_EPS));
-    EXPECT_FALSE(ConvertWithTempFolder(tooDeep, Picture(), eps)) << "expected TMP too long";
+    EXPECT_EQ(JobStatus::NO_DRIVER_FILE, ConvertWithTempFolder(tooDeep, Picture(), eps))
+        << "expected TMP too long";
     EXPECT_EQ(PREVIOUS_EPS, ReadFileBytes(eps)) << "expected " << eps << " left as it was";
     RemoveDirectoryA(deep.c_str());
 }

@@ -61,8 +61,12 @@ TEST_F(FaithfulPlaybackTest, EveryRealMetafilePrintsTheSameTwice)
         ASSERT_NE(nullptr, metafile) << name;
         const std::string first = folder + "\\" + name + ".1.ps";
         const std::string second = folder + "\\" + name + ".2.ps";
-        EXPECT_TRUE(PrintToFile(MetafileImage(metafile), EPS_PRINTER, first.c_str())) << name;
-        EXPECT_TRUE(PrintToFile(MetafileImage(metafile), EPS_PRINTER, second.c_str())) << name;
+        EXPECT_EQ(JobStatus::DONE,
+                  PrintToFile(MetafileImage(metafile), EPS_PRINTER, first.c_str()).status)
+            << name;
+        EXPECT_EQ(JobStatus::DONE,
+                  PrintToFile(MetafileImage(metafile), EPS_PRINTER, second.c_str()).status)
+            << name;
         EXPECT_TRUE(SameLines(first, second));
         DeleteEnhMetaFile(metafile);
     }
@@ -91,7 +95,8 @@ TEST_F(FaithfulPlaybackTest, PicturesTheDriverDrawsRightAreHandedToItAsTheyStand
         ASSERT_NE(nullptr, picture.metafile) << picture.name;
         const std::string job = folder + "\\" + picture.name + ".ps";
         const std::string reference = job + ".driver";
-        EXPECT_TRUE(PrintToFile(MetafileImage(picture.metafile), EPS_PRINTER, job.c_str()))
+        EXPECT_EQ(JobStatus::DONE,
+                  PrintToFile(MetafileImage(picture.metafile), EPS_PRINTER, job.c_str()).status)
             << picture.name;
         ASSERT_TRUE(PrintClippedReference(EPS_PRINTER, reference, picture.clip, [&](HDC device) {
             PlayEnhMetaFile(device, picture.metafile, &picture.placement);

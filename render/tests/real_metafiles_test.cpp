@@ -113,7 +113,8 @@ TEST_F(RealMetafilesTest, BrokenRecordChainConvertsNothing)
     HENHMETAFILE metafile = SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data());
     ASSERT_NE(nullptr, metafile) << "expected the platform to load the metafile's header";
     const std::string eps = folder + "\\broken.eps";
-    EXPECT_FALSE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()));
+    EXPECT_EQ(JobStatus::RECORD_CHAIN_BROKEN,
+              ConvertPicture(MetafileImage(metafile), EPS_PRINTER, eps.c_str()));
     EXPECT_FALSE(FileExists(eps)) << "expected nothing written at " << eps;
     DeleteEnhMetaFile(metafile);
 }

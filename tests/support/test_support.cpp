@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include "gdi_owners.h"
+
 #include <fstream>
 #include <iterator>
 
@@ -75,7 +77,8 @@ DeviceMetrics ReadPrinterMetrics(const char* printerName)
 bool PrintReference(const char* printerName, const std::string& path,
                     const std::function<void(HDC device)>& draw)
 {
-    HDC device = OpenPrinterDocument(printerName, path.c_str());
+    const OpenedDocument opened = OpenPrinterDocument(printerName, path.c_str());
+    HDC device = opened.device;
     if (device == nullptr) {
         return false;
     }
@@ -89,13 +92,11 @@ bool PrintClippedReference(const char* printerName, const std::string& path, con
                            const std::function<void(HDC device)>& draw)
 {
     return PrintReference(printerName, path, [&](HDC device) {
-        const int saved = SaveDC(device);
-        HRGN region = CreateRectRgnIndirect(&clip);
-        SelectClipRgn(device, region);
+        const SavedState saved(device);
+        const GdiObject<HRGN> region(CreateRectRgnIndirect(&clip));
+        SelectClipRgn(device, region.get());
         SetMetaRgn(device);
-        DeleteObject(region);
         draw(device);
-        RestoreDC(device, saved);
     });
 }
 
