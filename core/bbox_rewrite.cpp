@@ -1,6 +1,7 @@
 #include "bbox_rewrite.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -92,6 +93,23 @@ LineKind ClassifyCode(BoxRewrite& rewrite, const char* line, size_t size)
     return LineKind::Status;
 }
 
+using FirstByteTable = std::array<bool, 256>;
+
+// The first bytes of the lines that may be of a kind other than Code.
+constexpr FirstByteTable MakeTellingFirstBytes()
+{
+    FirstByteTable telling{};
+    for (size_t byte = 0; byte < FIRST_PRINTABLE; ++byte) {
+        telling[byte] = true;
+    }
+    for (const unsigned char byte : {'%', '@', '(', 's'}) {
+        telling[byte] = true;
+    }
+    return telling;
+}
+
+constexpr FirstByteTable TELLING_FIRST_BYTES = MakeTellingFirstBytes();
+
 // Most lines are decided by their first byte: a digit, a slash or a letter
 // that starts none of the status lines.
 inline LineKind ClassifyLine(BoxRewrite& rewrite, const char* line, size_t size)
@@ -99,21 +117,15 @@ inline LineKind ClassifyLine(BoxRewrite& rewrite, const char* line, size_t size)
     if (size == 0) {
         return LineKind::JobControl;
     }
-    switch (line[0]) {
-        case '%':
-            return ClassifyComment(line, size);
-        case '(':
-        case 's':
-        case '@':
-            return ClassifyCode(rewrite, line, size);
-        default:
-            return IsControlByte(line[0]) ? LineKind::JobControl : LineKind::Code;
+    if (!TELLING_FIRST_BYTES[static_cast<unsigned char>(line[0])]) {
+        return LineKind::Code;
     }
+    return line[0] == '%' ? ClassifyComment(line, size) : ClassifyCode(rewrite, line, size);
 }
 
-bool IsReplaced(LineKind kind)
+bool IsCopiedAsItIs(LineKind kind)
 {
-    return kind == LineKind::Box || kind == LineKind::HiResBox || kind == LineKind::ExactBox;
+    return kind <= LineKind::JobControl;
 }
 
 bool IsComment(LineKind kind)
@@ -146,7 +158,9 @@ void ReleaseHeld(BoxRewrite& rewrite)
     WriteBytes(rewrite, rewrite.held.data(), rewrite.held.size());
     rewrite.held.clear();
     rewrite.featureDepth = 0;
-    rewrite.afterEof = false;
+    if (rewrite.bodyStage == BodyStage::AfterEof) {
+        rewrite.bodyStage = BodyStage::Guarded;
+    }
     rewrite.holdingLine = false;
 }
 
@@ -175,7 +189,7 @@ inline void EmitBytes(BoxRewrite& rewrite, const char* bytes, size_t size)
 void WriteGuard(BoxRewrite& rewrite)
 {
     WriteBytes(rewrite, EPS_GUARD, GUARD_LENGTH);
-    rewrite.guardWritten = true;
+    rewrite.bodyStage = BodyStage::Guarded;
 }
 
 // The guard goes before the first line that runs, or after the line that
@@ -185,18 +199,32 @@ void PlaceGuard(BoxRewrite& rewrite, LineKind kind)
     if (!IsComment(kind) || kind == LineKind::Eof) {
         WriteGuard(rewrite);
     } else if (kind == LineKind::BeginProlog && rewrite.featureDepth == 0) {
-        rewrite.guardAfterLine = true;
+        rewrite.bodyStage = BodyStage::GuardDue;
     }
 }
 
-// Job control after "%%EOF" is held; any other line writes it out.
-void FollowEof(BoxRewrite& rewrite, LineKind kind)
+// Places the guard, or follows the job control after "%%EOF": that is held,
+// and any other line writes it out. Returns whether the line is held so.
+bool WatchLine(BoxRewrite& rewrite, LineKind kind)
 {
-    if (kind == LineKind::JobControl) {
-        rewrite.holdingLine = true;
-    } else {
-        ReleaseHeld(rewrite);
+    switch (rewrite.bodyStage) {
+        case BodyStage::Unguarded:
+            PlaceGuard(rewrite, kind);
+            return false;
+        case BodyStage::GuardDue:
+            WriteGuard(rewrite);
+            return false;
+        case BodyStage::AfterEof:
+            if (kind == LineKind::JobControl) {
+                rewrite.holdingLine = true;
+                return true;
+            }
+            ReleaseHeld(rewrite);
+            return false;
+        case BodyStage::Guarded:
+            break;
     }
+    return false;
 }
 
 // Takes a line of this kind into account: a block's begin line opens it and
@@ -206,16 +234,14 @@ inline void DecideLine(BoxRewrite& rewrite, LineKind kind)
 {
     rewrite.decided = true;
     rewrite.kind = kind;
-    if (!rewrite.guardWritten) {
-        PlaceGuard(rewrite, kind);
-    }
-    if (rewrite.afterEof) {
-        FollowEof(rewrite, kind);
-        if (rewrite.holdingLine) {
-            return;
-        }
+    if (rewrite.bodyStage != BodyStage::Guarded && WatchLine(rewrite, kind)) {
+        return;
     }
     const size_t depth = rewrite.featureDepth;
+    if (kind == LineKind::Code) {
+        rewrite.holdingLine = depth > 0;
+        return;
+    }
     if (kind == LineKind::BeginFeature) {
         rewrite.featureDepth = depth + 1;
     } else if (kind == LineKind::EndFeature && depth > 0) {
@@ -224,7 +250,7 @@ inline void DecideLine(BoxRewrite& rewrite, LineKind kind)
             rewrite.held.clear();
         }
     } else if (kind == LineKind::Eof && depth == 0) {
-        rewrite.afterEof = true;
+        rewrite.bodyStage = BodyStage::AfterEof;
     }
     rewrite.holdingLine = depth > 0 && rewrite.featureDepth > 0;
 }
@@ -264,10 +290,10 @@ void MatchStatus(BoxRewrite& rewrite, const char* bytes, size_t size)
 // dropped, a status line's matched.
 inline void CopyLineBytes(BoxRewrite& rewrite, const char* bytes, size_t size)
 {
-    if (rewrite.kind == LineKind::Status) {
-        MatchStatus(rewrite, bytes, size);
-    } else if (!IsReplaced(rewrite.kind)) {
+    if (IsCopiedAsItIs(rewrite.kind)) {
         EmitBytes(rewrite, bytes, size);
+    } else if (rewrite.kind == LineKind::Status) {
+        MatchStatus(rewrite, bytes, size);
     }
 }
 
@@ -319,25 +345,24 @@ void ReleasePendingCR(BoxRewrite& rewrite)
 
 bool IsWholeStatusLine(const BoxRewrite& rewrite)
 {
-    return rewrite.kind == LineKind::Status &&
-           rewrite.statusMatched == std::strlen(STATUS_LINES[rewrite.statusLine]);
+    return rewrite.statusMatched == std::strlen(STATUS_LINES[rewrite.statusLine]);
 }
 
-// Writes the end of a line that is kept: its replacement if it has one, the
-// line end, and the guard if it follows the line.
-void EndKeptLine(BoxRewrite& rewrite)
+// Ends a line that is not copied as it is: a whole status line goes with
+// its line end; one that is not is written as it came; a box line gets its
+// replacement.
+void EndOtherLine(BoxRewrite& rewrite)
 {
     if (rewrite.kind == LineKind::Status) {
+        if (IsWholeStatusLine(rewrite)) {
+            return;
+        }
         ReleaseStatus(rewrite);
-    } else if (IsReplaced(rewrite.kind)) {
+    } else {
         const std::string& replacement = ReplacementOf(rewrite, rewrite.kind);
         EmitBytes(rewrite, replacement.data(), replacement.size());
     }
     EmitBytes(rewrite, LINE_END, LINE_END_LENGTH);
-    if (rewrite.guardAfterLine) {
-        rewrite.guardAfterLine = false;
-        WriteGuard(rewrite);
-    }
 }
 
 void FinishLine(BoxRewrite& rewrite)
@@ -345,8 +370,10 @@ void FinishLine(BoxRewrite& rewrite)
     if (!rewrite.decided) {
         DecideHeldPrefix(rewrite);
     }
-    if (!IsWholeStatusLine(rewrite)) {
-        EndKeptLine(rewrite);
+    if (IsCopiedAsItIs(rewrite.kind)) {
+        EmitBytes(rewrite, LINE_END, LINE_END_LENGTH);
+    } else {
+        EndOtherLine(rewrite);
     }
     if (rewrite.flushEachLine) {
         rewrite.output->flush();

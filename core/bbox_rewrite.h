@@ -30,9 +30,9 @@
 //   It is held until a line that is not job control shows that it is not
 //   the end; a run longer than FEATURE_HOLD_LIMIT is copied as it stands.
 // - The guard: EPS_GUARD goes right after the first "%%BeginProlog" line
-//   outside a feature block, or, if a line that is not a comment (one that
-//   does not begin with "%") or a "%%EOF" line comes first, right before
-//   that line. It makes the operators that an EPS file must not run
+//   outside a feature block if another line follows it, or, if a line that
+//   is not a comment (one that does not begin with "%") or a "%%EOF" line
+//   comes first, right before that line. It makes the operators that an EPS file must not run
 //   harmless until the importer's restore, before the driver's prolog can
 //   bind them into its procedures.
 #pragma once
@@ -85,18 +85,19 @@ constexpr size_t DECIDING_PREFIX_LENGTH = 21;
 // "%%BoundingBox: llx lly urx ury", without a line end.
 std::string FormatBoundingBoxLine(const BoundingBox& box);
 
+// The kinds up to JobControl are copied byte for byte; the others are not.
 enum class LineKind {
     Comment,  // begins with '%', and none of the kinds below
     Code,     // begins with any other byte, and none of the kinds below
-    Box,      // the replaced lines, one kind for each prefix
-    HiResBox,
-    ExactBox,
     BeginFeature,
     EndFeature,
     BeginProlog,
     Eof,
-    Status,      // may be a job-status line: its bytes are matched as they come
     JobControl,  // empty, or begins with a control byte or "@PJL"
+    Status,      // may be a job-status line: its bytes are matched as they come
+    Box,         // the replaced lines, one kind for each prefix
+    HiResBox,
+    ExactBox,
 };
 
 // Where the copy stands with the document's header.
@@ -105,6 +106,14 @@ enum class HeaderStage {
     Skipping,  // the header was found: its old line is dropped up to a CR or LF
     Copying,   // the header is behind
     Refused,   // no header: the document is not PostScript
+};
+
+// Where the copy stands with the guard and the end of the document.
+enum class BodyStage {
+    Unguarded,  // the guard is still to come
+    GuardDue,   // after "%%BeginProlog": the guard goes before the next line
+    Guarded,    // the guard is behind
+    AfterEof,   // the lines since "%%EOF" have all been job control: they are held
 };
 
 // The state of one streamed rewrite between chunks of input.
@@ -126,14 +135,12 @@ struct BoxRewrite {
     size_t featureDepth;   // feature blocks open
     std::string held;      // the feature code of the open block, or the job control after
                            // "%%EOF", as it would be written
-    bool afterEof;         // the lines since "%%EOF" have all been job control
     size_t statusLine;     // for a Status line: which of STATUS_LINES it may be,
     size_t statusMatched;  // how many of its bytes the line has matched,
     size_t statusSpaces;   // and how many spaces have followed them
-    bool guardWritten;
-    bool guardAfterLine;  // the line is "%%BeginProlog": the guard follows it
-    bool pendingCR;       // a CR ended the last chunk; the next byte tells whether it ends the line
-    bool lineOpen;        // the current line holds at least one byte
+    BodyStage bodyStage;
+    bool pendingCR;  // a CR ended the last chunk; the next byte tells whether it ends the line
+    bool lineOpen;   // the current line holds at least one byte
     bool flushEachLine;
 };
 

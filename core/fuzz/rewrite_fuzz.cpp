@@ -160,8 +160,9 @@ std::string Written(const std::string& line)
 // block holds more than FEATURE_HOLD_LIMIT bytes or does not end; job
 // control after "%%EOF" is dropped when it lasts to the end (and is no
 // longer than the limit); the guard goes after the first "%%BeginProlog"
-// outside a block, or before the first line that is not a comment or is
-// "%%EOF". A document without its header is refused.
+// outside a block, before the line that follows it, or before the first
+// line that is not a comment or is "%%EOF". A document without its header
+// is refused.
 Outcome RewriteModel(const std::string& original)
 {
     const std::optional<size_t> header = FindHeader(original);
@@ -177,6 +178,7 @@ Outcome RewriteModel(const std::string& original)
     size_t depth = 0;
     bool afterEof = false;
     bool guardWritten = false;
+    bool guardDue = false;
     size_t start = 0;
     while (start < document.size()) {
         const size_t lineFeed = document.find('\n', start);
@@ -190,7 +192,7 @@ Outcome RewriteModel(const std::string& original)
         const std::string written = Written(line);
         const bool comment = !line.empty() && line[0] == '%';
         const bool eof = StartsWith(line, "%%EOF");
-        if (!guardWritten && (!comment || eof)) {
+        if (!guardWritten && (guardDue || !comment || eof)) {
             output += EPS_GUARD;
             guardWritten = true;
         }
@@ -216,10 +218,7 @@ Outcome RewriteModel(const std::string& original)
             output += written;
             depth = begins ? 1 : 0;
             afterEof = eof;
-            if (!guardWritten && StartsWith(line, "%%BeginProlog")) {
-                output += EPS_GUARD;
-                guardWritten = true;
-            }
+            guardDue = !guardWritten && StartsWith(line, "%%BeginProlog");
         } else if (ends && depth == 1) {
             held.clear();
             output += written;

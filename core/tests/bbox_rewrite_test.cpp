@@ -325,13 +325,14 @@ TEST(RewriteBoundingBox, DropsJobControlAfterTheEnd)
         {"in a block that never ends", "%%BeginFeature: x\r\n" + eof + "\x04\r\n",
          "%%BeginFeature: x\r\n" + eof + "\x04\r\n"},
         {"longer than the limit", eof + tooLong, eof + tooLong},
-        {"a look-alike end", "%%EOFX\r\n\x04\r\n", "%%EOFX\r\n"},
+        {"an end line with more on it", "%%EOFX\r\n\x04\r\n", "%%EOFX\r\n"},
         {"not an end", "%%EO\r\n\x04\r\n", "%%EO\r\n\x04\r\n"},
     });
 }
 
 // The guard stands once, before anything runs: right after the prolog's
-// first line, or else before the first line that is not a comment.
+// first line, or else before the first line that is not a comment; a
+// document where nothing follows needs none.
 TEST(RewriteBoundingBox, PlacesTheGuardBeforeAnythingRuns)
 {
     const std::string comments = "%%Title: a\r\n%%EndComments\r\n%%BeginDefaults\r\n";
@@ -348,8 +349,8 @@ TEST(RewriteBoundingBox, PlacesTheGuardBeforeAnythingRuns)
         {"comments only", "%!PS\r\n" + comments, HEADER_LINE + comments},
         {"a prolog line in a block", "%!PS\r\n%%BeginFeature: x\r\n%%BeginProlog\r\n",
          HEADER_LINE + "%%BeginFeature: x\r\n%%BeginProlog\r\n"},
-        {"a prolog line without a line end", "%!PS\r\n%%BeginProlog",
-         HEADER_LINE + "%%BeginProlog\r\n" + GUARD},
+        {"a prolog line and nothing after it", "%!PS\r\n%%BeginProlog",
+         HEADER_LINE + "%%BeginProlog\r\n"},
     });
 }
 
