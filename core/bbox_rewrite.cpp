@@ -94,6 +94,8 @@ LineKind ClassifyCode(BoxRewrite& rewrite, const char* line, size_t size)
 }
 
 using FirstByteTable = std::array<bool, 256>;
+// A comment, a PJL line, and the first bytes of the status lines.
+constexpr std::string_view TELLING_PRINTABLE_BYTES = "%@(s";
 
 // The first bytes of the lines that may be of a kind other than Code.
 constexpr FirstByteTable MakeTellingFirstBytes()
@@ -102,8 +104,8 @@ constexpr FirstByteTable MakeTellingFirstBytes()
     for (size_t byte = 0; byte < FIRST_PRINTABLE; ++byte) {
         telling[byte] = true;
     }
-    for (const unsigned char byte : {'%', '@', '(', 's'}) {
-        telling[byte] = true;
+    for (const char byte : TELLING_PRINTABLE_BYTES) {
+        telling[static_cast<unsigned char>(byte)] = true;
     }
     return telling;
 }
