@@ -197,7 +197,7 @@ check_dvips_clip() {
   cp "$eps" "$work/figure.eps"
   width=$(((urx - llx) / 2))
   height=$(((ury - lly) / 2))
-  viewport="$llx $lly $((llx + width)) $((lly + height))"
+  viewport="0 0 $width $height"  # from the box's lower-left corner
   printf '%s\n' '\documentclass{article}' '\usepackage{graphicx}' '\pagestyle{empty}' \
     '\setlength{\textwidth}{1500pt}\setlength{\textheight}{1500pt}' \
     '\setlength{\paperwidth}{2000pt}\setlength{\paperheight}{2000pt}' \
