@@ -1,7 +1,7 @@
 // Measures the bounding-box rewrite on two generated inputs, beside cp and
 // sed doing the same job on the same file: a 100 MB PostScript-like document
 // of 80-byte lines with a few box lines, and one 256 MiB line without a line
-// feed. Every run is a child process, so that its peak resident memory and
+// feed after a header line. Every run is a child process, so that its peak resident memory and
 // its write system calls are its own. Run by hand:
 //   rewrite_bench [WORK_DIRECTORY]
 // The two generated inputs and the outputs (about 1.4 GB) stay in the work
@@ -36,6 +36,7 @@ constexpr char UNFLUSHED_MODE[] = "--rewrite-unflushed";
 constexpr size_t LINE_LENGTH = 80;      // with its LF
 constexpr size_t LINE_COUNT = 1250000;  // 100 MB
 constexpr size_t LONG_LINE_LENGTH = size_t{256} << 20;
+constexpr char LONG_LINE_HEADER[] = "%!PS-Adobe-3.0";
 constexpr size_t WRITE_BLOCK = size_t{1} << 20;
 constexpr size_t READ_CHUNK = 64 * 1024;
 constexpr int REPEATS = 3;
@@ -155,6 +156,8 @@ bool GenerateLines(const std::string& path)
     return std::fclose(file) == 0 && written;
 }
 
+// The header line, which the rewrite wants to see a PostScript document,
+// then the long line.
 bool GenerateLongLine(const std::string& path)
 {
     std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -162,12 +165,13 @@ bool GenerateLongLine(const std::string& path)
         return false;
     }
     uint64_t state = 0x2545F4914F6CDD1Du;
-    std::string block;
+    std::string block = std::string(LONG_LINE_HEADER) + "\n";
+    bool written = WriteAll(file, block);
+    block.clear();
     while (block.size() < WRITE_BLOCK) {
         block += HexLine(state);
     }
     block.resize(WRITE_BLOCK);
-    bool written = true;
     for (size_t done = 0; done < LONG_LINE_LENGTH && written; done += WRITE_BLOCK) {
         written = WriteAll(file, block);
     }

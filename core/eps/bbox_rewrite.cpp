@@ -1,9 +1,12 @@
 #include "eps/bbox_rewrite.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -17,6 +20,9 @@ constexpr size_t LINE_END_LENGTH = 2;
 constexpr std::string_view HEADER_START = "%!";
 constexpr std::string_view PJL_START = "@PJL";
 constexpr unsigned char FIRST_PRINTABLE = 0x20;
+constexpr char SPACES[] = "                                ";
+constexpr size_t SPACES_LENGTH = sizeof SPACES - 1;
+constexpr size_t GUARD_LENGTH = sizeof EPS_GUARD - 1;
 
 struct Keyword {
     std::string_view text;
@@ -26,11 +32,25 @@ struct Keyword {
 // The comment lines the copy acts on, matched at the start of a line.
 constexpr Keyword KEYWORDS[] = {
     {{BOUNDING_BOX_PREFIX, BOUNDING_BOX_PREFIX_LENGTH}, LineKind::Box},
+    {HIRES_BOX_PREFIX, LineKind::HiResBox},
+    {EXACT_BOX_PREFIX, LineKind::ExactBox},
     {"%%BeginFeature:", LineKind::BeginFeature},
     {"%%BeginNonPPDFeature:", LineKind::BeginFeature},
     {"%%EndFeature", LineKind::EndFeature},
     {"%%EndNonPPDFeature", LineKind::EndFeature},
+    {"%%BeginProlog", LineKind::BeginProlog},
+    {"%%EOF", LineKind::Eof},
 };
+
+bool IsControlByte(char byte)
+{
+    return static_cast<unsigned char>(byte) < FIRST_PRINTABLE;
+}
+
+bool StartsWith(std::string_view text, std::string_view start)
+{
+    return text.substr(0, start.size()) == start;
+}
 
 // The kind of a line that starts with '%', from its first bytes (all of
 // them, or at least the longest keyword's length).
@@ -42,13 +62,85 @@ LineKind ClassifyComment(const char* line, size_t size)
             return keyword.kind;
         }
     }
-    return LineKind::Other;
+    return LineKind::Comment;
 }
 
-// Most lines are not comments: they are decided by their first byte.
-inline LineKind ClassifyLine(const char* line, size_t size)
+// Which status line the first bytes agree with, as far as both go; the rest
+// of the line is matched as it comes.
+std::optional<size_t> FindStatusLine(const char* line, size_t size)
 {
-    return size == 0 || line[0] != '%' ? LineKind::Other : ClassifyComment(line, size);
+    for (size_t index = 0; index < std::size(STATUS_LINES); ++index) {
+        const std::string_view text = STATUS_LINES[index];
+        if (std::memcmp(line, text.data(), std::min(size, text.size())) == 0) {
+            return index;
+        }
+    }
+    return std::nullopt;
+}
+
+LineKind ClassifyCode(BoxRewrite& rewrite, const char* line, size_t size)
+{
+    if (IsControlByte(line[0]) || StartsWith({line, size}, PJL_START)) {
+        return LineKind::JobControl;
+    }
+    const std::optional<size_t> status = FindStatusLine(line, size);
+    if (!status) {
+        return LineKind::Code;
+    }
+    rewrite.statusLine = *status;
+    rewrite.statusMatched = 0;
+    rewrite.statusSpaces = 0;
+    return LineKind::Status;
+}
+
+using FirstByteTable = std::array<bool, 256>;
+// A comment, a PJL line, and the first bytes of the status lines.
+constexpr std::string_view TELLING_PRINTABLE_BYTES = "%@(s";
+
+// The first bytes of the lines that may be of a kind other than Code.
+constexpr FirstByteTable MakeTellingFirstBytes()
+{
+    FirstByteTable telling{};
+    for (size_t byte = 0; byte < FIRST_PRINTABLE; ++byte) {
+        telling[byte] = true;
+    }
+    for (const char byte : TELLING_PRINTABLE_BYTES) {
+        telling[static_cast<unsigned char>(byte)] = true;
+    }
+    return telling;
+}
+
+constexpr FirstByteTable TELLING_FIRST_BYTES = MakeTellingFirstBytes();
+
+// Most lines are decided by their first byte: a digit, a slash or a letter
+// that starts none of the status lines.
+inline LineKind ClassifyLine(BoxRewrite& rewrite, const char* line, size_t size)
+{
+    if (size == 0) {
+        return LineKind::JobControl;
+    }
+    if (!TELLING_FIRST_BYTES[static_cast<unsigned char>(line[0])]) {
+        return LineKind::Code;
+    }
+    return line[0] == '%' ? ClassifyComment(line, size) : ClassifyCode(rewrite, line, size);
+}
+
+bool IsCopiedAsItIs(LineKind kind)
+{
+    return kind <= LineKind::JobControl;
+}
+
+bool IsComment(LineKind kind)
+{
+    return kind != LineKind::Code && kind != LineKind::Status && kind != LineKind::JobControl;
+}
+
+const std::string& ReplacementOf(const BoxRewrite& rewrite, LineKind kind)
+{
+    if (kind == LineKind::HiResBox) {
+        return rewrite.hiResReplacement;
+    }
+    return kind == LineKind::ExactBox ? rewrite.exactReplacement : rewrite.replacement;
 }
 
 // Straight into the stream's buffer: a short write marks the stream bad.
@@ -60,17 +152,22 @@ void WriteBytes(BoxRewrite& rewrite, const char* bytes, size_t size)
     }
 }
 
-// Gives up on the open feature block: what it held is written as it stands
-// and the copy goes on outside any block.
+// Gives up on the open feature block, or on the job control after "%%EOF"
+// being the end: what was held is written as it stands and the copy goes on
+// outside any block.
 void ReleaseHeld(BoxRewrite& rewrite)
 {
     WriteBytes(rewrite, rewrite.held.data(), rewrite.held.size());
     rewrite.held.clear();
     rewrite.featureDepth = 0;
+    if (rewrite.bodyStage == BodyStage::AfterEof) {
+        rewrite.bodyStage = BodyStage::Guarded;
+    }
     rewrite.holdingLine = false;
 }
 
-// Holds feature code until its block ends, up to the limit.
+// Holds feature code until its block ends, or job control after "%%EOF"
+// until the end, up to the limit.
 void HoldBytes(BoxRewrite& rewrite, const char* bytes, size_t size)
 {
     if (rewrite.held.size() + size > FEATURE_HOLD_LIMIT) {
@@ -91,14 +188,62 @@ inline void EmitBytes(BoxRewrite& rewrite, const char* bytes, size_t size)
     }
 }
 
+void WriteGuard(BoxRewrite& rewrite)
+{
+    WriteBytes(rewrite, EPS_GUARD, GUARD_LENGTH);
+    rewrite.bodyStage = BodyStage::Guarded;
+}
+
+// The guard goes before the first line that runs, or after the line that
+// begins the prolog, whichever comes first.
+void PlaceGuard(BoxRewrite& rewrite, LineKind kind)
+{
+    if (!IsComment(kind) || kind == LineKind::Eof) {
+        WriteGuard(rewrite);
+    } else if (kind == LineKind::BeginProlog && rewrite.featureDepth == 0) {
+        rewrite.bodyStage = BodyStage::GuardDue;
+    }
+}
+
+// Places the guard, or follows the job control after "%%EOF": that is held,
+// and any other line writes it out. Returns whether the line is held so.
+bool WatchLine(BoxRewrite& rewrite, LineKind kind)
+{
+    switch (rewrite.bodyStage) {
+        case BodyStage::Unguarded:
+            PlaceGuard(rewrite, kind);
+            return false;
+        case BodyStage::GuardDue:
+            WriteGuard(rewrite);
+            return false;
+        case BodyStage::AfterEof:
+            if (kind == LineKind::JobControl) {
+                rewrite.holdingLine = true;
+                return true;
+            }
+            ReleaseHeld(rewrite);
+            return false;
+        case BodyStage::Guarded:
+            break;
+    }
+    return false;
+}
+
 // Takes a line of this kind into account: a block's begin line opens it and
 // is written, its lines are held, and its end line drops them and is
-// written.
+// written; "%%EOF" outside a block starts holding the job control after it.
 inline void DecideLine(BoxRewrite& rewrite, LineKind kind)
 {
     rewrite.decided = true;
     rewrite.kind = kind;
+    if (rewrite.bodyStage != BodyStage::Guarded && WatchLine(rewrite, kind)) {
+        return;
+    }
     const size_t depth = rewrite.featureDepth;
+    if (kind == LineKind::Code) {
+        rewrite.holdingLine = depth > 0;
+        return;
+    }
     if (kind == LineKind::BeginFeature) {
         rewrite.featureDepth = depth + 1;
     } else if (kind == LineKind::EndFeature && depth > 0) {
@@ -106,18 +251,59 @@ inline void DecideLine(BoxRewrite& rewrite, LineKind kind)
         if (depth == 1) {
             rewrite.held.clear();
         }
+    } else if (kind == LineKind::Eof && depth == 0) {
+        rewrite.bodyStage = BodyStage::AfterEof;
     }
     rewrite.holdingLine = depth > 0 && rewrite.featureDepth > 0;
 }
 
-// Resolves a line whose first bytes have all arrived: either it is a box
-// line, whose bytes are dropped from here on, or its held bytes go out.
+// A line that began as a status line turned out to be another: the bytes
+// it matched go out, and the line is copied as code from here on.
+void ReleaseStatus(BoxRewrite& rewrite)
+{
+    rewrite.kind = LineKind::Code;
+    EmitBytes(rewrite, STATUS_LINES[rewrite.statusLine], rewrite.statusMatched);
+    for (size_t left = rewrite.statusSpaces; left > 0;) {
+        const size_t size = std::min(left, SPACES_LENGTH);
+        EmitBytes(rewrite, SPACES, size);
+        left -= size;
+    }
+}
+
+// Matches the bytes of a Status line against its status line and the spaces
+// that may follow it; at the first byte that differs, the line is code.
+void MatchStatus(BoxRewrite& rewrite, const char* bytes, size_t size)
+{
+    const std::string_view text = STATUS_LINES[rewrite.statusLine];
+    for (size_t at = 0; at < size; ++at) {
+        if (rewrite.statusMatched < text.size() && bytes[at] == text[rewrite.statusMatched]) {
+            ++rewrite.statusMatched;
+        } else if (rewrite.statusMatched == text.size() && bytes[at] == ' ') {
+            ++rewrite.statusSpaces;
+        } else {
+            ReleaseStatus(rewrite);
+            EmitBytes(rewrite, bytes + at, size - at);
+            return;
+        }
+    }
+}
+
+// Copies bytes of a decided line by its kind: a replaced line's are
+// dropped, a status line's matched.
+inline void CopyLineBytes(BoxRewrite& rewrite, const char* bytes, size_t size)
+{
+    if (IsCopiedAsItIs(rewrite.kind)) {
+        EmitBytes(rewrite, bytes, size);
+    } else if (rewrite.kind == LineKind::Status) {
+        MatchStatus(rewrite, bytes, size);
+    }
+}
+
+// Resolves a line whose first bytes have all arrived and copies them.
 void DecideHeldPrefix(BoxRewrite& rewrite)
 {
-    DecideLine(rewrite, ClassifyLine(rewrite.prefix, rewrite.prefixLength));
-    if (rewrite.kind != LineKind::Box) {
-        EmitBytes(rewrite, rewrite.prefix, rewrite.prefixLength);
-    }
+    DecideLine(rewrite, ClassifyLine(rewrite, rewrite.prefix, rewrite.prefixLength));
+    CopyLineBytes(rewrite, rewrite.prefix, rewrite.prefixLength);
 }
 
 // Adds bytes that belong to the current line.
@@ -139,19 +325,15 @@ void AppendToLine(BoxRewrite& rewrite, const char* bytes, size_t size)
         }
         DecideHeldPrefix(rewrite);
     }
-    if (rewrite.kind != LineKind::Box) {
-        EmitBytes(rewrite, bytes, size);
-    }
+    CopyLineBytes(rewrite, bytes, size);
 }
 
 // A line that lies whole in one chunk is decided from its own bytes, with
 // no detour through the held prefix: the common case, kept short.
 void DecideWholeLine(BoxRewrite& rewrite, const char* line, size_t size)
 {
-    DecideLine(rewrite, ClassifyLine(line, size));
-    if (rewrite.kind != LineKind::Box) {
-        EmitBytes(rewrite, line, size);
-    }
+    DecideLine(rewrite, ClassifyLine(rewrite, line, size));
+    CopyLineBytes(rewrite, line, size);
 }
 
 // A CR held back from the previous chunk turned out not to end the line.
@@ -163,21 +345,44 @@ void ReleasePendingCR(BoxRewrite& rewrite)
     }
 }
 
+bool IsWholeStatusLine(const BoxRewrite& rewrite)
+{
+    return rewrite.statusMatched == std::strlen(STATUS_LINES[rewrite.statusLine]);
+}
+
+// Ends a line that is not copied as it is: a whole status line goes with
+// its line end; one that is not is written as it came; a box line gets its
+// replacement.
+void EndOtherLine(BoxRewrite& rewrite)
+{
+    if (rewrite.kind == LineKind::Status) {
+        if (IsWholeStatusLine(rewrite)) {
+            return;
+        }
+        ReleaseStatus(rewrite);
+    } else {
+        const std::string& replacement = ReplacementOf(rewrite, rewrite.kind);
+        EmitBytes(rewrite, replacement.data(), replacement.size());
+    }
+    EmitBytes(rewrite, LINE_END, LINE_END_LENGTH);
+}
+
 void FinishLine(BoxRewrite& rewrite)
 {
     if (!rewrite.decided) {
         DecideHeldPrefix(rewrite);
     }
-    if (rewrite.kind == LineKind::Box) {
-        EmitBytes(rewrite, rewrite.replacement.data(), rewrite.replacement.size());
+    if (IsCopiedAsItIs(rewrite.kind)) {
+        EmitBytes(rewrite, LINE_END, LINE_END_LENGTH);
+    } else {
+        EndOtherLine(rewrite);
     }
-    EmitBytes(rewrite, LINE_END, LINE_END_LENGTH);
     if (rewrite.flushEachLine) {
         rewrite.output->flush();
     }
     rewrite.prefixLength = 0;
     rewrite.decided = false;
-    rewrite.kind = LineKind::Other;
+    rewrite.kind = LineKind::Comment;
     rewrite.lineOpen = false;
 }
 
@@ -238,16 +443,6 @@ void FeedBody(BoxRewrite& rewrite, const char* bytes, size_t size)
     FeedLines(rewrite, bytes, size);
 }
 
-bool IsControlByte(char byte)
-{
-    return static_cast<unsigned char>(byte) < FIRST_PRINTABLE;
-}
-
-bool StartsWith(std::string_view text, std::string_view start)
-{
-    return text.substr(0, start.size()) == start;
-}
-
 enum class LeadVerdict { Undecided, Header, NoHeader };
 
 struct LeadScan {
@@ -290,7 +485,7 @@ LeadScan ScanLead(BoxRewrite& rewrite)
 }
 
 // Ends the look for the header: with it, the EPS header goes out and the
-// job control before it is dropped; without it, the lead is copied as it is.
+// job control before it is dropped; without it, the document is refused.
 void EndLead(BoxRewrite& rewrite, const LeadScan& scan)
 {
     const std::string lead = std::move(rewrite.lead);
@@ -300,9 +495,23 @@ void EndLead(BoxRewrite& rewrite, const LeadScan& scan)
         rewrite.headerStage = HeaderStage::Skipping;
         FeedBody(rewrite, lead.data() + scan.headerAt, lead.size() - scan.headerAt);
     } else {
-        rewrite.headerStage = HeaderStage::Copying;
-        FeedLines(rewrite, lead.data(), lead.size());
+        rewrite.headerStage = HeaderStage::Refused;
     }
+}
+
+bool IsGood(const BoxRewrite& rewrite)
+{
+    return rewrite.headerStage != HeaderStage::Refused && rewrite.output->good();
+}
+
+// The document's first JOB_PREFIX_LIMIT bytes, or all of it; empty after a
+// read error.
+std::string ReadLead(std::istream& input)
+{
+    std::string lead(JOB_PREFIX_LIMIT, '\0');
+    input.read(lead.data(), static_cast<std::streamsize>(lead.size()));
+    lead.resize(input.bad() ? 0 : static_cast<size_t>(input.gcount()));
+    return lead;
 }
 
 bool CopyStream(std::istream& input, BoxRewrite& rewrite)
@@ -327,11 +536,22 @@ std::string FormatBoundingBoxLine(const BoundingBox& box)
     return line;
 }
 
+bool StartsAsPostScript(const char* bytes, size_t size)
+{
+    BoxRewrite probe{};
+    probe.lead.assign(bytes, std::min(size, JOB_PREFIX_LIMIT));
+    return ScanLead(probe).verdict == LeadVerdict::Header;
+}
+
 void BeginBoxRewrite(BoxRewrite& rewrite, std::ostream& output, const BoundingBox& box)
 {
     rewrite = BoxRewrite{};
     rewrite.output = &output;
     rewrite.replacement = FormatBoundingBoxLine(box);
+    const std::string numbers = rewrite.replacement.substr(BOUNDING_BOX_PREFIX_LENGTH);
+    rewrite.hiResReplacement = HIRES_BOX_PREFIX + numbers;
+    rewrite.exactReplacement = EXACT_BOX_PREFIX + numbers;
+    rewrite.kind = LineKind::Comment;
     rewrite.flushEachLine = true;
 }
 
@@ -344,18 +564,23 @@ bool FeedBoxRewrite(BoxRewrite& rewrite, const char* bytes, size_t size)
         size -= taken;
         const LeadScan scan = ScanLead(rewrite);
         if (scan.verdict == LeadVerdict::Undecided && rewrite.lead.size() < JOB_PREFIX_LIMIT) {
-            return rewrite.output->good();
+            return IsGood(rewrite);
         }
         EndLead(rewrite, scan);
     }
-    FeedBody(rewrite, bytes, size);
-    return rewrite.output->good();
+    if (rewrite.headerStage != HeaderStage::Refused) {
+        FeedBody(rewrite, bytes, size);
+    }
+    return IsGood(rewrite);
 }
 
 bool FinishBoxRewrite(BoxRewrite& rewrite)
 {
     if (rewrite.headerStage == HeaderStage::Looking) {
         EndLead(rewrite, LeadScan{LeadVerdict::NoHeader, 0});
+    }
+    if (rewrite.headerStage == HeaderStage::Refused) {
+        return false;
     }
     ReleasePendingCR(rewrite);
     if (rewrite.lineOpen) {
@@ -374,6 +599,10 @@ bool RewriteBoundingBox(const std::string& inputPath, const std::string& outputP
     if (!input.is_open()) {
         return false;
     }
+    const std::string lead = ReadLead(input);
+    if (!StartsAsPostScript(lead.data(), lead.size())) {
+        return false;
+    }
     bool written = false;
     {
         std::vector<char> buffer(OUTPUT_BUFFER_SIZE);
@@ -386,7 +615,8 @@ bool RewriteBoundingBox(const std::string& inputPath, const std::string& outputP
         BoxRewrite rewrite;
         BeginBoxRewrite(rewrite, output, box);
         rewrite.flushEachLine = false;
-        written = CopyStream(input, rewrite) && FinishBoxRewrite(rewrite);
+        written = FeedBoxRewrite(rewrite, lead.data(), lead.size()) && CopyStream(input, rewrite) &&
+                  FinishBoxRewrite(rewrite);
         output.close();
         written = written && !output.fail();
     }

@@ -1,6 +1,7 @@
 // Feeds the fuzzer's bytes through the streamed bounding-box rewrite in
-// chunks of fuzzer-chosen sizes and compares the output with a plain
-// whole-buffer rewrite of the same rules. Any difference aborts.
+// chunks of fuzzer-chosen sizes and compares the output, and whether the
+// document was refused, with a plain whole-buffer rewrite of the same rules.
+// Any difference aborts.
 //
 // Input layout: the first byte's low four bits give a count n; the next n
 // bytes are chunk sizes (0 to 255, used in turn, over and over); the rest is
@@ -49,8 +50,13 @@ bool HasNonZero(const std::vector<size_t>& sizes)
     return false;
 }
 
+struct Outcome {
+    bool written;  // false: refused
+    std::string output;
+};
+
 // The streamed rewrite, one Feed per chunk; a zero size is an empty Feed.
-std::string RewriteStreamed(const FuzzInput& input)
+Outcome RewriteStreamed(const FuzzInput& input)
 {
     std::ostringstream output;
     BoxRewrite rewrite;
@@ -69,11 +75,7 @@ std::string RewriteStreamed(const FuzzInput& input)
         }
     }
     good = FinishBoxRewrite(rewrite) && good;
-    if (!good) {
-        std::fprintf(stderr, "the rewrite reported a failed output stream\n");
-        std::abort();
-    }
-    return output.str();
+    return {good, output.str()};
 }
 
 // Where the header's "%!" stands: in the first line that starts with it, or
@@ -108,36 +110,75 @@ std::optional<size_t> FindHeader(const std::string& document)
     return std::nullopt;
 }
 
-// The EPS header in place of the job control and the header line up to its
-// first CR or LF.
-std::string ReplaceHeader(const std::string& document)
-{
-    const std::optional<size_t> header = FindHeader(document);
-    if (!header) {
-        return document;
-    }
-    const size_t end = document.find_first_of("\r\n", *header);
-    return EPS_HEADER + (end == std::string::npos ? std::string() : document.substr(end));
-}
-
 bool StartsWith(const std::string& line, const char* start)
 {
     return line.rfind(start, 0) == 0;
 }
 
+// A status line exactly, with nothing after it but spaces.
+bool IsStatusLine(const std::string& line)
+{
+    const size_t end = line.find_last_not_of(' ');
+    const std::string text = line.substr(0, end == std::string::npos ? 0 : end + 1);
+    for (const char* status : STATUS_LINES) {
+        if (text == status) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsJobControl(const std::string& line)
+{
+    return line.empty() || static_cast<unsigned char>(line[0]) < 0x20 || StartsWith(line, "@PJL");
+}
+
+// What a line becomes, its line end included.
+std::string Written(const std::string& line)
+{
+    const std::string numbers = FormatBoundingBoxLine(BOX).substr(BOUNDING_BOX_PREFIX_LENGTH);
+    if (IsStatusLine(line)) {
+        return "";
+    }
+    if (StartsWith(line, BOUNDING_BOX_PREFIX)) {
+        return BOUNDING_BOX_PREFIX + numbers + "\r\n";
+    }
+    if (StartsWith(line, HIRES_BOX_PREFIX)) {
+        return HIRES_BOX_PREFIX + numbers + "\r\n";
+    }
+    if (StartsWith(line, EXACT_BOX_PREFIX)) {
+        return EXACT_BOX_PREFIX + numbers + "\r\n";
+    }
+    return line + "\r\n";
+}
+
 // The same rules over the whole document at once: lines end at LF, a CR
 // right before the LF belongs to the line end, a last line without LF is
-// still a line, box lines are replaced, every line is written with CR LF;
-// the lines strictly between a feature block's begin and end lines are
-// dropped, nested blocks with their outer one, unless the block holds more
-// than FEATURE_HOLD_LIMIT bytes or does not end.
-std::string RewriteModel(const std::string& original)
+// still a line, box lines are replaced, status lines dropped, every line is
+// written with CR LF; the lines strictly between a feature block's begin
+// and end lines are dropped, nested blocks with their outer one, unless the
+// block holds more than FEATURE_HOLD_LIMIT bytes or does not end; job
+// control after "%%EOF" is dropped when it lasts to the end (and is no
+// longer than the limit); the guard goes after the first "%%BeginProlog"
+// outside a block, before the line that follows it, or before the first
+// line that is not a comment or is "%%EOF". A document without its header
+// is refused.
+Outcome RewriteModel(const std::string& original)
 {
-    const std::string document = ReplaceHeader(original);
-    const std::string boxLine = FormatBoundingBoxLine(BOX);
+    const std::optional<size_t> header = FindHeader(original);
+    if (!header) {
+        return {false, ""};
+    }
+    const size_t headerEnd = original.find_first_of("\r\n", *header);
+    const std::string document =
+        EPS_HEADER + (headerEnd == std::string::npos ? std::string() : original.substr(headerEnd));
     std::string output;
     std::string held;
+    std::string trailer;
     size_t depth = 0;
+    bool afterEof = false;
+    bool guardWritten = false;
+    bool guardDue = false;
     size_t start = 0;
     while (start < document.size()) {
         const size_t lineFeed = document.find('\n', start);
@@ -147,8 +188,28 @@ std::string RewriteModel(const std::string& original)
             --end;
         }
         const std::string line = document.substr(start, end - start);
-        const std::string written =
-            (StartsWith(line, BOUNDING_BOX_PREFIX) ? boxLine : line) + "\r\n";
+        start = ended ? lineFeed + 1 : document.size();
+        const std::string written = Written(line);
+        const bool comment = !line.empty() && line[0] == '%';
+        const bool eof = StartsWith(line, "%%EOF");
+        if (!guardWritten && (guardDue || !comment || eof)) {
+            output += EPS_GUARD;
+            guardWritten = true;
+        }
+        if (afterEof) {
+            if (IsJobControl(line)) {
+                trailer += written;
+                if (trailer.size() > FEATURE_HOLD_LIMIT) {
+                    output += trailer;
+                    trailer.clear();
+                    afterEof = false;
+                }
+                continue;
+            }
+            output += trailer;
+            trailer.clear();
+            afterEof = false;
+        }
         const bool begins =
             StartsWith(line, "%%BeginFeature:") || StartsWith(line, "%%BeginNonPPDFeature:");
         const bool ends =
@@ -156,6 +217,8 @@ std::string RewriteModel(const std::string& original)
         if (depth == 0) {
             output += written;
             depth = begins ? 1 : 0;
+            afterEof = eof;
+            guardDue = !guardWritten && StartsWith(line, "%%BeginProlog");
         } else if (ends && depth == 1) {
             held.clear();
             output += written;
@@ -170,9 +233,8 @@ std::string RewriteModel(const std::string& original)
                 depth = 0;
             }
         }
-        start = ended ? lineFeed + 1 : document.size();
     }
-    return output + held;
+    return {true, output + held};
 }
 
 std::string Printable(const std::string& bytes)
@@ -209,10 +271,15 @@ void ReportMismatch(const std::string& expected, const std::string& actual)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const FuzzInput input = SplitInput(data, size);
-    const std::string expected = RewriteModel(input.document);
-    const std::string actual = RewriteStreamed(input);
-    if (actual != expected) {
-        ReportMismatch(expected, actual);
+    const Outcome expected = RewriteModel(input.document);
+    const Outcome actual = RewriteStreamed(input);
+    if (actual.written != expected.written) {
+        std::fprintf(stderr, "the rewrite %s the document, the model %s it\n",
+                     actual.written ? "wrote" : "refused", expected.written ? "wrote" : "refused");
+        std::abort();
+    }
+    if (actual.output != expected.output) {
+        ReportMismatch(expected.output, actual.output);
         std::abort();
     }
     return 0;

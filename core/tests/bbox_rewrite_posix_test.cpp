@@ -20,7 +20,7 @@ TEST(RewriteBoundingBox, WriteErrorStopsAndRemovesOutput)
 {
     const std::string in = TestPath("posix_big.ps");
     const std::string out = TestPath("posix_full.eps");
-    WriteFile(in, std::string(64 * 1024, 'x') + "\n%%BoundingBox: 1 2 3 4\n");
+    WriteFile(in, "%!PS\n" + std::string(64 * 1024, 'x') + "\n%%BoundingBox: 1 2 3 4\n");
     std::remove(out.c_str());
 
     // A child process whose files may not grow past 4 KiB: the write fails

@@ -27,6 +27,18 @@
 #   check_consumers.sh dvips FOLDER
 #     latex includes the EPS with graphicx and dvips -E makes an EPS of the
 #     page whose box has the included box's size, to a point a side.
+#   check_consumers.sh dvips_clip FOLDER
+#     latex includes the EPS with \includegraphics[clip] and a viewport of
+#     the box's lower-left quarter, and Ghostscript's bbox device finds the
+#     page dvips makes drawn on, no larger than the quarter, to a point:
+#     nothing the file draws escapes the importer's clip.
+#   check_consumers.sh stdout FOLDER
+#     Ghostscript writing a raster page to its standard output writes the
+#     image alone: the file prints nothing there.
+#   check_consumers.sh guard FOLDER
+#     Ghostscript runs each EPS between save and restore, as importers do;
+#     afterwards initclip, initgraphics, initmatrix, erasepage, copypage and
+#     setpagedevice are the system's own again, and initclip resets a clip.
 # Each page made must also render to something that is not blank.
 set -eu
 check=$1
@@ -142,7 +154,9 @@ convert_with_libreoffice() {
 # Draw puts an imported picture on its own A4 page, scaled down to fit
 # within the page's margins, as a bitmap that it has Ghostscript render from
 # the EPS at the box's size: that bitmap has the box's proportions, and is
-# placed no larger than the box.
+# placed no larger than the box. pdfimages gives the bitmap's resolution in
+# whole pixels per inch, so a placement at the box's own size may come out a
+# little larger: up to 1%, as the proportions may differ.
 check_libreoffice() {
   pdf=$work/office/$(basename "$eps" .eps).pdf
   [ -f "$pdf" ] || { fail "LibreOffice wrote no PDF"; return; }
@@ -153,7 +167,7 @@ check_libreoffice() {
   expected="$((urx - llx)) $((ury - lly))"
   echo "$(basename "$eps"): box $expected, LibreOffice picture of $1 x $2 pixels placed at $placed"
   echo "$1 $2 $expected $placed" | awk '{ ratio = ($1 / $2) / ($3 / $4)
-    exit !(ratio > 0.99 && ratio < 1.01 && $5 <= $3 + 1 && $6 <= $4 + 1) }' ||
+    exit !(ratio > 0.99 && ratio < 1.01 && $5 <= $3 * 1.01 && $6 <= $4 * 1.01) }' ||
     fail "picture of $1 x $2 pixels placed at $placed: not the box's proportions within $expected"
   rendered_dark "$pdf" || fail "the rendered page is blank"
 }
@@ -177,8 +191,64 @@ check_dvips() {
   rendered_dark "$work/page.eps" || fail "the rendered page is blank"
 }
 
+# A large page with the picture well inside it, so that whatever escapes
+# the clip lands on the page too.
+check_dvips_clip() {
+  cp "$eps" "$work/figure.eps"
+  width=$(((urx - llx) / 2))
+  height=$(((ury - lly) / 2))
+  viewport="0 0 $width $height"  # from the box's lower-left corner
+  printf '%s\n' '\documentclass{article}' '\usepackage{graphicx}' '\pagestyle{empty}' \
+    '\setlength{\textwidth}{1500pt}\setlength{\textheight}{1500pt}' \
+    '\setlength{\paperwidth}{2000pt}\setlength{\paperheight}{2000pt}' \
+    '\special{papersize=2000pt,2000pt}' '\begin{document}' \
+    '\vspace*{600pt}\noindent\hspace*{600pt}\includegraphics[clip,viewport='"$viewport"']{figure.eps}' \
+    '\end{document}' >"$work/figure.tex"
+  (cd "$work" && latex -interaction=batchmode figure.tex >/dev/null 2>&1 &&
+    dvips -q -o page.ps figure.dvi >/dev/null 2>&1) || { fail "latex or dvips failed"; return; }
+  drawn=$(gs -q -dNOPAUSE -dBATCH -dSAFER -dDEVICEWIDTHPOINTS=2000 -dDEVICEHEIGHTPOINTS=2000 \
+    -dFIXEDMEDIA -sDEVICE=bbox "$work/page.ps" 2>&1 | grep '^%%HiResBoundingBox:' | cut -d' ' -f2-)
+  echo "$(basename "$eps"): clip $width x $height, drawn $drawn"
+  echo "$drawn $width $height" | awk '{ w = $3 - $1; h = $4 - $2
+    exit !(w > 0 && h > 0 && w <= $5 + 1 && h <= $6 + 1) }' ||
+    fail "drawn beyond the clip of $width x $height: $drawn"
+}
+
+check_stdout() {
+  gs -q -dNOPAUSE -dBATCH -dSAFER -dEPSCrop -r10 -sDEVICE=pgmraw -sOutputFile=- "$eps" \
+    >"$work/out.pgm" 2>/dev/null || { fail "Ghostscript failed"; return; }
+  start=$(head -c 40 "$work/out.pgm" | tr -c '[:print:]' '.')
+  echo "$(basename "$eps"): standard output begins \"$start\""
+  [ "$(head -c 2 "$work/out.pgm")" = P5 ] || fail "text before the image on standard output"
+}
+
+check_guard() {
+  cat >"$work/guard.ps" <<EOF
+/before [clippath pathbbox] def
+/vmsave save def
+/showpage {} def
+($eps) run
+vmsave restore
+[/initclip /initgraphics /initmatrix /erasepage /copypage /setpagedevice] {
+  dup load 1 index systemdict exch get eq { pop } { (FAIL: still replaced: ) print == } ifelse
+} forall
+10 10 20 20 rectclip initclip
+/after [clippath pathbbox] def
+0 1 3 {
+  dup before exch get exch after exch get sub abs 0.01 gt { (FAIL: initclip left a clip) = } if
+} for
+(checked) =
+EOF
+  result=$(gs -q -dNODISPLAY -dBATCH -dNOPAUSE -dSAFER --permit-file-read="$eps" "$work/guard.ps" 2>&1) ||
+    { fail "Ghostscript failed: $(echo "$result" | grep -m1 Error)"; return; }
+  echo "$(basename "$eps"): $(echo "$result" | grep -v '^%%\[' | tr '\n' ' ')"
+  echo "$result" | grep -q '^checked$' || fail "the check did not run to its end"
+  if echo "$result" | grep -q '^FAIL'; then fail "$(echo "$result" | grep -m1 '^FAIL')"; fi
+}
+
 case $check in
-  ghostscript_*) need gs ;;
+  ghostscript_*|stdout|guard) need gs ;;
+  dvips_clip) need latex dvips gs ;;
   epstopdf) need epstopdf gs pdfinfo pdftoppm convert ;;
   epscrop) need gs pdfinfo pdftoppm convert ;;
   libreoffice) need soffice pdfimages pdftoppm convert; convert_with_libreoffice ;;

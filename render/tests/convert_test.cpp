@@ -1,9 +1,11 @@
 #include "convert.h"
 
+#include "eps_file.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <string>
@@ -226,7 +228,8 @@ TEST_F(ConvertToEpsTest, SameFrameWithDifferentContentIsPlacedIdentically)
 }
 
 // The driver of a printer whose PPD selects the paper writes setpagedevice;
-// the EPS leaves it out and is the same as the EPS printer's.
+// the EPS leaves it out and is the same as the EPS printer's. The one
+// setpagedevice left is the guard's, which makes it do nothing.
 TEST_F(ConvertToEpsTest, LeavesOutThePrintersPageDeviceCode)
 {
     ASSERT_TRUE(InstallTestPrinter(SETPAGE_PRINTER, TEST_PPD_PRINTER));
@@ -242,8 +245,13 @@ TEST_F(ConvertToEpsTest, LeavesOutThePrintersPageDeviceCode)
     EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, epsPath.c_str()));
     EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), SETPAGE_PRINTER, setpagePath.c_str()));
     const std::string setpageEps = ReadFileBytes(setpagePath);
-    EXPECT_EQ(std::string::npos, setpageEps.find("setpagedevice"))
-        << "expected no setpagedevice in " << setpagePath;
+    const std::string guardLine = "\r\n/setpagedevice {pop} def\r\n";
+    const size_t guard = setpageEps.find(guardLine);
+    EXPECT_NE(std::string::npos, guard) << "expected the guard in " << setpagePath;
+    EXPECT_EQ(guard + 3, setpageEps.find("setpagedevice"))
+        << "expected no setpagedevice before the guard in " << setpagePath;
+    EXPECT_EQ(std::string::npos, setpageEps.find("setpagedevice", guard + guardLine.size()))
+        << "expected no setpagedevice after the guard in " << setpagePath;
     EXPECT_TRUE(ReadFileBytes(epsPath) == setpageEps)
         << "expected " << setpagePath << " to be the same as " << epsPath;
     DeleteEnhMetaFile(metafile);
@@ -441,6 +449,40 @@ TEST_F(ConvertToEpsTest, DriverWritingNothingLeavesExistingOutput)
     EXPECT_EQ(JobStatus::DOCUMENT_NOT_ENDED, status)
         << "expected the spooler to refuse to end a document it could not write";
     EXPECT_EQ("previous EPS", ReadFileBytes(eps)) << "expected the existing output untouched";
+}
+
+// A printer whose driver writes no PostScript ("Microsoft Print to PDF",
+// the XPS writer, a PCL printer) gives the job a document that it refuses:
+// the job's hand-over writes no EPS, leaves an existing one as it was and
+// leaves no file of its own in the folder.
+TEST_F(ConvertToEpsTest, DriverDocumentThatIsNotPostScriptIsRefused)
+{
+    const struct {
+        const char* name;
+        std::string bytes;
+    } documents[] = {
+        {"PDF", "%PDF-1.7\r\n%\xe2\xe3\xcf\xd3\r\n1 0 obj\r\n<< /Type /Catalog >>\r\nendobj\r\n"},
+        {"XPS", std::string("PK\x03\x04\x14\x00\x00\x00\x08\x00[Content_Types].xml", 30)},
+        {"PCL XL",
+         "\x1b%-12345X@PJL JOB\r\n@PJL ENTER LANGUAGE=PCLXL\r\n) HP-PCL XL;3;0;\r\n\xd1X\x02"},
+        {"empty", ""},
+    };
+    const std::string driverFile = OutputPath("driver-document.bin");
+    const std::string eps = OutputPath("kept.eps");
+    const std::string missing = OutputPath("never.eps");
+    const BoundingBox box{13, 506, 584, 832};
+    for (const auto& document : documents) {
+        ASSERT_TRUE(WriteFileBytes(driverFile, document.bytes));
+        ASSERT_TRUE(WriteFileBytes(eps, "previous EPS"));
+        EXPECT_FALSE(WriteEpsFile(driverFile.c_str(), eps.c_str(), box)) << document.name;
+        EXPECT_EQ("previous EPS", ReadFileBytes(eps)) << document.name;
+        EXPECT_FALSE(WriteEpsFile(driverFile.c_str(), missing.c_str(), box)) << document.name;
+        EXPECT_FALSE(FileExists(missing)) << document.name << ": expected no file at " << missing;
+        std::vector<std::string> files = ListFiles(folder, "*");
+        std::sort(files.begin(), files.end());
+        EXPECT_EQ((std::vector<std::string>{"driver-document.bin", "kept.eps"}), files)
+            << document.name << ": expected no staged file left in " << folder;
+    }
 }
 
 // Another program holds the output open without sharing: the rewrite cannot

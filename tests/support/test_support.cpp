@@ -35,6 +35,21 @@ bool StartsWith(const std::string& line, const char* start)
     return line.rfind(start, 0) == 0;
 }
 
+// Wine's driver begins its prolog before anything runs: the EPS carries
+// these lines right after "%%BeginProlog".
+constexpr const char* EPS_GUARD_LINES[] = {
+    "% Until the importer's restore, what an EPS file must not change stays.",
+    "userdict begin",
+    "/initclip {} def",
+    "/erasepage {} def",
+    "/copypage {} def",
+    "/setpagedevice {pop} def",
+    "/initmatrix [matrix currentmatrix /setmatrix load] cvx def",
+    "/initgraphics {initmatrix newpath 0 setgray 1 setlinewidth 0 setlinecap 0 setlinejoin",
+    "10 setmiterlimit [] 0 setdash} def",
+    "end",
+};
+
 bool IsBoxLine(const std::string& line)
 {
     return StartsWith(line, BOX_PREFIX);
@@ -210,11 +225,16 @@ std::vector<std::string> AsEncapsulated(const std::vector<std::string>& driverLi
 {
     std::vector<std::string> lines;
     bool inFeature = false;
+    bool guarded = false;
     for (const std::string& line : driverLines) {
         const bool ends =
             StartsWith(line, "%%EndFeature") || StartsWith(line, "%%EndNonPPDFeature");
         if (!inFeature || ends) {
             lines.push_back(line);
+        }
+        if (!guarded && StartsWith(line, "%%BeginProlog")) {
+            lines.insert(lines.end(), std::begin(EPS_GUARD_LINES), std::end(EPS_GUARD_LINES));
+            guarded = true;
         }
         inFeature = (inFeature && !ends) || StartsWith(line, "%%BeginFeature:") ||
                     StartsWith(line, "%%BeginNonPPDFeature:");

@@ -73,7 +73,8 @@ std::vector<std::string> OtherLines(const std::vector<std::string>& lines);
 // The first line of every EPS file the job writes.
 constexpr char EPS_HEADER_LINE[] = "%!PS-Adobe-3.0 EPSF-3.0";
 // A driver document's lines as the EPS carries them: with the encapsulated
-// header line, and without the code inside its feature blocks.
+// header line, the guard at the start of the prolog, and without the code
+// inside its feature blocks.
 std::vector<std::string> AsEncapsulated(const std::vector<std::string>& driverLines);
 // The first index where the two lists differ, or -1.
 int FirstDifference(const std::vector<std::string>& expected,
