@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -37,12 +38,27 @@ Placed PlacePicture(const DeviceMetrics& metrics, int32_t width, int32_t height)
     return {placement, ComputeBoundingBox(metrics, placement)};
 }
 
-// Limits every later drawing on the device to the box's area. The limit is
-// the device's meta region, which a metafile's own clipping, set or reset,
-// can only narrow.
-bool ClipToBox(HDC device, const PageGeometry& page, const BoundingBox& box)
+bool HasArea(const DeviceRect& area)
+{
+    return area.right > area.left && area.bottom > area.top;
+}
+
+// The device area the box lets drawing into; none when the box encloses
+// nothing, as a box with lly above ury does (an inverted frame gives one).
+std::optional<DeviceRect> ComputeBoxArea(const PageGeometry& page, const BoundingBox& box)
 {
     const DeviceRect area = ComputeClipRect(page.metrics, page.resolution, box);
+    return HasArea(area) ? std::optional<DeviceRect>(area) : std::nullopt;
+}
+
+// Limits every later drawing on the device to the box's area. The limit is
+// the device's meta region, which a metafile's own clipping, set or reset,
+// can only narrow. An area of none clips everything away: the platform
+// would turn an inverted rectangle the right way up, into a band above or
+// beside the page.
+bool ClipToBox(HDC device, const PageGeometry& page, const BoundingBox& box)
+{
+    const DeviceRect area = ComputeBoxArea(page, box).value_or(DeviceRect{0, 0, 0, 0});
     const GdiObject<HRGN> region(CreateRectRgn(area.left, area.top, area.right, area.bottom));
     if (region == nullptr) {
         return false;
@@ -176,6 +192,10 @@ DrawnBox DrawMetafile(HDC device, const PageGeometry& page, HENHMETAFILE metafil
         PlacePicture(page.metrics, frame.right - frame.left, frame.bottom - frame.top);
     if (!ClipToBox(device, page, placed.box)) {
         return NotDrawn(JobStatus::NOT_CLIPPED);
+    }
+    if (!ComputeBoxArea(page, placed.box)) {
+        // Nothing can land inside the box: no backdrop is made, nothing played.
+        return Drawn(placed.box);
     }
     const RECT target = {0, 0, placed.placement.right, placed.placement.bottom};
     const bool throughGdiPlus =

@@ -172,6 +172,24 @@ TEST(ComputeClipRect, NegativeSidesOfADeviceWithoutOffsets)
                -4, -3, 602, 276);
 }
 
+// A frame 18,744,516 wide and -250,454,299 high: the width limits, the
+// height is negative, and the box's lly lies above its ury. The box
+// encloses nothing, and so does the area: its bottom lies above its top.
+TEST(ComputeClipRect, InvertedBoxLeavesNoArea)
+{
+    const PlacementRect placement = ComputePlacement(A4_DEVICE, 18744516, -250454299);
+    EXPECT_EQ(2329, placement.right);
+    EXPECT_EQ(-31118, placement.bottom);
+    const BoundingBox box = ComputeBoundingBox(A4_DEVICE, placement);
+    EXPECT_EQ(13, box.llx);
+    EXPECT_EQ(8318, box.lly);
+    EXPECT_EQ(584, box.urx);
+    EXPECT_EQ(832, box.ury);
+    const DeviceRect area = ComputeClipRect(A4_DEVICE, DPI_300, box);
+    EXPECT_LE(area.bottom, area.top) << "expected no area down the page, got " << area.top
+                                     << " to " << area.bottom;
+}
+
 TEST(ComputeClipRect, DeviceWithoutPageClipsEverything)
 {
     ExpectRect(ComputeClipRect(DeviceMetrics{0, 0, 0, 0}, DPI_300, BoundingBox{-5, -5, 5, 5}), 0,

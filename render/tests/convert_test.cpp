@@ -204,6 +204,65 @@ TEST_F(ConvertToEpsTest, DeviceBitmapIsDrawnAndKept)
     DeleteObject(bitmap);
 }
 
+// The metafile with its frame's top and bottom changed: an inverted frame.
+HENHMETAFILE WithFrame(HENHMETAFILE metafile, const RECTL& frame)
+{
+    const UINT size = GetEnhMetaFileBits(metafile, 0, nullptr);
+    std::vector<BYTE> bytes(size);
+    GetEnhMetaFileBits(metafile, size, bytes.data());
+    reinterpret_cast<ENHMETAHEADER*>(bytes.data())->rclFrame = frame;
+    return SetEnhMetaFileBits(size, bytes.data());
+}
+
+// The painting operators of the page's body, after its set-up, one a line.
+std::vector<std::string> PaintingOperators(const std::string& eps)
+{
+    static const char* const painting[] = {"fill",  "eofill",     "stroke",
+                                           "image", "colorimage", "imagemask",
+                                           "show",  "glyphshow",  "rectfill"};
+    bool crLf = false;
+    const std::vector<std::string> lines = SplitLines(eps, &crLf);
+    std::vector<std::string> found;
+    bool inBody = false;
+    for (const std::string& line : lines) {
+        inBody = inBody || line == "%%EndPageSetup";
+        const std::string last = line.substr(line.find_last_of(' ') + 1);
+        if (inBody &&
+            std::find(std::begin(painting), std::end(painting), last) != std::end(painting)) {
+            found.push_back(line);
+        }
+    }
+    return found;
+}
+
+// A frame whose top lies below its bottom (18,744,516 wide, -250,454,299
+// high) places the picture 2329 pixels wide and -31118 high, so the box's
+// lly lies above its ury: a box that encloses nothing, in which nothing is
+// drawn. The same picture upright is drawn.
+TEST_F(ConvertToEpsTest, InvertedFrameDrawsNothing)
+{
+    HENHMETAFILE picture = CreateTestMetafile(WIDE_FRAME, WHOLE_CONTENT);
+    ASSERT_NE(nullptr, picture);
+    HENHMETAFILE inverted = WithFrame(picture, RECTL{0, 250454299, 18744516, 0});
+    HENHMETAFILE upright = WithFrame(picture, RECTL{0, 0, 18744516, 250454299});
+    ASSERT_NE(nullptr, inverted);
+    ASSERT_NE(nullptr, upright);
+    const std::string invertedEps = OutputPath("inverted.eps");
+    const std::string uprightEps = OutputPath("upright.eps");
+    EXPECT_TRUE(ConvertToEps(MetafileImage(inverted), EPS_PRINTER, invertedEps.c_str()));
+    EXPECT_TRUE(ConvertToEps(MetafileImage(upright), EPS_PRINTER, uprightEps.c_str()));
+    EXPECT_TRUE(HasBoundingBox(invertedEps, "%%BoundingBox: 13 8318 584 832"));
+    const std::vector<std::string> drawn = PaintingOperators(ReadFileBytes(invertedEps));
+    EXPECT_TRUE(drawn.empty()) << "expected nothing drawn in " << invertedEps << ", found "
+                               << drawn.size() << " painting lines, the first: "
+                               << (drawn.empty() ? "" : drawn.front());
+    EXPECT_FALSE(PaintingOperators(ReadFileBytes(uprightEps)).empty())
+        << "expected the upright picture drawn in " << uprightEps;
+    DeleteEnhMetaFile(upright);
+    DeleteEnhMetaFile(inverted);
+    DeleteEnhMetaFile(picture);
+}
+
 TEST_F(ConvertToEpsTest, SameFrameWithDifferentContentIsPlacedIdentically)
 {
     HENHMETAFILE small = CreateTestMetafile(WIDE_FRAME, RECT{400, 400, 600, 600});
