@@ -56,25 +56,14 @@ std::optional<DeviceRect> ComputeBoxArea(const PageGeometry& page, const Boundin
 // can only narrow. An area of none clips everything away: the platform
 // would turn an inverted rectangle the right way up, into a band above or
 // beside the page.
-bool ClipToBox(HDC device, const PageGeometry& page, const BoundingBox& box)
+bool ClipToArea(HDC device, const std::optional<DeviceRect>& area)
 {
-    const DeviceRect area = ComputeBoxArea(page, box).value_or(DeviceRect{0, 0, 0, 0});
-    const GdiObject<HRGN> region(CreateRectRgn(area.left, area.top, area.right, area.bottom));
+    const DeviceRect rect = area.value_or(DeviceRect{0, 0, 0, 0});
+    const GdiObject<HRGN> region(CreateRectRgn(rect.left, rect.top, rect.right, rect.bottom));
     if (region == nullptr) {
         return false;
     }
     return SelectClipRgn(device, region.get()) != ERROR && SetMetaRgn(device) != ERROR;
-}
-
-// The metafile's bytes as the platform keeps them; none when it gives none.
-std::vector<uint8_t> ReadMetafileBytes(HENHMETAFILE metafile)
-{
-    const UINT size = GetEnhMetaFileBits(metafile, 0, nullptr);
-    std::vector<uint8_t> bytes(size);
-    if (size == 0 || GetEnhMetaFileBits(metafile, size, bytes.data()) != size) {
-        return {};
-    }
-    return bytes;
 }
 
 JobStatus StatusOf(InspectionRefusal refusal)
@@ -190,10 +179,11 @@ DrawnBox DrawMetafile(HDC device, const PageGeometry& page, HENHMETAFILE metafil
     const MetafileFrame& frame = inspection.frame;
     const Placed placed =
         PlacePicture(page.metrics, frame.right - frame.left, frame.bottom - frame.top);
-    if (!ClipToBox(device, page, placed.box)) {
+    const std::optional<DeviceRect> area = ComputeBoxArea(page, placed.box);
+    if (!ClipToArea(device, area)) {
         return NotDrawn(JobStatus::NOT_CLIPPED);
     }
-    if (!ComputeBoxArea(page, placed.box)) {
+    if (!area) {
         // Nothing can land inside the box: no backdrop is made, nothing played.
         return Drawn(placed.box);
     }
@@ -219,7 +209,7 @@ DrawnBox DrawBitmap(HDC device, const PageGeometry& page, HBITMAP bitmap)
     BITMAP description = {};
     GetObjectA(bitmap, sizeof description, &description);
     const Placed placed = PlacePicture(page.metrics, description.bmWidth, description.bmHeight);
-    const bool clipped = ClipToBox(device, page, placed.box);
+    const bool clipped = ClipToArea(device, ComputeBoxArea(page, placed.box));
     if (clipped) {
         StretchBlt(device, 0, 0, placed.placement.right, placed.placement.bottom, memory.get(), 0,
                    0, description.bmWidth, description.bmHeight, SRCCOPY);

@@ -69,12 +69,8 @@ bool DrawEmfPlusRecords(HDC recorder, const Handed& handed, const RECT& target)
 // blend; none when they cannot be read.
 std::vector<uint8_t> RestoreBlends(HENHMETAFILE recorded)
 {
-    const UINT size = GetEnhMetaFileBits(recorded, 0, nullptr);
-    std::vector<uint8_t> bytes(size);
-    if (size == 0 || GetEnhMetaFileBits(recorded, size, bytes.data()) != size) {
-        return {};
-    }
-    return RestoreAlphaBlends(bytes.data(), bytes.size());
+    const std::vector<uint8_t> bytes = ReadMetafileBytes(recorded);
+    return bytes.empty() ? bytes : RestoreAlphaBlends(bytes.data(), bytes.size());
 }
 
 std::vector<uint8_t> RecordEmfPlusRecords(HDC device, const Handed& handed, const RECT& target)
@@ -134,4 +130,14 @@ GdiPlusDrawing RecordThroughGdiPlus(HDC device, HENHMETAFILE metafile, const REC
     const GdiPlusDrawing drawing = {RecordEmfPlusRecords(device, {picture, dual}, target), dual};
     flat::GdipDisposeImage(picture);
     return drawing;
+}
+
+std::vector<uint8_t> ReadMetafileBytes(HENHMETAFILE metafile)
+{
+    const UINT size = GetEnhMetaFileBits(metafile, 0, nullptr);
+    std::vector<uint8_t> bytes(size);
+    if (size == 0 || GetEnhMetaFileBits(metafile, size, bytes.data()) != size) {
+        return {};
+    }
+    return bytes;
 }

@@ -30,3 +30,6 @@ struct GdiPlusDrawing {
     bool dual;  // the metafile carries a GDI rendering of the whole picture too
 };
 GdiPlusDrawing RecordThroughGdiPlus(HDC device, HENHMETAFILE metafile, const RECT& target);
+
+// The metafile's bytes as the platform keeps them; none when it gives none.
+std::vector<uint8_t> ReadMetafileBytes(HENHMETAFILE metafile);

@@ -29,13 +29,6 @@ bool StartsWithHeaderRecord(const uint8_t* metafile, size_t size)
     return size >= EMF_SMALLEST_HEADER_SIZE && ReadUint32(metafile) == EMR_HEADER;
 }
 
-// Whether the record, met at offset along the chain, may stand there: a
-// header first and nowhere else.
-bool StandsInChain(const RecordSpan& record)
-{
-    return (record.type == EMR_HEADER) == (record.offset == 0);
-}
-
 // The one walk: every record along the chain, with the filter's depth
 // carried from record to record.
 MetafileInspection WalkRecords(const uint8_t* metafile, const MetafileHeader& header,

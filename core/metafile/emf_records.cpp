@@ -587,13 +587,17 @@ bool ReadRecordAt(const uint8_t* metafile, size_t metafileSize, size_t offset, R
     return HasSoundSize(record.size) && record.size <= metafileSize - offset;
 }
 
+bool StandsInChain(const RecordSpan& record)
+{
+    return (record.type == EMR_HEADER) == (record.offset == 0);
+}
+
 bool IsRecordChainIntact(const uint8_t* metafile, size_t metafileSize)
 {
     size_t offset = 0;
     RecordSpan record{};
     while (offset < metafileSize) {
-        if (!ReadRecordAt(metafile, metafileSize, offset, record) ||
-            (record.type == EMR_HEADER) != (offset == 0)) {
+        if (!ReadRecordAt(metafile, metafileSize, offset, record) || !StandsInChain(record)) {
             return false;
         }
         offset += record.size;

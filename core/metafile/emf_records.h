@@ -91,6 +91,10 @@ struct RecordSpan {
 // is at least 8, a multiple of 4 and within the metafile.
 bool ReadRecordAt(const uint8_t* metafile, size_t metafileSize, size_t offset, RecordSpan& record);
 
+// Whether a record read by ReadRecordAt may stand where it stands in the
+// chain: a header first and nowhere else.
+bool StandsInChain(const RecordSpan& record);
+
 // Whether the records tile the metafile from its start to metafileSize (pass
 // the header's nBytes): each readable by ReadRecordAt, a header first and
 // nowhere else. The walk goes on past an EOF record, as the platform's
