@@ -4,12 +4,15 @@
 // metafile whose EMF+ records are sound, and for a sound one a separate
 // reading in doubles must find every EMF+ record inside its comment, its
 // DataSize inside its Size, every object record's id inside the table and,
-// for the common counted kinds, the counted data inside DataSize. Any
-// broken rule aborts.
+// for the common counted kinds, the counted data inside DataSize. A blit
+// that leaves the page alone (BITBLT or STRETCHBLT of raster operation
+// index 0xAA) never decides the renderer: where no record is skipped, the
+// metafile without such blits gets the same one. Any broken rule aborts.
 //
 // The offsets this oracle reads are its own copy, written apart from
 // metafile/emf_layout.h on purpose: a wrong offset there must not make the
 // oracle agree with the check it judges.
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -86,6 +89,71 @@ void CheckComment(const uint8_t* data, double size)
     }
 }
 
+// The header's nBytes and nRecords, and the fields of a blit the model
+// reads.
+constexpr size_t HEADER_BYTES_AT = 48;
+constexpr size_t HEADER_RECORDS_AT = 52;
+constexpr size_t BLIT_ROP_AT = 40;
+constexpr uint32_t BITBLT_TYPE = 76;
+constexpr uint32_t STRETCHBLT_TYPE = 77;
+
+void PutWord(Bytes& bytes, size_t at, double value)
+{
+    const auto word = static_cast<uint32_t>(value);
+    for (size_t i = 0; i < 4; ++i) {
+        bytes[at + i] = static_cast<uint8_t>(word >> (8 * i));
+    }
+}
+
+bool LeavesPageAlone(const uint8_t* record, const RecordSpan& span)
+{
+    return (span.type == BITBLT_TYPE || span.type == STRETCHBLT_TYPE) &&
+           span.size >= BLIT_ROP_AT + 4 &&
+           static_cast<uint32_t>(Word(record + BLIT_ROP_AT)) / 65536 % 256 == 0xAA;
+}
+
+// The metafile without the blits that leave the page alone, its header's
+// size and count lowered by what was taken out; none when it has no such
+// blit.
+Bytes WithoutPageBlits(const Bytes& metafile)
+{
+    Bytes kept;
+    double takenBytes = 0;
+    double takenRecords = 0;
+    size_t at = 0;
+    RecordSpan span{};
+    while (ReadRecordAt(metafile.data(), metafile.size(), at, span)) {
+        if (LeavesPageAlone(metafile.data() + at, span)) {
+            takenBytes += span.size;
+            ++takenRecords;
+        } else {
+            kept.insert(kept.end(), metafile.begin() + static_cast<ptrdiff_t>(at),
+                        metafile.begin() + static_cast<ptrdiff_t>(at + span.size));
+        }
+        at += span.size;
+    }
+    if (takenRecords == 0 || kept.size() < HEADER_RECORDS_AT + 4 ||
+        Word(kept.data() + HEADER_BYTES_AT) < takenBytes ||
+        Word(kept.data() + HEADER_RECORDS_AT) < takenRecords) {
+        return {};
+    }
+    PutWord(kept, HEADER_BYTES_AT, Word(kept.data() + HEADER_BYTES_AT) - takenBytes);
+    PutWord(kept, HEADER_RECORDS_AT, Word(kept.data() + HEADER_RECORDS_AT) - takenRecords);
+    return kept;
+}
+
+void CheckPageBlitsIgnored(const Bytes& metafile, const MetafileInspection& inspection)
+{
+    const Bytes stripped = WithoutPageBlits(metafile);
+    if (stripped.empty() || !inspection.skipped.empty() ||
+        !IsRecordChainIntact(stripped.data(), stripped.size())) {
+        return;
+    }
+    const MetafileInspection without = InspectMetafile(stripped.data(), stripped.size(), 0);
+    Require(without.renderer == inspection.renderer,
+            "a blit that leaves the page alone does not decide the renderer");
+}
+
 void CheckSoundMetafile(const Bytes& metafile)
 {
     size_t at = 0;
@@ -112,10 +180,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CheckSoundMetafile(metafile);
     }
     if (IsRecordChainIntact(metafile.data(), metafile.size())) {
-        const PictureRenderer renderer =
-            InspectMetafile(metafile.data(), metafile.size(), 0).renderer;
-        Require(renderer == PictureRenderer::GDI || sound,
+        const MetafileInspection inspection = InspectMetafile(metafile.data(), metafile.size(), 0);
+        Require(inspection.renderer == PictureRenderer::GDI || sound,
                 "GDI+ is chosen only for sound EMF+ records");
+        CheckPageBlitsIgnored(metafile, inspection);
     }
     return 0;
 }

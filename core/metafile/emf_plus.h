@@ -48,7 +48,7 @@ enum class PictureRenderer {
 struct RendererSurvey {
     bool startsWithHeader;  // the first EMF+ record is an EMF+ header
     bool emfPlusDraws;      // some EMF+ record draws
-    bool gdiDraws;          // a GDI shape or image outside GetDC's spans
+    bool gdiDraws;          // a GDI shape or image outside GetDC's spans, no-op blits aside
     bool seenEmfPlus;       // an EMF+ comment came
     bool inGetDcSpan;       // the last EMF+ record was a GetDC
 };

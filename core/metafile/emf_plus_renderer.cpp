@@ -1,7 +1,10 @@
 #include "metafile/emf_plus.h"
 
+#include "metafile/emf_layout.h"
 #include "metafile/emf_plus_records.h"
 #include "metafile/emf_record_types.h"
+#include "metafile/little_endian.h"
+#include "metafile/raster_operations.h"
 
 namespace emf_plus {
 namespace {
@@ -59,6 +62,16 @@ bool DrawsShapeOrImage(uint32_t type)
     }
 }
 
+// A BITBLT or STRETCHBLT whose raster operation reads no source and leaves
+// the page as it is: GDI+ writes one, between a SAVEDC and a RESTOREDC, into
+// dual metafiles whose picture lives in their EMF+ records.
+bool LeavesPageAlone(const uint8_t* record, const RecordSpan& span)
+{
+    return (span.type == EMR_BITBLT || span.type == EMR_STRETCHBLT) &&
+           span.size >= EMR_BITBLT_DWROP + sizeof(uint32_t) &&
+           RopIndex(ReadUint32(record + EMR_BITBLT_DWROP)) == ROP_DESTINATION;
+}
+
 // The EMF+ records that put ink on the page.
 bool DrawsInEmfPlus(uint16_t type)
 {
@@ -98,8 +111,9 @@ RendererSurvey SurveyRecord(const RendererSurvey& survey, const uint8_t* record,
     RendererSurvey after = survey;
     const emf_plus::Cursor comment = emf_plus::ReadEmfPlusData(record, span);
     if (!emf_plus::Ends(comment)) {
-        after.gdiDraws =
-            after.gdiDraws || (!after.inGetDcSpan && emf_plus::DrawsShapeOrImage(span.type));
+        after.gdiDraws = after.gdiDraws ||
+                         (!after.inGetDcSpan && emf_plus::DrawsShapeOrImage(span.type) &&
+                          !emf_plus::LeavesPageAlone(record, span));
         return after;
     }
     const emf_plus::CommentSurvey records = emf_plus::SurveyComment(comment);

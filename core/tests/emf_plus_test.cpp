@@ -127,6 +127,17 @@ const Plus SOLID_BRUSH{OBJECT, BRUSH_0, Words({0xDBC01002, 0, 0xFF0000FF})};
 const Plus FILL_ONE_RECT{FILL_RECTS, 0, Words({0, 1, 0, 0, 0x42C80000, 0x42C80000})};
 const Bytes RECTANGLE = Gdi(EMR_RECTANGLE, 24);
 const Bytes TEXT = Gdi(EMR_EXTTEXTOUTW, 76);
+const Bytes SAVE = Gdi(EMR_SAVEDC, 8);
+const Bytes RESTORE = Words({EMR_RESTOREDC, 12, 0xFFFFFFFF});
+
+// A BITBLT (100 bytes) or STRETCHBLT (108) with no source bitmap.
+Bytes Blit(uint32_t type, uint32_t rop)
+{
+    Bytes record = Gdi(type, type == EMR_BITBLT ? 100 : 108);
+    const Bytes code = Words({rop});
+    std::copy(code.begin(), code.end(), record.begin() + 40);
+    return record;
+}
 
 // A path of two float points and their types.
 Bytes TwoPointPath(uint32_t count)
@@ -202,6 +213,22 @@ TEST(PictureRenderer, WhereThePictureLives)
          PictureRenderer::GDI},
         {"EMF+ draws nothing, GDI after GetDC",
          Metafile({Comment({Header(DUAL), Plus{GET_DC, 0, {}}}), RECTANGLE, TEXT}),
+         PictureRenderer::GDI},
+        {"dual, GDI+'s blit that leaves the page alone",
+         Metafile(
+             {Comment({Header(DUAL)}), brushAndFill, SAVE, Blit(EMR_BITBLT, 0x00AA0029), RESTORE}),
+         PictureRenderer::GDI_PLUS},
+        {"a stretched blit that leaves the page alone",
+         Metafile({Comment({Header(DUAL)}), brushAndFill, Blit(EMR_STRETCHBLT, 0x00AA0000)}),
+         PictureRenderer::GDI_PLUS},
+        {"a blit that copies its source",
+         Metafile({Comment({Header(DUAL)}), brushAndFill, Blit(EMR_BITBLT, 0x00CC0020)}),
+         PictureRenderer::GDI},
+        {"a blit that copies its brush",
+         Metafile({Comment({Header(DUAL)}), brushAndFill, Blit(EMR_BITBLT, 0x00F00021)}),
+         PictureRenderer::GDI},
+        {"a blit that inverts the page",
+         Metafile({Comment({Header(DUAL)}), brushAndFill, Blit(EMR_STRETCHBLT, 0x00550009)}),
          PictureRenderer::GDI},
         {"no EMF+ header first", Metafile({brushAndFill, Comment({Header(0)})}),
          PictureRenderer::GDI},
