@@ -4,6 +4,11 @@
 #include "metafile/emf_record_types.h"
 #include "metafile/emf_records.h"
 #include "metafile/little_endian.h"
+#include "metafile/raster_operations.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
 
 namespace {
 
@@ -17,16 +22,13 @@ constexpr uint32_t PS_INSIDEFRAME_STYLE = 6;
 // A blit's fields up to its raster operation (the blend function of
 // ALPHABLEND, the colour key of TRANSPARENTBLT).
 constexpr size_t BLIT_FIXED_SIZE = EMR_BITBLT_DWROP + FIELD_SIZE;
-constexpr uint32_t ROP_INDEX_SHIFT = 16;
-constexpr uint32_t ROP_INDEX_MASK = 0xFF;
 // Ternary raster operations a driver draws without reading the page: copy
 // the source, copy the brush, black, white; and the one that leaves the
-// page as it is, which the driver draws as nothing.
+// page as it is (ROP_DESTINATION), which the driver draws as nothing.
 constexpr uint32_t ROP_SOURCE_COPY = 0xCC;
 constexpr uint32_t ROP_PATTERN_COPY = 0xF0;
 constexpr uint32_t ROP_BLACK = 0x00;
 constexpr uint32_t ROP_WHITE = 0xFF;
-constexpr uint32_t ROP_DESTINATION = 0xAA;
 constexpr uint32_t BLEND_FORMAT_SHIFT = 24;  // AlphaFormat, the blend function's last byte
 constexpr uint32_t BLEND_SOURCE_ALPHA = 0x01;
 
@@ -68,6 +70,82 @@ std::optional<LogicalBox> ReadShapeBox(const uint8_t* record, size_t size)
         return LogicalBox{x - radius, y - radius, x + radius, y + radius};
     }
     return std::nullopt;
+}
+
+namespace {
+
+constexpr double DEGREES_PER_HALF_TURN = 180.0;
+constexpr double PI = 3.14159265358979323846;
+
+int64_t RoundAsPlatform(double value)
+{
+    return static_cast<int64_t>(std::floor(value + 0.5));
+}
+
+// Where the line from the box's centre towards the point crosses the
+// ellipse the box holds; the box has width and height.
+std::pair<int64_t, int64_t> PointOnEllipse(const LogicalBox& box, int64_t x, int64_t y)
+{
+    const double width = std::fabs(static_cast<double>(box.right - box.left));
+    const double height = std::fabs(static_cast<double>(box.bottom - box.top));
+    const double centreX = static_cast<double>(std::min(box.left, box.right)) + width / 2;
+    const double centreY = static_cast<double>(std::min(box.top, box.bottom)) + height / 2;
+    const double angle = std::atan2((static_cast<double>(y) - centreY) / height,
+                                    (static_cast<double>(x) - centreX) / width);
+    return {RoundAsPlatform(centreX + std::cos(angle) * width / 2),
+            RoundAsPlatform(centreY + std::sin(angle) * height / 2)};
+}
+
+std::pair<int64_t, int64_t> PointAtAngle(int64_t x, int64_t y, double radius, double degrees)
+{
+    const double radians = degrees * PI / DEGREES_PER_HALF_TURN;
+    return {RoundAsPlatform(static_cast<double>(x) + std::cos(radians) * radius),
+            RoundAsPlatform(static_cast<double>(y) - std::sin(radians) * radius)};
+}
+
+std::optional<ArcEnds> ReadArcToEnds(const uint8_t* record, size_t size)
+{
+    const std::optional<LogicalBox> box = ReadShapeBox(record, size);
+    if (size < EMR_ARC_SIZE || !box || box->left == box->right || box->top == box->bottom) {
+        return std::nullopt;
+    }
+    const auto start = PointOnEllipse(*box, ReadInt32(record + EMR_ARC_PTLSTART + POINTL_X),
+                                      ReadInt32(record + EMR_ARC_PTLSTART + POINTL_Y));
+    const auto end = PointOnEllipse(*box, ReadInt32(record + EMR_ARC_PTLEND + POINTL_X),
+                                    ReadInt32(record + EMR_ARC_PTLEND + POINTL_Y));
+    return ArcEnds{start.first, start.second, end.first, end.second};
+}
+
+std::optional<ArcEnds> ReadAngleArcEnds(const uint8_t* record, size_t size)
+{
+    if (size < EMR_ANGLEARC_SIZE) {
+        return std::nullopt;
+    }
+    const int64_t x = ReadInt32(record + EMR_ANGLEARC_PTLCENTER + POINTL_X);
+    const int64_t y = ReadInt32(record + EMR_ANGLEARC_PTLCENTER + POINTL_Y);
+    const double radius = ReadUint32(record + EMR_ANGLEARC_NRADIUS);
+    const double start = ReadFloat(record + EMR_ANGLEARC_ESTARTANGLE);
+    const double sweep = ReadFloat(record + EMR_ANGLEARC_ESWEEPANGLE);
+    if (!std::isfinite(start) || !std::isfinite(sweep)) {
+        return std::nullopt;
+    }
+    const auto first = PointAtAngle(x, y, radius, start);
+    const auto last = PointAtAngle(x, y, radius, start + sweep);
+    return ArcEnds{first.first, first.second, last.first, last.second};
+}
+
+}  // namespace
+
+std::optional<ArcEnds> ReadArcEnds(const uint8_t* record, size_t size)
+{
+    switch (RecordType(record)) {
+        case EMR_ARCTO:
+            return ReadArcToEnds(record, size);
+        case EMR_ANGLEARC:
+            return ReadAngleArcEnds(record, size);
+        default:
+            return std::nullopt;
+    }
 }
 
 bool IsCurvedShape(const uint8_t* record)

@@ -19,6 +19,22 @@ std::optional<LogicalBox> ReadShapeBox(const uint8_t* record, size_t size);
 // scaling a circle to the box (all of the above but RECTANGLE).
 bool IsCurvedShape(const uint8_t* record);
 
+// The ends of the arc an ARCTO or ANGLEARC draws, in logical units rounded
+// as the platform rounds them: the start, to which a line is drawn from the
+// current position, and the end, where the current position is left. An
+// ARCTO's ends lie where the lines from its box's centre to its radial
+// points cross the ellipse; an ANGLEARC's at its start angle and at the
+// start angle plus the sweep, counted anticlockwise from the x axis. None
+// for other records, and for an ARCTO whose box has no width or height,
+// which the platform does not draw at all.
+struct ArcEnds {
+    int64_t startX;
+    int64_t startY;
+    int64_t endX;
+    int64_t endY;
+};
+std::optional<ArcEnds> ReadArcEnds(const uint8_t* record, size_t size);
+
 // A GRADIENTFILL record: its vertices and the pieces that join them.
 struct GradientVertex {
     int32_t x;

@@ -63,11 +63,17 @@ constexpr uint32_t LOGPEN_LOPNCOLOR = 12;
 // ANGLEARC.
 constexpr uint32_t EMR_ANGLEARC_PTLCENTER = 8;
 constexpr uint32_t EMR_ANGLEARC_NRADIUS = 16;
+constexpr uint32_t EMR_ANGLEARC_ESTARTANGLE = 20;
+constexpr uint32_t EMR_ANGLEARC_ESWEEPANGLE = 24;
 constexpr uint32_t EMR_ANGLEARC_SIZE = 28;
 
 // ELLIPSE's box: RECTANGLE, ROUNDRECT, ARC, CHORD, PIE and ARCTO keep
 // theirs there too.
 constexpr uint32_t EMR_ELLIPSE_RCLBOX = 8;
+// ARC's radial points: CHORD, PIE and ARCTO keep theirs there too.
+constexpr uint32_t EMR_ARC_PTLSTART = 24;
+constexpr uint32_t EMR_ARC_PTLEND = 32;
+constexpr uint32_t EMR_ARC_SIZE = 40;
 
 // CREATEPALETTE: its LOGPALETTE, a 16-bit entry count, then the entries.
 constexpr uint32_t EMR_CREATEPALETTE_LGPL = 12;

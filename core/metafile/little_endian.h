@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 inline uint16_t ReadUint16(const uint8_t* bytes)
 {
@@ -18,4 +19,12 @@ inline uint32_t ReadUint32(const uint8_t* bytes)
 inline int32_t ReadInt32(const uint8_t* bytes)
 {
     return static_cast<int32_t>(ReadUint32(bytes));
+}
+
+inline float ReadFloat(const uint8_t* bytes)
+{
+    const uint32_t bits = ReadUint32(bytes);
+    float value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
 }

@@ -55,6 +55,50 @@ TEST(ReadShapeBox, BoxesOfShapeRecordsOnly)
     EXPECT_FALSE(ReadShapeBox(lineTo.data(), lineTo.size()).has_value());
 }
 
+// The ends of an ARCTO and an ANGLEARC, where the platform puts them.
+TEST(ReadArcEnds, WhereTheLineMeetsTheArcAndWhereThePositionIsLeft)
+{
+    // Box (0, 0)-(100, 50), centre (50, 25): the radial point (200, 25)
+    // lies to the right, (50, -300) straight up.
+    const std::vector<uint8_t> arcTo =
+        MakeRecord(EMR_ARCTO, {0, 0, 100, 50, 200, 25, 50, Negative(-300)});
+    const std::optional<ArcEnds> ends = ReadArcEnds(arcTo.data(), arcTo.size());
+    ASSERT_TRUE(ends.has_value());
+    EXPECT_EQ(100, ends->startX);
+    EXPECT_EQ(25, ends->startY);
+    EXPECT_EQ(50, ends->endX);
+    EXPECT_EQ(0, ends->endY);
+
+    // A diagonal radial point on a box twice as wide as high meets the
+    // ellipse at 45 degrees of its own: (50 + 50 cos 45, 25 + 25 sin 45).
+    const std::vector<uint8_t> diagonal = MakeRecord(EMR_ARCTO, {0, 0, 100, 50, 150, 75, 150, 75});
+    const std::optional<ArcEnds> corner = ReadArcEnds(diagonal.data(), diagonal.size());
+    ASSERT_TRUE(corner.has_value());
+    EXPECT_EQ(85, corner->startX);
+    EXPECT_EQ(43, corner->startY);
+
+    // ANGLEARC: centre (10, 20), radius 30, from 90 degrees (up) sweeping
+    // 90 to the left.
+    const std::vector<uint8_t> angleArc =
+        MakeRecord(EMR_ANGLEARC, {10, 20, 30, 0x42B40000, 0x42B40000});
+    const std::optional<ArcEnds> turned = ReadArcEnds(angleArc.data(), angleArc.size());
+    ASSERT_TRUE(turned.has_value());
+    EXPECT_EQ(10, turned->startX);
+    EXPECT_EQ(-10, turned->startY);
+    EXPECT_EQ(-20, turned->endX);
+    EXPECT_EQ(20, turned->endY);
+
+    // An ARCTO whose box has no width draws nothing at all; other records
+    // have no arc.
+    const std::vector<uint8_t> flat = MakeRecord(EMR_ARCTO, {5, 0, 5, 50, 0, 0, 0, 0});
+    EXPECT_FALSE(ReadArcEnds(flat.data(), flat.size()).has_value());
+    const std::vector<uint8_t> arc = MakeRecord(EMR_ARC, {0, 0, 100, 50, 200, 25, 50, 0});
+    EXPECT_FALSE(ReadArcEnds(arc.data(), arc.size()).has_value());
+    const std::vector<uint8_t> nanSweep =
+        MakeRecord(EMR_ANGLEARC, {10, 20, 30, 0x42B40000, 0x7FC00000});
+    EXPECT_FALSE(ReadArcEnds(nanSweep.data(), nanSweep.size()).has_value());
+}
+
 TEST(ReadGradient, VerticesAndPieces)
 {
     // Bounds, 3 vertices, 1 triangle, triangle mode; vertex fields x, y,

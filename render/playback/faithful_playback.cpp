@@ -15,6 +15,7 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
     const auto* bytes = reinterpret_cast<const uint8_t*>(record);
     const size_t size = record->nSize;
     if (IsKeptFromDriver(device, bytes, size)) {
+        DrawLineOfKeptArc(device, bytes, size);
         return;
     }
     const auto tile = playback.backdrop.find(static_cast<size_t>(bytes - playback.metafileStart));

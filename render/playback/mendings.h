@@ -12,6 +12,9 @@
 
 // shapes.cpp: whether the record is a shape kept from the driver.
 bool IsKeptFromDriver(HDC device, const uint8_t* bytes, size_t size);
+// shapes.cpp: of a kept ARCTO or ANGLEARC, the line to its arc's start and
+// the move of the current position to its end; nothing for other records.
+void DrawLineOfKeptArc(HDC device, const uint8_t* bytes, size_t size);
 // shapes.cpp: whether the driver would draw the box-shaped record upright
 // or the wrong way round, and the shape drawn through a path instead.
 bool IsTurnedShape(HDC device, const ENHMETARECORD* record);

@@ -1,6 +1,8 @@
 // An ellipse, arc, chord, pie, round rectangle or angle arc whose device
 // box has no width or height, and any box-shaped record that lands beyond
-// the coordinates the driver holds, is skipped. A rectangle, ellipse, round
+// the coordinates the driver holds, is skipped; of a skipped ARCTO or
+// ANGLEARC the line from the current position to the arc's start is drawn,
+// and the current position left at the arc's end, as the platform does. A rectangle, ellipse, round
 // rectangle, arc, chord or pie under a transform that turns or shears, and
 // an arc, chord or pie drawn clockwise, goes through a path (a rectangle
 // as a polygon), which the platform lays out on the device itself: the
@@ -12,6 +14,7 @@
 #include "playback/device_map.h"
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -31,6 +34,30 @@ bool IsKeptFromDriver(HDC device, const uint8_t* bytes, size_t size)
     }
     const ShapeFit fit = JudgeShapeBox(ReadDeviceMap(device), *box);
     return fit == ShapeFit::BEYOND_DEVICE || (fit == ShapeFit::EMPTY && IsCurvedShape(bytes));
+}
+
+bool FitsLong(int64_t value)
+{
+    return value >= std::numeric_limits<LONG>::min() && value <= std::numeric_limits<LONG>::max();
+}
+
+void DrawLineOfKeptArc(HDC device, const uint8_t* bytes, size_t size)
+{
+    const std::optional<ArcEnds> ends = ReadArcEnds(bytes, size);
+    if (!ends || !FitsLong(ends->startX) || !FitsLong(ends->startY) || !FitsLong(ends->endX) ||
+        !FitsLong(ends->endY)) {
+        return;
+    }
+    const auto startX = static_cast<LONG>(ends->startX);
+    const auto startY = static_cast<LONG>(ends->startY);
+    POINT from = {};
+    GetCurrentPositionEx(device, &from);
+    const AffineMap map = ReadDeviceMap(device);
+    if (IsWithinDriverLimit(MapPoint(map, from.x, from.y)) &&
+        IsWithinDriverLimit(MapPoint(map, startX, startY))) {
+        LineTo(device, startX, startY);
+    }
+    MoveToEx(device, static_cast<LONG>(ends->endX), static_cast<LONG>(ends->endY), nullptr);
 }
 
 // Whether the driver would draw the box-shaped record upright or the
