@@ -7,11 +7,13 @@
 // the driver is known to get wrong.
 #include "convert.h"
 
+#include "emf_plus_pictures.h"
 #include "raster_reference.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -379,6 +381,89 @@ void DrawPixels(HDC recorder, SIZE u)
     }
 }
 
+// Rectangles filled as MFC's FillSolidRect fills them: text of no
+// characters whose opaque rectangle is painted in the background colour,
+// a field of them over a grey ellipse, with gaps where the ellipse shows.
+void DrawEmptyOpaqueText(HDC recorder, SIZE u)
+{
+    SelectObject(recorder, GetStockObject(GRAY_BRUSH));
+    Ellipse(recorder, Across(u, 5), Down(u, 5), Across(u, 95), Down(u, 95));
+    for (int row = 0; row < 10; ++row) {
+        for (int column = 0; column < 14; ++column) {
+            if ((row + column) % 3 == 0) {
+                continue;
+            }
+            SetBkColor(recorder, RGB(column * 8, 20 + row * 6, 110));
+            const RECT cell = {Across(u, 10 + column * 5), Down(u, 10 + row * 8),
+                               Across(u, 15 + column * 5), Down(u, 18 + row * 8)};
+            ExtTextOutA(recorder, cell.left, cell.top, ETO_OPAQUE, &cell, "", 0, nullptr);
+        }
+    }
+}
+
+// Point markers as a survey map draws them, on lines that meet at them: a
+// white disc of 13 units with no outline, and its outline as two half arcs
+// in a pen 4 units wide, their radial points far outside their box.
+void DrawTwoArcCircles(HDC recorder, SIZE u)
+{
+    constexpr int RADIUS = 6;
+    constexpr int SIDE = 13;
+    constexpr int FAR_AWAY = 1000;
+    HPEN wide = CreatePen(PS_SOLID, 4, RGB(0, 0, 0));
+    for (int row = 0; row < 4; ++row) {
+        MoveToEx(recorder, Across(u, 5), Down(u, 15 + 23 * row), nullptr);
+        LineTo(recorder, Across(u, 95), Down(u, 15 + 23 * row));
+    }
+    SelectObject(recorder, GetStockObject(WHITE_BRUSH));
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 8; ++column) {
+            const int x = Across(u, 10 + 11 * column) - RADIUS;
+            const int y = Down(u, 15 + 23 * row) - RADIUS;
+            SelectObject(recorder, GetStockObject(NULL_PEN));
+            Ellipse(recorder, x, y, x + SIDE, y + SIDE);
+            SelectObject(recorder, wide);
+            Arc(recorder, x, y, x + SIDE, y + SIDE, x + FAR_AWAY, y + RADIUS, x - FAR_AWAY,
+                y + RADIUS);
+            Arc(recorder, x, y, x + SIDE, y + SIDE, x - FAR_AWAY, y + RADIUS, x + FAR_AWAY,
+                y + RADIUS);
+        }
+    }
+    SelectObject(recorder, GetStockObject(BLACK_PEN));
+    DeleteObject(wide);
+}
+
+// Lines through arcs too small to show: ArcTo and AngleArc draw a line from
+// the current position to the arc's start and leave the position at the
+// arc's end, where the next line starts. The arcs' boxes shrink under the
+// transform to a fraction of a device pixel; the lines reach across.
+void DrawDegenerateArcTo(HDC recorder, SIZE u)
+{
+    constexpr int SHRINK = 1000;
+    constexpr int ARC_SIDE = 20;
+    SetGraphicsMode(recorder, GM_ADVANCED);
+    HPEN pen = CreatePen(PS_SOLID, 3, RGB(0, 0, 0));
+    SelectObject(recorder, pen);
+    const XFORM shrunk = {1.0f / SHRINK, 0, 0, 1.0f / SHRINK, 0, 0};
+    SetWorldTransform(recorder, &shrunk);
+    const int middleX = Across(u, 50) * SHRINK;
+    for (int row = 0; row < 3; ++row) {
+        const int top = Down(u, 10 + 15 * row) * SHRINK;
+        const int bottom = Down(u, 20 + 15 * row) * SHRINK;
+        MoveToEx(recorder, Across(u, 5) * SHRINK, top, nullptr);
+        ArcTo(recorder, middleX, bottom, middleX + ARC_SIDE, bottom + ARC_SIDE, 0, 0, 0, 0);
+        LineTo(recorder, Across(u, 95) * SHRINK, top);
+    }
+    for (int row = 0; row < 2; ++row) {
+        const int top = Down(u, 60 + 15 * row) * SHRINK;
+        MoveToEx(recorder, Across(u, 5) * SHRINK, top, nullptr);
+        AngleArc(recorder, middleX, Down(u, 70 + 15 * row) * SHRINK, ARC_SIDE, 0, 90);
+        LineTo(recorder, Across(u, 95) * SHRINK, top);
+    }
+    ModifyWorldTransform(recorder, nullptr, MWT_IDENTITY);
+    SelectObject(recorder, GetStockObject(BLACK_PEN));
+    DeleteObject(pen);
+}
+
 struct SyntheticPicture {
     const char* name;
     void (*draw)(HDC recorder, SIZE units);
@@ -400,20 +485,59 @@ const SyntheticPicture SYNTHETIC_PICTURES[] = {
     {"set-pixel", DrawPixels},
     {"font-height-zero", DrawZeroHeightFont},
     {"font-condensed", DrawCondensedFont},
+    {"empty-opaque-text", DrawEmptyOpaqueText},
+    {"two-arc-circles", DrawTwoArcCircles},
+    {"degenerate-arcto", DrawDegenerateArcTo},
 };
 
+// Dual pictures whose GDI rendering GDI+ wrote as a blit that leaves the
+// page alone; their reference is GDI+'s playback, which draws their EMF+
+// records.
+const struct {
+    const char* name;
+    EmfPlusDrawing drawing;
+} MARKED_DUAL_PICTURES[] = {
+    {"emf-plus-marked-dual", EmfPlusDrawing::TEXT},
+};
+
+// A picture whose frame is upside down, as some programs write one: the box
+// it gets encloses nothing, so the EPS draws nothing, which a white raster
+// of the placement shows.
+constexpr char INVERTED_FRAME_PICTURE[] = "inverted-frame";
+constexpr size_t FRAME_TOP_AT = 28;  // rclFrame.top in the header; bottom 8 bytes on
+constexpr size_t FRAME_BOTTOM_AT = 36;
+constexpr uint8_t WHITE = 255;
+
+HENHMETAFILE RecordInvertedFrame()
+{
+    HENHMETAFILE recorded = RecordMetafile(SYNTHETIC_FRAME, DrawPixels);
+    std::vector<uint8_t> bytes(GetEnhMetaFileBits(recorded, 0, nullptr));
+    GetEnhMetaFileBits(recorded, static_cast<UINT>(bytes.size()), bytes.data());
+    DeleteEnhMetaFile(recorded);
+    std::swap_ranges(bytes.begin() + FRAME_TOP_AT, bytes.begin() + FRAME_TOP_AT + sizeof(LONG),
+                     bytes.begin() + FRAME_BOTTOM_AT);
+    return SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data());
+}
+
+GrayImage PlayNothing(HENHMETAFILE, int32_t width, int32_t height)
+{
+    return GrayImage{width, height,
+                     std::vector<uint8_t>(static_cast<size_t>(width) * height, WHITE)};
+}
+
 using FidelityTest = PrintingTest;
+using RasterPlayer = GrayImage (*)(HENHMETAFILE metafile, int32_t width, int32_t height);
 
 // Converts the picture, plays it into a raster of its placement's size
 // beside the EPS, and lists it for the comparer.
 void WritePicture(const std::string& folder, const char* name, HENHMETAFILE metafile,
-                  int32_t placedHeight, std::string& manifest)
+                  int32_t placedHeight, std::string& manifest, RasterPlayer play = PlayIntoRaster)
 {
     ASSERT_NE(nullptr, metafile) << "expected a metafile for " << name;
     const std::string eps = folder + "\\" + name + ".eps";
     EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()))
         << "expected " << name << " to convert";
-    const GrayImage reference = PlayIntoRaster(metafile, PLACED_WIDTH, placedHeight);
+    const GrayImage reference = play(metafile, PLACED_WIDTH, placedHeight);
     ASSERT_EQ(PLACED_WIDTH, reference.width) << "expected a raster playback of " << name;
     EXPECT_TRUE(WriteFileBytes(folder + "\\" + name + ".pgm", FormatPgm(reference))) << name;
     manifest += std::string(name) + " " + std::to_string(A4_AT_300_DPI.physicalOffsetX) + " " +
@@ -436,6 +560,18 @@ TEST_F(FidelityTest, WritesPicturesWithReferences)
         // Kept beside its EPS for whoever looks into a score.
         DeleteEnhMetaFile(
             CopyEnhMetaFileA(metafile, (folder + "\\" + synthetic.name + ".emf").c_str()));
+        DeleteEnhMetaFile(metafile);
+    }
+    HENHMETAFILE inverted = RecordInvertedFrame();
+    WritePicture(folder, INVERTED_FRAME_PICTURE, inverted, SYNTHETIC_PLACED_HEIGHT, manifest,
+                 PlayNothing);
+    DeleteEnhMetaFile(inverted);
+    for (const auto& marked : MARKED_DUAL_PICTURES) {
+        HENHMETAFILE metafile = RecordMarkedDualPicture(marked.drawing, SYNTHETIC_FRAME);
+        WritePicture(folder, marked.name, metafile, SYNTHETIC_PLACED_HEIGHT, manifest,
+                     PlayThroughGdiPlus);
+        DeleteEnhMetaFile(
+            CopyEnhMetaFileA(metafile, (folder + "\\" + marked.name + ".emf").c_str()));
         DeleteEnhMetaFile(metafile);
     }
     EXPECT_TRUE(WriteFileBytes(folder + MANIFEST, manifest));

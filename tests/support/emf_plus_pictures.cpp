@@ -2,6 +2,9 @@
 
 #include <gdiplus.h>
 
+#include <cstring>
+#include <vector>
+
 namespace {
 
 namespace gp = Gdiplus;
@@ -11,6 +14,13 @@ constexpr float HUNDREDTHS_PER_MILLIMETRE = 100.0f;
 constexpr wchar_t DESCRIPTION[] = L"Vellumark test picture";
 constexpr wchar_t FONT_FACE[] = L"Arial";
 constexpr INT BITMAP_SIDE = 8;
+// The metafile header's nSize, nBytes and nRecords, and the raster
+// operation that leaves the page as it is.
+constexpr size_t RECORD_SIZE_AT = 4;
+constexpr size_t HEADER_BYTES_AT = 48;
+constexpr size_t HEADER_RECORDS_AT = 52;
+constexpr DWORD LEAVE_PAGE = 0x00AA0029;
+constexpr WORD TRUE_COLOUR_BITS = 24;
 
 // The picture's size in millimetres, which the drawings scale to.
 struct Size {
@@ -181,7 +191,101 @@ HENHMETAFILE DrawAndClose(gp::GpMetafile* metafile, EmfPlusDrawing drawing, Size
     return handle;
 }
 
+std::vector<uint8_t> MetafileBytes(HENHMETAFILE metafile)
+{
+    std::vector<uint8_t> bytes(GetEnhMetaFileBits(metafile, 0, nullptr));
+    GetEnhMetaFileBits(metafile, static_cast<UINT>(bytes.size()), bytes.data());
+    return bytes;
+}
+
+uint32_t WordAt(const std::vector<uint8_t>& bytes, size_t at)
+{
+    uint32_t word = 0;
+    std::memcpy(&word, bytes.data() + at, sizeof word);
+    return word;
+}
+
+void PutWordAt(std::vector<uint8_t>& bytes, size_t at, uint32_t word)
+{
+    std::memcpy(bytes.data() + at, &word, sizeof word);
+}
+
+// The records between the header and the EOF record of a metafile GDI
+// records, with its frame: SAVEDC, a blit that leaves the page alone,
+// RESTOREDC.
+std::vector<uint8_t> RecordPageBlit(const RECT& frame)
+{
+    HDC recorder = CreateEnhMetaFileA(nullptr, nullptr, &frame, nullptr);
+    if (recorder == nullptr) {
+        return {};
+    }
+    SaveDC(recorder);
+    BitBlt(recorder, 0, 0, 1, 1, nullptr, 0, 0, LEAVE_PAGE);
+    RestoreDC(recorder, -1);
+    HENHMETAFILE recorded = CloseEnhMetaFile(recorder);
+    const std::vector<uint8_t> bytes = MetafileBytes(recorded);
+    DeleteEnhMetaFile(recorded);
+    const uint32_t headerSize = WordAt(bytes, RECORD_SIZE_AT);
+    const uint32_t eofSize = WordAt(bytes, bytes.size() - sizeof(uint32_t));  // nSizeLast
+    return std::vector<uint8_t>(bytes.begin() + headerSize, bytes.end() - eofSize);
+}
+
 }  // namespace
+
+HENHMETAFILE RecordMarkedDualPicture(EmfPlusDrawing drawing, const RECT& frame)
+{
+    HENHMETAFILE dual = RecordEmfPlusPicture(drawing, EmfPlusKind::DUAL, frame);
+    if (dual == nullptr) {
+        return nullptr;
+    }
+    std::vector<uint8_t> bytes = MetafileBytes(dual);
+    DeleteEnhMetaFile(dual);
+    const std::vector<uint8_t> mark = RecordPageBlit(frame);
+    const uint32_t eofSize = WordAt(bytes, bytes.size() - sizeof(uint32_t));
+    bytes.insert(bytes.end() - eofSize, mark.begin(), mark.end());
+    constexpr uint32_t MARK_RECORDS = 3;
+    PutWordAt(bytes, HEADER_BYTES_AT, static_cast<uint32_t>(bytes.size()));
+    PutWordAt(bytes, HEADER_RECORDS_AT, WordAt(bytes, HEADER_RECORDS_AT) + MARK_RECORDS);
+    return SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data());
+}
+
+GrayImage PlayThroughGdiPlus(HENHMETAFILE metafile, int32_t width, int32_t height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = TRUE_COLOUR_BITS;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = CreateCompatibleDC(nullptr);
+    gp::GpMetafile* picture = nullptr;
+    GrayImage image{0, 0, {}};
+    if (bitmap != nullptr && memory != nullptr &&
+        flat::GdipCreateMetafileFromEmf(metafile, FALSE, &picture) == gp::Ok) {
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        const RECT whole = {0, 0, width, height};
+        FillRect(memory, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        gp::GpGraphics* graphics = nullptr;
+        if (flat::GdipCreateFromHDC(memory, &graphics) == gp::Ok) {
+            flat::GdipDrawImageRectI(graphics, picture, 0, 0, width, height);
+            flat::GdipDeleteGraphics(graphics);
+        }
+        GdiFlush();
+        const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
+        image = GrayFromBgr(static_cast<const uint8_t*>(bits), width, height, stride);
+        SelectObject(memory, previous);
+        flat::GdipDisposeImage(picture);
+    }
+    if (memory != nullptr) {
+        DeleteDC(memory);
+    }
+    if (bitmap != nullptr) {
+        DeleteObject(bitmap);
+    }
+    return image;
+}
 
 const char* NameOf(EmfPlusDrawing drawing)
 {

@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
+#include "image_compare.h"
+
 enum class EmfPlusDrawing {
     GRADIENT,          // rectangles filled with linear gradient brushes
     ANTIALIASED_PATH,  // an antialiased path, stroked and filled half transparent
@@ -28,3 +32,14 @@ const char* NameOf(EmfPlusKind kind);
 // (hundredths of a millimetre), the drawing filling it; null when GDI+
 // cannot record it. GDI+ must be started.
 HENHMETAFILE RecordEmfPlusPicture(EmfPlusDrawing drawing, EmfPlusKind kind, const RECT& frame);
+
+// The dual drawing as GDI+ writes some: after its EMF+ records, the GDI
+// rendering is a blit that leaves the page alone between a SAVEDC and a
+// RESTOREDC, which a GDI player draws as nothing. Null when GDI+ cannot
+// record the drawing.
+HENHMETAFILE RecordMarkedDualPicture(EmfPlusDrawing drawing, const RECT& frame);
+
+// The metafile as GDI+ plays it over the whole of a white 24-bit DIB
+// section of width x height pixels, in grey; an empty image when GDI+
+// cannot play it. GDI+ must be started.
+GrayImage PlayThroughGdiPlus(HENHMETAFILE metafile, int32_t width, int32_t height);
