@@ -1,9 +1,10 @@
-// Text in a font of a width of its own (lfWidth), drawn over a transparent
-// background and outside the metafile's own path, is drawn as its glyphs'
-// outlines, filled in the text colour, so that its glyphs keep that width;
-// laid out in device pixels, in the font at its device size, where the
-// text is upright. A font of height 0 is made at the height a raster
-// playback gives it.
+// Text in a font of a width of its own (lfWidth), drawn outside the
+// metafile's own path, over a transparent background or, where it is
+// upright, an opaque one, is drawn as its glyphs' outlines, filled in the
+// text colour, so that its glyphs keep that width; laid out in device
+// pixels, in the font at its device size, where the text is upright, its
+// opaque background filled first over the text's cell. A font of height 0 is made at the height a
+// raster playback gives it.
 #include "playback/mendings.h"
 
 #include "gdi_owners.h"
@@ -19,7 +20,6 @@
 #include <vector>
 
 namespace {
-
 
 // The font's cell height in the pixels of a memory context; 0 when the
 // font or the context cannot be made.
@@ -40,7 +40,8 @@ LONG CellHeight(const LOGFONTW& font)
 LONG DefaultFontHeight(HDC device, const uint8_t* bytes, size_t size)
 {
     LOGFONTW font = {};
-    std::memcpy(&font, bytes + EMR_EXTCREATEFONTINDIRECTW_ELFW, std::min(sizeof font, size - EMR_EXTCREATEFONTINDIRECTW_ELFW));
+    std::memcpy(&font, bytes + EMR_EXTCREATEFONTINDIRECTW_ELFW,
+                std::min(sizeof font, size - EMR_EXTCREATEFONTINDIRECTW_ELFW));
     const LONG cellHeight = CellHeight(font);
     const double scale = VerticalScale(ReadDeviceMap(device));
     const double height = scale > 0 ? cellHeight / scale : 0.0;
@@ -102,6 +103,44 @@ RECT MapRect(const AffineMap& map, const int32_t (&sides)[4])
         RoundToPixel(std::max(corner.x, opposite.x)), RoundToPixel(std::max(corner.y, opposite.y))};
 }
 
+// The text's cell in device pixels, which an opaque background fills: as
+// wide as its advances, as high as the font's cell, placed by the text's
+// alignment. The device font is selected and the device draws in pixels.
+RECT CellBox(HDC device, const TextRun& run, const DevicePoint& origin,
+             const std::vector<INT>& advances)
+{
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(device, &metrics);
+    LONG width = 0;
+    for (INT advance : advances) {
+        width += advance;
+    }
+    if (advances.empty()) {
+        const std::wstring text(run.characters.begin(), run.characters.end());
+        SIZE extent = {};
+        GetTextExtentPoint32W(device, text.c_str(), static_cast<int>(text.size()), &extent);
+        width = extent.cx;
+    }
+    const UINT align = GetTextAlign(device);
+    const LONG x = RoundToPixel(origin.x);
+    const LONG y = RoundToPixel(origin.y);
+    const LONG left = (align & TA_CENTER) == TA_CENTER ? x - width / 2
+                      : (align & TA_RIGHT) != 0        ? x - width
+                                                       : x;
+    const LONG top = (align & TA_BASELINE) == TA_BASELINE ? y - metrics.tmAscent
+                     : (align & TA_BOTTOM) != 0           ? y - metrics.tmHeight
+                                                          : y;
+    return RECT{left, top, left + width, top + metrics.tmHeight};
+}
+
+void FillOpaqueBackground(HDC device, const RECT& cell)
+{
+    const GdiObject<HBRUSH> background(CreateSolidBrush(GetBkColor(device)));
+    if (background != nullptr) {
+        FillRect(device, &cell, background.get());
+    }
+}
+
 // Adds the text's glyph outlines to an open path on a device drawing in its
 // own pixels.
 void TraceRun(HDC device, const TextRun& run, const DevicePoint& origin, const RECT& rect,
@@ -141,26 +180,39 @@ void TraceTextOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* reco
     }
     const RECT rect = MapRect(map, run->rect);
     const DevicePoint origin = MapPoint(map, run->x, run->y);
+    const std::vector<INT> advances = MapAdvances(run->advances, map.m11);
     UseDevicePixels(device);
     const Selection selected = Select(device, font.get());
+    if (GetBkMode(device) == OPAQUE) {
+        FillOpaqueBackground(device, CellBox(device, *run, origin, advances));
+    }
     BeginPath(device);
-    TraceRun(device, *run, origin, rect, MapAdvances(run->advances, map.m11));
+    TraceRun(device, *run, origin, rect, advances);
     EndPath(device);
 }
 
 }  // namespace
 
 // Whether the text the record draws is in a font of a width of its own,
-// over a transparent background, where no path of the metafile's is open.
+// over a transparent background or, laid out in device pixels, an opaque
+// one, where no path of the metafile's is open.
 bool IsNarrowedText(HDC device, const uint8_t* bytes, size_t size, bool pathOpen)
 {
     const std::optional<uint32_t> options = ReadTextOptions(bytes, size);
-    if (!options || (*options & TEXT_OPAQUE) != 0 || pathOpen || GetBkMode(device) != TRANSPARENT) {
+    if (!options || (*options & TEXT_OPAQUE) != 0 || pathOpen) {
         return false;
     }
     LOGFONTW font = {};
-    return GetObjectW(GetCurrentObject(device, OBJ_FONT), sizeof font, &font) != 0 &&
-           font.lfWidth != 0;
+    if (GetObjectW(GetCurrentObject(device, OBJ_FONT), sizeof font, &font) == 0 ||
+        font.lfWidth == 0) {
+        return false;
+    }
+    if (GetBkMode(device) == TRANSPARENT) {
+        return true;
+    }
+    const std::optional<TextRun> run = ReadTextRun(bytes, size);
+    return run && CanLayOutInDevicePixels(device, ReadDeviceMap(device), *run) &&
+           MakeDeviceFont(device, ReadDeviceMap(device)) != nullptr;
 }
 
 // The text as its glyphs' outlines, filled in the text colour.

@@ -441,7 +441,7 @@ void DrawDegenerateArcTo(HDC recorder, SIZE u)
     constexpr int SHRINK = 1000;
     constexpr int ARC_SIDE = 20;
     SetGraphicsMode(recorder, GM_ADVANCED);
-    HPEN pen = CreatePen(PS_SOLID, 3, RGB(0, 0, 0));
+    HPEN pen = CreatePen(PS_SOLID, SHRINK * 3 / 4, RGB(0, 0, 0));
     SelectObject(recorder, pen);
     const XFORM shrunk = {1.0f / SHRINK, 0, 0, 1.0f / SHRINK, 0, 0};
     SetWorldTransform(recorder, &shrunk);
@@ -462,6 +462,33 @@ void DrawDegenerateArcTo(HDC recorder, SIZE u)
     ModifyWorldTransform(recorder, nullptr, MWT_IDENTITY);
     SelectObject(recorder, GetStockObject(BLACK_PEN));
     DeleteObject(pen);
+}
+
+// Narrowed text over an opaque background.
+HFONT MakeNarrowedFont(SIZE u, LONG escapement)
+{
+    LOGFONTA font = {};
+    font.lfHeight = -Down(u, 14);
+    font.lfWidth = Down(u, 3);
+    font.lfEscapement = escapement;
+    font.lfOrientation = escapement;
+    std::strcpy(font.lfFaceName, "Arial");
+    return CreateFontIndirectA(&font);
+}
+
+void DrawCondensedOpaque(HDC recorder, SIZE u)
+{
+    constexpr char TEXT[] = "Narrow text on a band";
+    HFONT font = MakeNarrowedFont(u, 0);
+    HGDIOBJ old = SelectObject(recorder, font);
+    SetBkMode(recorder, OPAQUE);
+    SetBkColor(recorder, RGB(255, 230, 120));
+    for (int line = 0; line < 4; ++line) {
+        TextOutA(recorder, Across(u, 5), Down(u, 5 + 22 * line), TEXT,
+                 static_cast<int>(sizeof TEXT - 1));
+    }
+    SelectObject(recorder, old);
+    DeleteObject(font);
 }
 
 struct SyntheticPicture {
@@ -488,6 +515,7 @@ const SyntheticPicture SYNTHETIC_PICTURES[] = {
     {"empty-opaque-text", DrawEmptyOpaqueText},
     {"two-arc-circles", DrawTwoArcCircles},
     {"degenerate-arcto", DrawDegenerateArcTo},
+    {"font-condensed-opaque", DrawCondensedOpaque},
 };
 
 // Dual pictures whose GDI rendering GDI+ wrote as a blit that leaves the
