@@ -1,0 +1,113 @@
+// What the job hands the driver for fills it draws itself and figures
+// under a curved clip: no more than the picture needs, read in the EPS.
+#include "convert.h"
+
+#include "raster_reference.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// The recorded pictures' frame: 80 x 50 mm.
+constexpr RECT FRAME = {0, 0, 8000, 5000};
+constexpr int PERCENT = 100;
+
+int Across(SIZE units, int percent)
+{
+    return static_cast<int>(units.cx * percent / PERCENT);
+}
+
+int Down(SIZE units, int percent)
+{
+    return static_cast<int>(units.cy * percent / PERCENT);
+}
+
+size_t CountOf(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+using EpsSizeTest = PrintingTest;
+
+// Two rectangles hatched across and crosswise in blue over an opaque yellow
+// background.
+void DrawOpaqueHatches(HDC recorder, SIZE u)
+{
+    SetBkMode(recorder, OPAQUE);
+    SetBkColor(recorder, RGB(255, 230, 120));
+    const int styles[] = {HS_HORIZONTAL, HS_CROSS};
+    for (int i = 0; i < 2; ++i) {
+        HBRUSH hatch = CreateHatchBrush(styles[i], RGB(0, 0, 160));
+        HGDIOBJ previous = SelectObject(recorder, hatch);
+        Rectangle(recorder, Across(u, 5 + 45 * i), Down(u, 10), Across(u, 50 + 45 * i),
+                  Down(u, 90));
+        SelectObject(recorder, previous);
+        DeleteObject(hatch);
+    }
+}
+
+TEST_F(EpsSizeTest, OpaqueHatchesAreTheirGroundWithBandsOverIt)
+{
+    HENHMETAFILE metafile = RecordMetafile(FRAME, DrawOpaqueHatches);
+    ASSERT_NE(nullptr, metafile);
+    const std::string path = folder + "\\hatches.eps";
+    ASSERT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, path.c_str()));
+    DeleteEnhMetaFile(metafile);
+    const std::string eps = ReadFileBytes(path);
+    EXPECT_EQ(0u, CountOf(eps, "image")) << "expected no image of the hatches";
+    EXPECT_EQ(2u, CountOf(eps, "1.00 0.90 0.47 setrgbcolor")) << "expected the ground filled twice";
+    EXPECT_EQ(2u, CountOf(eps, "0.00 0.00 0.63 setrgbcolor")) << "expected the bands drawn twice";
+    EXPECT_GT(40000u, eps.size()) << "expected the hatches in under 40 KB, got " << eps.size();
+}
+
+// A dozen small red squares inside an elliptic clip, a blue bar across its
+// curved top and a green square outside it.
+void DrawUnderEllipticClip(HDC recorder, SIZE u)
+{
+    HRGN ellipse = CreateEllipticRgn(Across(u, 10), Down(u, 10), Across(u, 90), Down(u, 90));
+    SelectClipRgn(recorder, ellipse);
+    DeleteObject(ellipse);
+    SelectObject(recorder, GetStockObject(NULL_PEN));
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    HGDIOBJ previous = SelectObject(recorder, red);
+    for (int i = 0; i < 12; ++i) {
+        const int left = 35 + (i % 4) * 8;
+        const int top = 35 + (i / 4) * 8;
+        Rectangle(recorder, Across(u, left), Down(u, top), Across(u, left + 5), Down(u, top + 5));
+    }
+    HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+    SelectObject(recorder, blue);
+    Rectangle(recorder, Across(u, 0), Down(u, 12), Across(u, 100), Down(u, 24));
+    HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+    SelectObject(recorder, green);
+    Rectangle(recorder, Across(u, 0), Down(u, 0), Across(u, 8), Down(u, 8));
+    SelectObject(recorder, previous);
+    DeleteObject(red);
+    DeleteObject(blue);
+    DeleteObject(green);
+}
+
+TEST_F(EpsSizeTest, FiguresUnderACurvedClipCarryOnlyTheClipTheyCross)
+{
+    HENHMETAFILE metafile = RecordMetafile(FRAME, DrawUnderEllipticClip);
+    ASSERT_NE(nullptr, metafile);
+    const std::string path = folder + "\\clipped.eps";
+    ASSERT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, path.c_str()));
+    DeleteEnhMetaFile(metafile);
+    const std::string eps = ReadFileBytes(path);
+    EXPECT_EQ(12u, CountOf(eps, "1.00 0.00 0.00 setrgbcolor")) << "expected every red square";
+    EXPECT_EQ(1u, CountOf(eps, "0.00 0.00 1.00 setrgbcolor")) << "expected the blue bar";
+    EXPECT_EQ(0u, CountOf(eps, "0.00 1.00 0.00 setrgbcolor"))
+        << "expected nothing of the green square, which the clip hides";
+    EXPECT_EQ(1u, CountOf(eps, "array def"))
+        << "expected the ellipse's rectangles for the bar only";
+}
+
+}  // namespace
