@@ -1,22 +1,18 @@
 // A fill with a pattern brush, which the driver would write from memory it
 // does not own, or with a hatched brush over an opaque background, is
 // drawn in the brush's own colours, a monochrome pattern's being the text
-// and background colours of the moment. A brush of two colours fills the
-// shape, the path or the brush copy's rectangle, with the outline drawn
-// over it: as the one colour filled and bands of the other over it,
-// clipped to the fill, where the pattern is lines (every hatch is), and
-// otherwise as a one-bit image of its tiles clipped to the fill. Any other
-// pattern, and every other fill, is drawn in its mean colour.
+// and background colours of the moment: a brush of two colours as a
+// one-bit image of its tiles clipped to the shape, the path or the brush
+// copy's rectangle, with the outline drawn over it; any other pattern, and
+// every other fill, in its mean colour.
 #include "playback/mendings.h"
 
-#include "driver/pattern_lines.h"
 #include "driver/pixel_statistics.h"
 #include "gdi_owners.h"
 #include "playback/device_map.h"
 
 #include <cstdint>
 #include <optional>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -59,51 +55,20 @@ Raster PaintBrush(HDC device, HGDIOBJ brush, const RECT& area)
     return raster;
 }
 
-// A two-colour pattern as lines of one colour, in device pixels, over the
-// other.
-struct LinedPattern {
-    uint32_t ground;
-    uint32_t ink;
-    std::vector<PatternLine> lines;
-};
-
 // What a pattern brush looks like: its colours when it has no more than
-// two, as lines when it is lines, and its mean colour.
+// two, and its mean colour.
 struct PatternLook {
     std::optional<TwoColours> colours;
-    std::optional<LinedPattern> lined;
     uint32_t mean;
 };
-
-// The two-colour patch, whose top-left pixel is the device's, as lines of
-// one colour over the other, the colour of fewer lines taken for the ink;
-// none when neither colour is lines.
-std::optional<LinedPattern> ReadLines(const Raster& patch, const TwoColours& colours)
-{
-    if (colours.first == colours.second) {
-        return LinedPattern{colours.first, colours.first, {}};
-    }
-    std::optional<LinedPattern> fewest;
-    for (const TwoColours& order : {colours, TwoColours{colours.second, colours.first}}) {
-        const std::optional<std::vector<PatternLine>> lines = FindPatternLines(
-            PackTwoColours(patch.bits, PATTERN_PATCH, PATTERN_PATCH, patch.stride, order.second),
-            PATTERN_PATCH, PATTERN_PATCH);
-        if (lines && (!fewest || lines->size() < fewest->lines.size())) {
-            fewest = LinedPattern{order.first, order.second, *lines};
-        }
-    }
-    return fewest;
-}
 
 PatternLook LookAtPattern(HDC device, HGDIOBJ brush)
 {
     const Raster patch = PaintBrush(device, brush, RECT{0, 0, PATTERN_PATCH, PATTERN_PATCH});
     if (patch.dc() == nullptr) {
-        return {std::nullopt, std::nullopt, 0};
+        return {std::nullopt, 0};
     }
-    const std::optional<TwoColours> colours =
-        ReadTwoColours(patch.bits, PATTERN_PATCH, PATTERN_PATCH, patch.stride);
-    return {colours, colours ? ReadLines(patch, *colours) : std::nullopt,
+    return {ReadTwoColours(patch.bits, PATTERN_PATCH, PATTERN_PATCH, patch.stride),
             MeanColour(patch.bits, PATTERN_PATCH, PATTERN_PATCH, patch.stride)};
 }
 
@@ -193,68 +158,12 @@ void DrawClippedTwoColours(HDC device, HANDLETABLE* table, const ENHMETARECORD* 
     DrawTwoColourImage(device, brush, ClippedDeviceArea(device), colours);
 }
 
-// Fills what the record fills in the colour, with no outline; the
-// device's state, the path with it, comes back after.
-void FillGround(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, UINT handleCount,
-                BrushUse use, uint32_t colour)
+// Fills what the record fills with the two-colour pattern, as an image
+// clipped to it, then draws the record's outline, if it has one, over it.
+void FillWithTwoColours(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                        UINT handleCount, BrushUse use, const TwoColours& colours)
 {
-    const GdiObject<HBRUSH> solid(CreateSolidBrush(colour));
-    if (solid == nullptr) {
-        return;
-    }
-    const SavedState saved(device);
-    SelectObject(device, GetStockObject(NULL_PEN));
-    SelectObject(device, solid.get());
-    if (use == BrushUse::PATH) {
-        FillPath(device);
-    } else {
-        TraceFill(device, table, record, handleCount, use);
-    }
-}
-
-// Draws the bands of the pattern's lines, in its ink, over the device area
-// left by the clipping to what the record fills; the device's state, the
-// path with it, comes back after.
-void DrawClippedLines(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, UINT handleCount,
-                      BrushUse use, const LinedPattern& pattern)
-{
-    const GdiObject<HBRUSH> ink(CreateSolidBrush(pattern.ink));
-    if (ink == nullptr) {
-        return;
-    }
-    const SavedState saved(device);
-    if (use != BrushUse::PATH) {
-        SelectObject(device, GetStockObject(NULL_PEN));
-        BeginPath(device);
-        TraceFill(device, table, record, handleCount, use);
-        EndPath(device);
-    }
-    SelectClipPath(device, RGN_AND);
-    UseDevicePixels(device);
-    const RECT area = ClippedDeviceArea(device);
-    const std::vector<Band> bands =
-        TraceLineBands(pattern.lines, area.left, area.top, area.right, area.bottom);
-    if (bands.empty()) {
-        return;
-    }
-    std::vector<POINT> corners;
-    for (const Band& band : bands) {
-        for (const BandCorner& corner : band) {
-            corners.push_back(POINT{corner.x, corner.y});
-        }
-    }
-    const std::vector<INT> counts(bands.size(), static_cast<INT>(std::tuple_size_v<Band>));
-    SelectObject(device, GetStockObject(NULL_PEN));
-    SelectObject(device, ink.get());
-    SetPolyFillMode(device, WINDING);
-    PolyPolygon(device, corners.data(), counts.data(), static_cast<int>(counts.size()));
-}
-
-// Draws the record's outline, if it has one, over the fill just drawn, and
-// leaves the path as the record would.
-void FinishOutline(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, UINT handleCount,
-                   BrushUse use)
-{
+    DrawClippedTwoColours(device, table, record, handleCount, use, colours);
     if (use == BrushUse::PATH) {
         // The path came back with the saved state: stroked or dropped now,
         // as the record would leave it.
@@ -267,25 +176,6 @@ void FinishOutline(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, 
         const Selection hollow = Select(device, GetStockObject(NULL_BRUSH));
         PlayEnhMetaFileRecord(device, table, record, handleCount);
     }
-}
-
-// Fills what the record fills with the two-colour pattern, as an image
-// clipped to it, then draws the record's outline over it.
-void FillWithTwoColours(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
-                        UINT handleCount, BrushUse use, const TwoColours& colours)
-{
-    DrawClippedTwoColours(device, table, record, handleCount, use, colours);
-    FinishOutline(device, table, record, handleCount, use);
-}
-
-// Fills what the record fills with the pattern's ground, draws its lines
-// over it, then the record's outline.
-void FillWithLines(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, UINT handleCount,
-                   BrushUse use, const LinedPattern& pattern)
-{
-    FillGround(device, table, record, handleCount, use, pattern.ground);
-    DrawClippedLines(device, table, record, handleCount, use, pattern);
-    FinishOutline(device, table, record, handleCount, use);
 }
 
 // Plays the record with a solid brush of the colour in the pattern brush's
@@ -311,9 +201,9 @@ void PlayWithSolidBrush(HDC device, HANDLETABLE* table, const ENHMETARECORD* rec
 }  // namespace
 
 // Draws a record that fills with a brush the driver would draw wrongly: a
-// brush of two colours as its ground and lines or as an image of its
-// tiles, clipped to the filled area, and any other in its mean colour. False, leaving the record to
-// be played as it stands, when it fills with no such brush.
+// brush of two colours as an image of its tiles, clipped to the filled
+// area, and any other in its mean colour. False, leaving the record to be
+// played as it stands, when it fills with no such brush.
 bool DrawPatternFill(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, UINT handleCount)
 {
     const auto* bytes = reinterpret_cast<const uint8_t*>(record);
@@ -328,11 +218,8 @@ bool DrawPatternFill(HDC device, HANDLETABLE* table, const ENHMETARECORD* record
         return false;
     }
     const PatternLook look = LookAtPattern(device, brush);
-    const bool fillsShape =
-        use == BrushUse::SHAPE || use == BrushUse::PATTERN_COPY || use == BrushUse::PATH;
-    if (look.lined && fillsShape) {
-        FillWithLines(device, table, record, handleCount, use, *look.lined);
-    } else if (look.colours && fillsShape) {
+    if (look.colours &&
+        (use == BrushUse::SHAPE || use == BrushUse::PATTERN_COPY || use == BrushUse::PATH)) {
         FillWithTwoColours(device, table, record, handleCount, use, *look.colours);
     } else {
         PlayWithSolidBrush(device, table, record, handleCount, look.mean, entry);

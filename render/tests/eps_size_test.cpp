@@ -1,5 +1,5 @@
-// What the job hands the driver for fills it draws itself and figures
-// under a curved clip: no more than the picture needs, read in the EPS.
+// What the job hands the driver for figures under a curved clip: no more
+// than the picture needs, read in the EPS.
 #include "convert.h"
 
 #include "raster_reference.h"
@@ -35,37 +35,6 @@ size_t CountOf(const std::string& text, const std::string& part)
 }
 
 using EpsSizeTest = PrintingTest;
-
-// Two rectangles hatched across and crosswise in blue over an opaque yellow
-// background.
-void DrawOpaqueHatches(HDC recorder, SIZE u)
-{
-    SetBkMode(recorder, OPAQUE);
-    SetBkColor(recorder, RGB(255, 230, 120));
-    const int styles[] = {HS_HORIZONTAL, HS_CROSS};
-    for (int i = 0; i < 2; ++i) {
-        HBRUSH hatch = CreateHatchBrush(styles[i], RGB(0, 0, 160));
-        HGDIOBJ previous = SelectObject(recorder, hatch);
-        Rectangle(recorder, Across(u, 5 + 45 * i), Down(u, 10), Across(u, 50 + 45 * i),
-                  Down(u, 90));
-        SelectObject(recorder, previous);
-        DeleteObject(hatch);
-    }
-}
-
-TEST_F(EpsSizeTest, OpaqueHatchesAreTheirGroundWithBandsOverIt)
-{
-    HENHMETAFILE metafile = RecordMetafile(FRAME, DrawOpaqueHatches);
-    ASSERT_NE(nullptr, metafile);
-    const std::string path = folder + "\\hatches.eps";
-    ASSERT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, path.c_str()));
-    DeleteEnhMetaFile(metafile);
-    const std::string eps = ReadFileBytes(path);
-    EXPECT_EQ(0u, CountOf(eps, "image")) << "expected no image of the hatches";
-    EXPECT_EQ(2u, CountOf(eps, "1.00 0.90 0.47 setrgbcolor")) << "expected the ground filled twice";
-    EXPECT_EQ(2u, CountOf(eps, "0.00 0.00 0.63 setrgbcolor")) << "expected the bands drawn twice";
-    EXPECT_GT(40000u, eps.size()) << "expected the hatches in under 40 KB, got " << eps.size();
-}
 
 // A dozen small red squares inside an elliptic clip, a blue bar across its
 // curved top and a green square outside it.
