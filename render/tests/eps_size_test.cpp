@@ -1,5 +1,6 @@
-// What the job hands the driver for figures under a curved clip: no more
-// than the picture needs, read in the EPS.
+// What the job hands the driver for gradients it shades itself and for
+// figures under a curved clip: no more than the picture needs, read in the
+// EPS.
 #include "convert.h"
 
 #include "raster_reference.h"
@@ -77,6 +78,30 @@ TEST_F(EpsSizeTest, FiguresUnderACurvedClipCarryOnlyTheClipTheyCross)
         << "expected nothing of the green square, which the clip hides";
     EXPECT_EQ(1u, CountOf(eps, "array def"))
         << "expected the ellipse's rectangles for the bar only";
+}
+
+// A red to blue rectangle shading across and a green to black one shading
+// down, which the EPS printer cannot shade itself.
+void DrawLinearGradients(HDC recorder, SIZE u)
+{
+    GRADIENT_RECT rect = {0, 1};
+    TRIVERTEX across[2] = {{Across(u, 5), Down(u, 10), 0xFF00, 0, 0, 0},
+                           {Across(u, 45), Down(u, 90), 0, 0, 0xFF00, 0}};
+    GdiGradientFill(recorder, across, 2, &rect, 1, GRADIENT_FILL_RECT_H);
+    TRIVERTEX down[2] = {{Across(u, 55), Down(u, 10), 0, 0xFF00, 0, 0},
+                         {Across(u, 95), Down(u, 90), 0, 0, 0, 0}};
+    GdiGradientFill(recorder, down, 2, &rect, 1, GRADIENT_FILL_RECT_V);
+}
+
+TEST_F(EpsSizeTest, LinearGradientsAreOneRowOrColumnOfPixelsStretched)
+{
+    HENHMETAFILE metafile = RecordMetafile(FRAME, DrawLinearGradients);
+    ASSERT_NE(nullptr, metafile);
+    const std::string path = folder + "\\gradients.eps";
+    ASSERT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, path.c_str()));
+    DeleteEnhMetaFile(metafile);
+    const size_t size = ReadFileBytes(path).size();
+    EXPECT_GT(40000u, size) << "expected the two gradients in under 40 KB, got " << size;
 }
 
 }  // namespace
