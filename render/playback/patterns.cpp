@@ -3,8 +3,9 @@
 // drawn in the brush's own colours, a monochrome pattern's being the text
 // and background colours of the moment: a brush of two colours as a
 // one-bit image of its tiles clipped to the shape, the path or the brush
-// copy's rectangle, with the outline drawn over it; any other pattern, and
-// every other fill, in its mean colour.
+// copy's rectangle, with the outline drawn over it; any other pattern (one
+// of a single colour among them), and every other fill, in its mean
+// colour.
 #include "playback/mendings.h"
 
 #include "driver/pixel_statistics.h"
@@ -218,7 +219,8 @@ bool DrawPatternFill(HDC device, HANDLETABLE* table, const ENHMETARECORD* record
         return false;
     }
     const PatternLook look = LookAtPattern(device, brush);
-    if (look.colours &&
+    // A pattern of one colour is a solid fill of it.
+    if (look.colours && look.colours->first != look.colours->second &&
         (use == BrushUse::SHAPE || use == BrushUse::PATTERN_COPY || use == BrushUse::PATH)) {
         FillWithTwoColours(device, table, record, handleCount, use, *look.colours);
     } else {

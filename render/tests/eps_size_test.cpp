@@ -1,6 +1,6 @@
-// What the job hands the driver for gradients it shades itself and for
-// figures under a curved clip: no more than the picture needs, read in the
-// EPS.
+// What the job hands the driver for gradients it shades itself, for
+// patterns of one colour and for figures under a curved clip: no more than
+// the picture needs, read in the EPS.
 #include "convert.h"
 
 #include "raster_reference.h"
@@ -102,6 +102,39 @@ TEST_F(EpsSizeTest, LinearGradientsAreOneRowOrColumnOfPixelsStretched)
     DeleteEnhMetaFile(metafile);
     const size_t size = ReadFileBytes(path).size();
     EXPECT_GT(40000u, size) << "expected the two gradients in under 40 KB, got " << size;
+}
+
+// Ellipses filled with a monochrome pattern whose text and background
+// colours are both navy.
+void DrawOneColourPattern(HDC recorder, SIZE u)
+{
+    const uint8_t rows[16] = {0x81, 0, 0x42, 0, 0x24, 0, 0x18, 0,
+                              0x18, 0, 0x24, 0, 0x42, 0, 0x81, 0};
+    HBITMAP pattern = CreateBitmap(8, 8, 1, 1, rows);
+    HBRUSH brush = CreatePatternBrush(pattern);
+    SetTextColor(recorder, RGB(0, 0, 128));
+    SetBkColor(recorder, RGB(0, 0, 128));
+    HGDIOBJ previous = SelectObject(recorder, brush);
+    SelectObject(recorder, GetStockObject(NULL_PEN));
+    for (int i = 0; i < 3; ++i) {
+        Ellipse(recorder, Across(u, 5 + 30 * i), Down(u, 20), Across(u, 30 + 30 * i), Down(u, 80));
+    }
+    SelectObject(recorder, previous);
+    DeleteObject(brush);
+    DeleteObject(pattern);
+}
+
+TEST_F(EpsSizeTest, APatternOfOneColourIsASolidFill)
+{
+    HENHMETAFILE metafile = RecordMetafile(FRAME, DrawOneColourPattern);
+    ASSERT_NE(nullptr, metafile);
+    const std::string path = folder + "\\one-colour.eps";
+    ASSERT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, path.c_str()));
+    DeleteEnhMetaFile(metafile);
+    const std::string eps = ReadFileBytes(path);
+    EXPECT_EQ(0u, CountOf(eps, "imagemask")) << "expected no image of the pattern";
+    EXPECT_EQ(0u, CountOf(eps, "array def")) << "expected no clip of the ellipses' rectangles";
+    EXPECT_EQ(3u, CountOf(eps, "0.00 0.00 0.50 setrgbcolor")) << "expected three navy fills";
 }
 
 }  // namespace
