@@ -419,3 +419,28 @@ std::optional<TextRun> ReadTextRun(const uint8_t* record, size_t size)
     }
     return run;
 }
+
+bool DrawsOwnFigure(const uint8_t* record)
+{
+    switch (RecordType(record)) {
+        case EMR_RECTANGLE:
+        case EMR_ROUNDRECT:
+        case EMR_ELLIPSE:
+        case EMR_ARC:
+        case EMR_CHORD:
+        case EMR_PIE:
+        case EMR_POLYGON:
+        case EMR_POLYGON16:
+        case EMR_POLYLINE:
+        case EMR_POLYLINE16:
+        case EMR_POLYBEZIER:
+        case EMR_POLYBEZIER16:
+        case EMR_POLYPOLYGON:
+        case EMR_POLYPOLYGON16:
+        case EMR_POLYPOLYLINE:
+        case EMR_POLYPOLYLINE16:
+            return true;
+        default:
+            return false;
+    }
+}

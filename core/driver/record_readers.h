@@ -140,3 +140,8 @@ struct TextRun {
 };
 std::optional<TextRun> ReadTextRun(const uint8_t* record, size_t size);
 constexpr uint32_t TEXT_PAIRED_ADVANCES = 0x2000;  // ETO_PDY
+
+// Whether the record draws a figure from its own points alone and leaves
+// the context as it found it: the box shapes but ARCTO, and the polygons,
+// polylines and Bezier curves not drawn from the current position.
+bool DrawsOwnFigure(const uint8_t* record);

@@ -47,6 +47,8 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
     if (MakeFontAtDefaultHeight(device, table, record, handleCount)) {
         return;
     }
-    PlayEnhMetaFileRecord(device, table, record, handleCount);
+    if (playback.pathOpen || !DrawUnderNarrowedClip(device, table, record, handleCount)) {
+        PlayEnhMetaFileRecord(device, table, record, handleCount);
+    }
     FollowPenWidth(device, table, handleCount, bytes, size);
 }

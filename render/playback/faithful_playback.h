@@ -32,6 +32,8 @@ struct FaithfulPlayback {
 // - a pattern or hatch fill (patterns.cpp);
 // - a turned shape drawn through a path, and a pixel (shapes.cpp);
 // - narrowed text, and a font of height 0 (text.cpp);
+// - a figure under a clip of many rectangles, the clip cut to the
+//   figure's reach (clip.cpp);
 // - a width-1 pen and the pen after a change of scale (pens.cpp).
 void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
                           UINT handleCount, FaithfulPlayback& playback);

@@ -1,5 +1,7 @@
 // A gradient, where the device cannot shade one, becomes an image the job
-// renders itself, clipped to the gradient's rectangles or triangles.
+// renders itself, clipped to the gradient's rectangles or triangles. A
+// single upright rectangle, which changes colour along one side only, is
+// one row or column of pixels stretched over its area.
 #include "playback/mendings.h"
 
 #include "gdi_owners.h"
@@ -58,16 +60,30 @@ RECT CoveredArea(HDC device, const std::vector<std::vector<DevicePoint>>& outlin
     return CutToPage(device, area);
 }
 
-// Shades the gradient into the raster, whose top-left corner is origin on
-// the device, through the platform's own gradient fill.
+// A vertex's coordinate within the image along one side: as it stands
+// where the image has every pixel of the area's side, and where it has one,
+// the near or the far edge of that pixel, so that the rectangle spans it.
+LONG FitToImage(LONG coordinate, LONG areaSide, LONG imageSide)
+{
+    if (imageSide == areaSide) {
+        return coordinate;
+    }
+    return coordinate * 2 < areaSide ? 0 : imageSide;
+}
+
+// Shades the gradient into the raster of the image's size, whose top-left
+// corner is the area's on the device, through the platform's own gradient
+// fill.
 void ShadeInto(const Raster& raster, const Gradient& gradient, const AffineMap& map,
-               const POINT& origin)
+               const RECT& area, const SIZE& image)
 {
     std::vector<TRIVERTEX> vertices;
     for (const GradientVertex& v : gradient.vertices) {
         const DevicePoint p = MapPoint(map, v.x, v.y);
-        vertices.push_back(TRIVERTEX{RoundToPixel(p.x) - origin.x, RoundToPixel(p.y) - origin.y,
-                                     v.red, v.green, v.blue, v.alpha});
+        vertices.push_back(
+            TRIVERTEX{FitToImage(RoundToPixel(p.x) - area.left, area.right - area.left, image.cx),
+                      FitToImage(RoundToPixel(p.y) - area.top, area.bottom - area.top, image.cy),
+                      v.red, v.green, v.blue, v.alpha});
     }
     std::vector<ULONG> pieces;
     for (const std::vector<uint32_t>& piece : gradient.pieces) {
@@ -108,6 +124,19 @@ bool FitsDevice(const std::vector<std::vector<DevicePoint>>& outlines)
     return true;
 }
 
+// The pixels the image of the gradient over the area needs: one row of a
+// single rectangle that shades across, upright on the device, one column
+// of one that shades down, and every pixel of any other.
+SIZE ImageSize(const Gradient& gradient, const AffineMap& map, const RECT& area)
+{
+    const SIZE whole = {area.right - area.left, area.bottom - area.top};
+    if (gradient.mode == GRADIENT_MODE_TRIANGLE || gradient.pieces.size() != 1 ||
+        TurnsOrShears(map)) {
+        return whole;
+    }
+    return gradient.mode == GRADIENT_FILL_RECT_H ? SIZE{whole.cx, 1} : SIZE{1, whole.cy};
+}
+
 // The gradient as an image of its device area, limited to its shape.
 void DrawGradientAsImage(HDC device, const Gradient& gradient)
 {
@@ -122,14 +151,15 @@ void DrawGradientAsImage(HDC device, const Gradient& gradient)
     if (width <= 0 || height <= 0) {
         return;
     }
-    const Raster raster = MakeRaster(width, height);
+    const SIZE image = ImageSize(gradient, map, area);
+    const Raster raster = MakeRaster(image.cx, image.cy);
     if (raster.dc() == nullptr) {
         return;
     }
-    ShadeInto(raster, gradient, map, POINT{area.left, area.top});
+    ShadeInto(raster, gradient, map, area, image);
     const SavedState saved(device);
     ClipToOutlines(device, outlines);
-    StretchDIBits(device, area.left, area.top, width, height, 0, 0, width, height, raster.bits,
+    StretchDIBits(device, area.left, area.top, width, height, 0, 0, image.cx, image.cy, raster.bits,
                   &raster.info, DIB_RGB_COLORS, SRCCOPY);
 }
 

@@ -1,5 +1,5 @@
 // What the faithful playback mends, one file each: shapes.cpp, gradients.cpp,
-// patterns.cpp, text.cpp and pens.cpp. The dispatcher in faithful_playback.cpp
+// patterns.cpp, text.cpp, pens.cpp and clip.cpp. The dispatcher in faithful_playback.cpp
 // applies them in the order of faithful_playback.h.
 #pragma once
 
@@ -27,6 +27,8 @@ void DrawPixel(HDC device, const Pixel& pixel);
 // record.
 bool DrawUnshadedGradient(HDC device, const ENHMETARECORD* record, uint32_t shadeBlendCaps);
 
+// patterns.cpp: whether the current pen draws anything.
+bool HasPen(HDC device);
 // patterns.cpp: a fill with a brush the driver would draw wrongly, drawn
 // in the brush's own colours. False, leaving the record to be played as it
 // stands, when it fills with no such brush.
@@ -48,3 +50,10 @@ bool MakeFontAtDefaultHeight(HDC device, HANDLETABLE* table, const ENHMETARECORD
 // scale.
 void FollowPenWidth(HDC device, HANDLETABLE* table, UINT handleCount, const uint8_t* bytes,
                     size_t size);
+
+// clip.cpp: a figure drawn under a clip of many rectangles, with the clip
+// cut to the figure's reach, so that the driver, which writes the clip
+// before each figure, writes only the rectangles near it. False, leaving
+// the record to be played as it stands, for any other record or clip.
+bool DrawUnderNarrowedClip(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                           UINT handleCount);

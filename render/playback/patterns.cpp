@@ -3,8 +3,9 @@
 // drawn in the brush's own colours, a monochrome pattern's being the text
 // and background colours of the moment: a brush of two colours as a
 // one-bit image of its tiles clipped to the shape, the path or the brush
-// copy's rectangle, with the outline drawn over it; any other pattern, and
-// every other fill, in its mean colour.
+// copy's rectangle, with the outline drawn over it; any other pattern (one
+// of a single colour among them), and every other fill, in its mean
+// colour.
 #include "playback/mendings.h"
 
 #include "driver/pixel_statistics.h"
@@ -140,19 +141,6 @@ RECT ClippedDeviceArea(HDC device)
     return CutToPage(device, area);
 }
 
-bool HasPen(HDC device)
-{
-    HGDIOBJ pen = GetCurrentObject(device, OBJ_PEN);
-    if (GetObjectType(pen) == OBJ_EXTPEN) {
-        EXTLOGPEN description = {};
-        GetObjectA(pen, sizeof description, &description);
-        return (description.elpPenStyle & PS_STYLE_MASK) != PS_NULL;
-    }
-    LOGPEN description = {};
-    GetObjectA(pen, sizeof description, &description);
-    return (description.lopnStyle & PS_STYLE_MASK) != PS_NULL;
-}
-
 // Draws the current brush as a two-colour image clipped to what the record
 // fills; the device's state, the path with it, comes back after.
 void DrawClippedTwoColours(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
@@ -231,11 +219,25 @@ bool DrawPatternFill(HDC device, HANDLETABLE* table, const ENHMETARECORD* record
         return false;
     }
     const PatternLook look = LookAtPattern(device, brush);
-    if (look.colours &&
+    // A pattern of one colour is a solid fill of it.
+    if (look.colours && look.colours->first != look.colours->second &&
         (use == BrushUse::SHAPE || use == BrushUse::PATTERN_COPY || use == BrushUse::PATH)) {
         FillWithTwoColours(device, table, record, handleCount, use, *look.colours);
     } else {
         PlayWithSolidBrush(device, table, record, handleCount, look.mean, entry);
     }
     return true;
+}
+
+bool HasPen(HDC device)
+{
+    HGDIOBJ pen = GetCurrentObject(device, OBJ_PEN);
+    if (GetObjectType(pen) == OBJ_EXTPEN) {
+        EXTLOGPEN description = {};
+        GetObjectA(pen, sizeof description, &description);
+        return (description.elpPenStyle & PS_STYLE_MASK) != PS_NULL;
+    }
+    LOGPEN description = {};
+    GetObjectA(pen, sizeof description, &description);
+    return (description.lopnStyle & PS_STYLE_MASK) != PS_NULL;
 }

@@ -1,0 +1,140 @@
+// What the job hands the driver for gradients it shades itself, for
+// patterns of one colour and for figures under a curved clip: no more than
+// the picture needs, read in the EPS.
+#include "convert.h"
+
+#include "raster_reference.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// The recorded pictures' frame: 80 x 50 mm.
+constexpr RECT FRAME = {0, 0, 8000, 5000};
+constexpr int PERCENT = 100;
+
+int Across(SIZE units, int percent)
+{
+    return static_cast<int>(units.cx * percent / PERCENT);
+}
+
+int Down(SIZE units, int percent)
+{
+    return static_cast<int>(units.cy * percent / PERCENT);
+}
+
+size_t CountOf(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+using EpsSizeTest = PrintingTest;
+
+// A dozen small red squares inside an elliptic clip, a blue bar across its
+// curved top and a green square outside it.
+void DrawUnderEllipticClip(HDC recorder, SIZE u)
+{
+    HRGN ellipse = CreateEllipticRgn(Across(u, 10), Down(u, 10), Across(u, 90), Down(u, 90));
+    SelectClipRgn(recorder, ellipse);
+    DeleteObject(ellipse);
+    SelectObject(recorder, GetStockObject(NULL_PEN));
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    HGDIOBJ previous = SelectObject(recorder, red);
+    for (int i = 0; i < 12; ++i) {
+        const int left = 35 + (i % 4) * 8;
+        const int top = 35 + (i / 4) * 8;
+        Rectangle(recorder, Across(u, left), Down(u, top), Across(u, left + 5), Down(u, top + 5));
+    }
+    HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+    SelectObject(recorder, blue);
+    Rectangle(recorder, Across(u, 0), Down(u, 12), Across(u, 100), Down(u, 24));
+    HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+    SelectObject(recorder, green);
+    Rectangle(recorder, Across(u, 0), Down(u, 0), Across(u, 8), Down(u, 8));
+    SelectObject(recorder, previous);
+    DeleteObject(red);
+    DeleteObject(blue);
+    DeleteObject(green);
+}
+
+TEST_F(EpsSizeTest, FiguresUnderACurvedClipCarryOnlyTheClipTheyCross)
+{
+    HENHMETAFILE metafile = RecordMetafile(FRAME, DrawUnderEllipticClip);
+    ASSERT_NE(nullptr, metafile);
+    const std::string path = folder + "\\clipped.eps";
+    ASSERT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, path.c_str()));
+    DeleteEnhMetaFile(metafile);
+    const std::string eps = ReadFileBytes(path);
+    EXPECT_EQ(12u, CountOf(eps, "1.00 0.00 0.00 setrgbcolor")) << "expected every red square";
+    EXPECT_EQ(1u, CountOf(eps, "0.00 0.00 1.00 setrgbcolor")) << "expected the blue bar";
+    EXPECT_EQ(0u, CountOf(eps, "0.00 1.00 0.00 setrgbcolor"))
+        << "expected nothing of the green square, which the clip hides";
+    EXPECT_EQ(1u, CountOf(eps, "array def"))
+        << "expected the ellipse's rectangles for the bar only";
+}
+
+// A red to blue rectangle shading across and a green to black one shading
+// down, which the EPS printer cannot shade itself.
+void DrawLinearGradients(HDC recorder, SIZE u)
+{
+    GRADIENT_RECT rect = {0, 1};
+    TRIVERTEX across[2] = {{Across(u, 5), Down(u, 10), 0xFF00, 0, 0, 0},
+                           {Across(u, 45), Down(u, 90), 0, 0, 0xFF00, 0}};
+    GdiGradientFill(recorder, across, 2, &rect, 1, GRADIENT_FILL_RECT_H);
+    TRIVERTEX down[2] = {{Across(u, 55), Down(u, 10), 0, 0xFF00, 0, 0},
+                         {Across(u, 95), Down(u, 90), 0, 0, 0, 0}};
+    GdiGradientFill(recorder, down, 2, &rect, 1, GRADIENT_FILL_RECT_V);
+}
+
+TEST_F(EpsSizeTest, LinearGradientsAreOneRowOrColumnOfPixelsStretched)
+{
+    HENHMETAFILE metafile = RecordMetafile(FRAME, DrawLinearGradients);
+    ASSERT_NE(nullptr, metafile);
+    const std::string path = folder + "\\gradients.eps";
+    ASSERT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, path.c_str()));
+    DeleteEnhMetaFile(metafile);
+    const size_t size = ReadFileBytes(path).size();
+    EXPECT_GT(40000u, size) << "expected the two gradients in under 40 KB, got " << size;
+}
+
+// Ellipses filled with a monochrome pattern whose text and background
+// colours are both navy.
+void DrawOneColourPattern(HDC recorder, SIZE u)
+{
+    const uint8_t rows[16] = {0x81, 0, 0x42, 0, 0x24, 0, 0x18, 0,
+                              0x18, 0, 0x24, 0, 0x42, 0, 0x81, 0};
+    HBITMAP pattern = CreateBitmap(8, 8, 1, 1, rows);
+    HBRUSH brush = CreatePatternBrush(pattern);
+    SetTextColor(recorder, RGB(0, 0, 128));
+    SetBkColor(recorder, RGB(0, 0, 128));
+    HGDIOBJ previous = SelectObject(recorder, brush);
+    SelectObject(recorder, GetStockObject(NULL_PEN));
+    for (int i = 0; i < 3; ++i) {
+        Ellipse(recorder, Across(u, 5 + 30 * i), Down(u, 20), Across(u, 30 + 30 * i), Down(u, 80));
+    }
+    SelectObject(recorder, previous);
+    DeleteObject(brush);
+    DeleteObject(pattern);
+}
+
+TEST_F(EpsSizeTest, APatternOfOneColourIsASolidFill)
+{
+    HENHMETAFILE metafile = RecordMetafile(FRAME, DrawOneColourPattern);
+    ASSERT_NE(nullptr, metafile);
+    const std::string path = folder + "\\one-colour.eps";
+    ASSERT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, path.c_str()));
+    DeleteEnhMetaFile(metafile);
+    const std::string eps = ReadFileBytes(path);
+    EXPECT_EQ(0u, CountOf(eps, "imagemask")) << "expected no image of the pattern";
+    EXPECT_EQ(0u, CountOf(eps, "array def")) << "expected no clip of the ellipses' rectangles";
+    EXPECT_EQ(3u, CountOf(eps, "0.00 0.00 0.50 setrgbcolor")) << "expected three navy fills";
+}
+
+}  // namespace
