@@ -1,6 +1,7 @@
 // An ellipse, arc, chord, pie, round rectangle or angle arc whose device
-// box has no width or height, and any box-shaped record that lands beyond
-// the coordinates the driver holds, is skipped. A rectangle, ellipse, round
+// box has no width or height is skipped (a box-shaped record that lands
+// beyond the coordinates the driver holds never comes here: the guards of
+// record_guards.h skip it first). A rectangle, ellipse, round
 // rectangle, arc, chord or pie under a transform that turns or shears, and
 // an arc, chord or pie drawn clockwise, goes through a path (a rectangle
 // as a polygon), which the platform lays out on the device itself: the
@@ -29,8 +30,8 @@ bool IsKeptFromDriver(HDC device, const uint8_t* bytes, size_t size)
     if (!box) {
         return false;
     }
-    const ShapeFit fit = JudgeShapeBox(ReadDeviceMap(device), *box);
-    return fit == ShapeFit::BEYOND_DEVICE || (fit == ShapeFit::EMPTY && IsCurvedShape(bytes));
+    return IsCurvedShape(bytes) &&
+           JudgeShapeBox(ReadDeviceMap(device), *box, DRIVER_COORDINATE_LIMIT) == ShapeFit::EMPTY;
 }
 
 // Whether the driver would draw the box-shaped record upright or the
