@@ -5,6 +5,7 @@
 #include "gdiplus_picture.h"
 #include "metafile/dib_layout.h"
 #include "playback/faithful_playback.h"
+#include "playback/record_guards.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -84,12 +85,13 @@ JobStatus StatusOf(InspectionRefusal refusal)
 // One metafile inspected for the device, and how its records are played
 // there: the device's blending capabilities, and a backdrop only when a
 // record needs one.
-FaithfulPlayback PreparePlayback(HENHMETAFILE metafile, const MetafileInspection& inspection,
-                                 uint32_t shadeBlendCaps, const RECT& target)
+FaithfulPlayback PreparePlayback(HDC device, HENHMETAFILE metafile,
+                                 const MetafileInspection& inspection, uint32_t shadeBlendCaps,
+                                 const RECT& target)
 {
     FaithfulPlayback playback{shadeBlendCaps, {}, nullptr, false};
     if (!inspection.backdropBlits.empty()) {
-        playback.backdrop = MakeBackdrop(metafile, inspection, target);
+        playback.backdrop = MakeBackdrop(device, metafile, inspection, target);
     }
     return playback;
 }
@@ -100,9 +102,10 @@ struct Playing {
     FaithfulPlayback playback;
 };
 
-// Hands each record the inspection lets play to the faithful player and
-// skips the others, so that the rest of the picture still prints. The first
-// record the enumeration hands over is the header, at the metafile's start.
+// Hands each record the guards let play on the printer to the faithful
+// player and skips the others, so that the rest of the picture still
+// prints. The first record the enumeration hands over is the header, at the
+// metafile's start.
 int CALLBACK PlayInspectedRecord(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
                                  int handleCount, LPARAM data)
 {
@@ -110,7 +113,8 @@ int CALLBACK PlayInspectedRecord(HDC device, HANDLETABLE* table, const ENHMETARE
     auto* playing = reinterpret_cast<Playing*>(data);
     FaithfulPlayback& playback = playing->playback;
     playback.metafileStart = playback.metafileStart == nullptr ? bytes : playback.metafileStart;
-    if (MayPlay(playing->inspection, static_cast<size_t>(bytes - playback.metafileStart))) {
+    if (MayPlayOn(device, PRINTER_REACH, playing->inspection,
+                  static_cast<size_t>(bytes - playback.metafileStart), record)) {
         PlayRecordFaithfully(device, table, record, static_cast<UINT>(handleCount), playback);
     }
     return TRUE;
@@ -120,7 +124,8 @@ int CALLBACK PlayInspectedRecord(HDC device, HANDLETABLE* table, const ENHMETARE
 void PlayMetafile(HDC device, HENHMETAFILE metafile, const MetafileInspection& inspection,
                   uint32_t shadeBlendCaps, const RECT& target)
 {
-    Playing playing{inspection, PreparePlayback(metafile, inspection, shadeBlendCaps, target)};
+    Playing playing{inspection,
+                    PreparePlayback(device, metafile, inspection, shadeBlendCaps, target)};
     EnumEnhMetaFile(device, metafile, PlayInspectedRecord, &playing, &target);
 }
 

@@ -4,14 +4,16 @@
 # folder (EMF+ metafiles) a little (scripts/../tests/mutator: GDI records,
 # and EMF+ records in comments), and the job converts it with the EPS test
 # printer. A seed that crashes the process is counted and the run goes on
-# after it. Run by hand after scripts/build.sh:
-#   scripts/soak-metafiles.sh [COUNT [FIRST_SEED]]     (default 5000 from 0)
+# after it. Further folders of metafiles (their .emf files, in subfolders
+# too) join the project's own. Run by hand after scripts/build.sh:
+#   scripts/soak-metafiles.sh [COUNT [FIRST_SEED [FOLDER...]]]   (default 5000 from 0)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/win64
 count=${1:-5000}
 first=${2:-0}
 last=$((first + count))
+shift $(($# < 2 ? $# : 2))
 
 # shellcheck source=scripts/display.sh
 . "$root/scripts/display.sh"
@@ -22,9 +24,12 @@ work=$build/soak
 rm -rf "$work"
 mkdir -p "$work"
 sources=()
-for emf in "$root"/core/tests/data/emf/*.emf "$root"/core/tests/data/emf/plus/*.emf; do
+while IFS= read -r emf; do
   sources+=("$(windows_path "$emf")")
-done
+done < <(
+  ls "$root"/core/tests/data/emf/*.emf "$root"/core/tests/data/emf/plus/*.emf
+  for folder in "$@"; do find "$folder" -iname '*.emf' | sort; done
+)
 
 crashes=()
 seed=$first

@@ -8,11 +8,15 @@ double RoundAsDevice(double value)
     return std::floor(value + 0.5);
 }
 
+bool IsWithinLimit(const DevicePoint& point, double limit)
+{
+    return std::isfinite(point.x) && std::isfinite(point.y) && std::fabs(point.x) <= limit &&
+           std::fabs(point.y) <= limit;
+}
+
 bool IsWithinDriverLimit(const DevicePoint& point)
 {
-    return std::isfinite(point.x) && std::isfinite(point.y) &&
-           std::fabs(point.x) <= DRIVER_COORDINATE_LIMIT &&
-           std::fabs(point.y) <= DRIVER_COORDINATE_LIMIT;
+    return IsWithinLimit(point, DRIVER_COORDINATE_LIMIT);
 }
 
 AffineMap ComposeDeviceMap(const AffineMap& world, int32_t windowOrgX, int32_t windowOrgY,
@@ -39,7 +43,7 @@ double VerticalScale(const AffineMap& map)
     return std::hypot(map.m21, map.m22);
 }
 
-ShapeFit JudgeShapeBox(const AffineMap& map, const LogicalBox& box)
+ShapeFit JudgeShapeBox(const AffineMap& map, const LogicalBox& box, double limit)
 {
     const auto at = [&](int64_t x, int64_t y) {
         return MapPoint(map, static_cast<double>(x), static_cast<double>(y));
@@ -48,7 +52,7 @@ ShapeFit JudgeShapeBox(const AffineMap& map, const LogicalBox& box)
     const DevicePoint second = at(box.right, box.bottom);
     for (const DevicePoint& corner :
          {first, second, at(box.right, box.top), at(box.left, box.bottom)}) {
-        if (!IsWithinDriverLimit(corner)) {
+        if (!IsWithinLimit(corner, limit)) {
             return ShapeFit::BEYOND_DEVICE;
         }
     }

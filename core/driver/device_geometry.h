@@ -36,7 +36,9 @@ double VerticalScale(const AffineMap& map);
 // that the driver's 32-bit sums and Ghostscript's fixed-point coordinates
 // never overflow.
 constexpr double DRIVER_COORDINATE_LIMIT = 4194304.0;
-// Whether the point is finite and within that limit.
+// Whether the point is finite and within limit pixels of the origin.
+bool IsWithinLimit(const DevicePoint& point, double limit);
+// Whether the point is finite and within the driver's limit.
 bool IsWithinDriverLimit(const DevicePoint& point);
 // A device coordinate rounded to its pixel, as the driver rounds it.
 double RoundAsDevice(double value);
@@ -54,9 +56,10 @@ enum class ShapeFit {
     EMPTY,          // the box's two corners land on one device row or column
     BEYOND_DEVICE,  // a corner lands beyond the coordinate limit, or nowhere
 };
-// How the driver meets the box: it rounds the mapped corners to device
-// pixels and scales a circle to their difference.
-ShapeFit JudgeShapeBox(const AffineMap& map, const LogicalBox& box);
+// How a device that holds coordinates up to limit meets the box: it
+// rounds the mapped corners to device pixels and scales a circle to their
+// difference.
+ShapeFit JudgeShapeBox(const AffineMap& map, const LogicalBox& box, double limit);
 
 // Whether the map turns or shears: the driver draws a box-shaped record
 // upright whatever the transform.

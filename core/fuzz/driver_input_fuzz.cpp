@@ -4,11 +4,13 @@
 // a buffer of exactly its size so that a read past it trips the address
 // sanitizer. The record goes to the readers only when the record check
 // passes it, as in the job; the blit reader takes it unchecked, under no
-// blending capabilities and under all of them. Broken rules abort.
+// blending capabilities and under all of them. What the printer and a raster
+// are handed must agree with the oracle's own reading of box-shaped records
+// and flood fills. Broken rules abort.
 //
-// It reads no record field itself, and so keeps no copy of the record
-// layouts; the oracles that read fields keep their own copies, apart from
+// The oracle's offsets of box-shaped records are its own copy, apart from
 // metafile/emf_layout.h on purpose.
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "driver/device_geometry.h"
+#include "driver/device_reach.h"
 #include "driver/record_readers.h"
 #include "metafile/emf_records.h"
 
@@ -34,6 +37,53 @@ void Require(bool condition, const char* rule)
     }
 }
 
+// The oracle's own reading of a box-shaped record: the corners of its box
+// (ELLIPSE, RECTANGLE, ROUNDRECT, ARC, CHORD, PIE, ARCTO: rclBox after type
+// and size) or of its centre and radius (ANGLEARC), mapped, each finite and
+// within limit. True for any other record.
+int64_t Field(const std::vector<uint8_t>& record, size_t at, bool isSigned)
+{
+    uint32_t value = 0;
+    std::memcpy(&value, record.data() + at, sizeof value);
+    return isSigned ? int64_t{static_cast<int32_t>(value)} : int64_t{value};
+}
+
+bool IsFloodFill(const std::vector<uint8_t>& record)
+{
+    return Field(record, 0, false) == 53;
+}
+
+bool BoxCornersWithin(const AffineMap& map, const std::vector<uint8_t>& record, double limit)
+{
+    const int64_t type = Field(record, 0, false);
+    int64_t box[4] = {};
+    if (((type >= 42 && type <= 47) || type == 55) && record.size() >= 24) {
+        for (size_t i = 0; i < 4; ++i) {
+            box[i] = Field(record, 8 + 4 * i, true);
+        }
+    } else if (type == 41 && record.size() >= 28) {
+        const int64_t radius = Field(record, 16, false);
+        box[0] = Field(record, 8, true) - radius;
+        box[1] = Field(record, 12, true) - radius;
+        box[2] = Field(record, 8, true) + radius;
+        box[3] = Field(record, 12, true) + radius;
+    } else {
+        return true;
+    }
+    for (const int64_t left : {box[0], box[2]}) {
+        for (const int64_t top : {box[1], box[3]}) {
+            const auto x = static_cast<double>(left);
+            const auto y = static_cast<double>(top);
+            const double deviceX = x * map.m11 + y * map.m21 + map.dx;
+            const double deviceY = x * map.m12 + y * map.m22 + map.dy;
+            if (!(std::fabs(deviceX) <= limit && std::fabs(deviceY) <= limit)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 AffineMap ReadMap(const uint8_t* data)
 {
     double values[6];
@@ -46,9 +96,18 @@ void ReadCheckedRecord(const AffineMap& map, const std::vector<uint8_t>& record)
     const uint8_t* bytes = record.data();
     const size_t size = record.size();
     if (const std::optional<LogicalBox> box = ReadShapeBox(bytes, size)) {
-        JudgeShapeBox(map, *box);
+        JudgeShapeBox(map, *box, DRIVER_COORDINATE_LIMIT);
         IsCurvedShape(bytes);
     }
+    const bool printerTakes = IsWithinReach(map, bytes, size, PRINTER_REACH);
+    const bool rasterTakes = IsWithinReach(map, bytes, size, RASTER_REACH);
+    Require(!rasterTakes || printerTakes, "what a raster is handed, the printer may be handed");
+    Require(printerTakes == BoxCornersWithin(map, record, DRIVER_COORDINATE_LIMIT),
+            "the printer is handed a box-shaped record exactly when it lands within its limit");
+    Require(rasterTakes ==
+                (!IsFloodFill(record) && BoxCornersWithin(map, record, RASTER_COORDINATE_LIMIT)),
+            "a raster is handed no flood fill, and a box-shaped record exactly when it lands "
+            "within its limit");
     if (const std::optional<Gradient> gradient = ReadGradient(bytes, size)) {
         for (const std::vector<uint32_t>& piece : gradient->pieces) {
             for (const uint32_t vertex : piece) {

@@ -44,7 +44,7 @@ TEST(JudgeShapeBox, Verdicts)
         {"rotated a quarter turn", {0, 1, -1, 0, 0, 0}, {0, 0, 100, 50}, ShapeFit::DRAWABLE},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.fit, JudgeShapeBox(c.map, c.box)) << c.name;
+        EXPECT_EQ(c.fit, JudgeShapeBox(c.map, c.box, DRIVER_COORDINATE_LIMIT)) << c.name;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "driver/record_readers.h"
 #include "playback/device_map.h"
+#include "playback/record_guards.h"
 
 #include <algorithm>
 #include <cmath>
@@ -68,8 +69,9 @@ BackdropTile KeepDestination(HDC raster, const Capture& capture, const BlitDesti
     return tile;
 }
 
-// Plays each record the inspection lets play, as the job's playback on the
-// device does, and keeps the destination of every blit it names.
+// Plays each record the guards let play on a raster, as the job's playback
+// on the device does with the printer's, and keeps the destination of
+// every blit the inspection names.
 int CALLBACK PlayOntoRaster(HDC raster, HANDLETABLE* table, const ENHMETARECORD* record,
                             int handleCount, LPARAM data)
 {
@@ -77,7 +79,7 @@ int CALLBACK PlayOntoRaster(HDC raster, HANDLETABLE* table, const ENHMETARECORD*
     const auto* bytes = reinterpret_cast<const uint8_t*>(record);
     capture->metafileStart = capture->metafileStart == nullptr ? bytes : capture->metafileStart;
     const auto offset = static_cast<size_t>(bytes - capture->metafileStart);
-    if (!MayPlay(capture->inspection, offset)) {
+    if (!MayPlayOn(raster, RASTER_REACH, capture->inspection, offset, record)) {
         return TRUE;
     }
     PlayEnhMetaFileRecord(raster, table, record, static_cast<UINT>(handleCount));
@@ -88,13 +90,30 @@ int CALLBACK PlayOntoRaster(HDC raster, HANDLETABLE* table, const ENHMETARECORD*
     return TRUE;
 }
 
+// The part of the target the device lets drawing into: inside its clipping
+// and its printable area.
+RECT FindCoveredArea(HDC device, const RECT& target)
+{
+    RECT clip = {};
+    if (GetClipBox(device, &clip) == ERROR) {
+        return RECT{};
+    }
+    RECT covered = {};
+    IntersectRect(&covered, &clip, &target);
+    return CutToPage(device, covered);
+}
+
 }  // namespace
 
-BackdropTiles MakeBackdrop(HENHMETAFILE metafile, const MetafileInspection& inspection,
+BackdropTiles MakeBackdrop(HDC device, HENHMETAFILE metafile, const MetafileInspection& inspection,
                            const RECT& target)
 {
-    const LONG width = target.right - target.left;
-    const LONG height = target.bottom - target.top;
+    const RECT covered = FindCoveredArea(device, target);
+    if (IsRectEmpty(&covered)) {
+        return {};
+    }
+    const LONG width = covered.right;
+    const LONG height = covered.bottom;
     const Raster raster = MakeRaster(width, height);
     if (raster.dc() == nullptr) {
         return {};
@@ -102,7 +121,7 @@ BackdropTiles MakeBackdrop(HENHMETAFILE metafile, const MetafileInspection& insp
     const RECT whole = {0, 0, width, height};
     FillRect(raster.dc(), &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     Capture capture{raster.bits, raster.stride, width, height, inspection, nullptr, {}};
-    EnumEnhMetaFile(raster.dc(), metafile, PlayOntoRaster, &capture, &whole);
+    EnumEnhMetaFile(raster.dc(), metafile, PlayOntoRaster, &capture, &target);
     return std::move(capture.tiles);
 }
 

@@ -1,10 +1,13 @@
 // A raster backdrop for the blits a PostScript driver cannot draw as the
 // platform does (alpha blends, transparent and masked blits, raster
 // operations that read the page): the picture played by the platform onto
-// a white bitmap of its placement's size, with what lies in each such
-// blit's destination kept just after the blit is drawn there. The job draws
-// those pieces opaque in the blits' place. Made only for a picture that has
-// such a blit.
+// a white bitmap, through the guards of every playback (record_guards.h)
+// with a raster's reach, with what lies in each such blit's destination
+// kept just after the blit is drawn there. The bitmap reaches from the
+// device's origin, where the placement starts, no farther than the part of
+// the placement that the device's clipping and printable area let drawing
+// into. The job draws those pieces opaque in the blits' place. Made only
+// for a picture that has such a blit.
 #pragma once
 
 #include <windows.h>
@@ -26,10 +29,11 @@ struct BackdropTile {
 };
 
 // The tiles of the blits the inspection names (driver/inspection.h), by
-// their records' offsets, the picture played as the inspection lets it;
-// none when no raster can be made.
+// their records' offsets, the picture played into target as it would be on
+// the device; none when the device lets nothing be drawn in the target or
+// no raster can be made.
 using BackdropTiles = std::map<size_t, BackdropTile>;
-BackdropTiles MakeBackdrop(HENHMETAFILE metafile, const MetafileInspection& inspection,
+BackdropTiles MakeBackdrop(HDC device, HENHMETAFILE metafile, const MetafileInspection& inspection,
                            const RECT& target);
 
 // Draws the tile over its area of the device in device pixels, opaque,

@@ -1,8 +1,10 @@
 // An ellipse, arc, chord, pie, round rectangle or angle arc whose device
-// box has no width or height, and any box-shaped record that lands beyond
-// the coordinates the driver holds, is skipped; of a skipped ARCTO or
-// ANGLEARC the line from the current position to the arc's start is drawn,
-// and the current position left at the arc's end, as the platform does. A rectangle, ellipse, round
+// box has no width or height is skipped (a box-shaped record that lands
+// beyond the coordinates the driver holds never comes here: the guards of
+// record_guards.h skip it first); of a skipped ARCTO or ANGLEARC the line
+// from the current position to the arc's start is drawn, and the current
+// position left at the arc's end, as the platform does. A rectangle,
+// ellipse, round
 // rectangle, arc, chord or pie under a transform that turns or shears, and
 // an arc, chord or pie drawn clockwise, goes through a path (a rectangle
 // as a polygon), which the platform lays out on the device itself: the
@@ -32,8 +34,8 @@ bool IsKeptFromDriver(HDC device, const uint8_t* bytes, size_t size)
     if (!box) {
         return false;
     }
-    const ShapeFit fit = JudgeShapeBox(ReadDeviceMap(device), *box);
-    return fit == ShapeFit::BEYOND_DEVICE || (fit == ShapeFit::EMPTY && IsCurvedShape(bytes));
+    return IsCurvedShape(bytes) &&
+           JudgeShapeBox(ReadDeviceMap(device), *box, DRIVER_COORDINATE_LIMIT) == ShapeFit::EMPTY;
 }
 
 bool FitsLong(int64_t value)

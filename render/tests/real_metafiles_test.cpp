@@ -4,6 +4,8 @@
 // the program down. Ghostscript then reads the EPS files these tests leave
 // in their output folders (check_consumers.sh ghostscript_inside).
 #include "convert.h"
+#include "driver/inspection.h"
+#include "playback/backdrop.h"
 
 #include "metafile_mutator.h"
 #include "test_printer.h"
@@ -11,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -45,6 +49,10 @@ constexpr int BEYOND = 2000;  // reference-device pixels around the frame
 // Seeds of the mutated metafiles: the first few dozen of the soak run, and
 // the mutants that once crashed it.
 constexpr uint64_t MUTANT_SEEDS = 36;
+// And the first dozen of the seeds that also make box-shaped records and
+// points at INT_MIN.
+constexpr uint64_t SHAPE_SEEDS_FROM = 1000000;
+constexpr uint64_t SHAPE_SEEDS = 12;
 struct Mutant {
     const char* source;
     uint64_t seed;
@@ -155,12 +163,178 @@ TEST_F(RealMetafilesTest, DrawingBeyondTheFrameStaysInsideTheBox)
     }
 }
 
+// A picture recorded against the printer, with blits that read the page,
+// so that the job plays it on a backdrop first, under an anisotropic map
+// and a world transform scaled by a quarter and then by four; before them,
+// a 280-byte comment.
+constexpr RECT BLITS_FRAME = {2712, 469, 22715, 13584};
+constexpr char BLITS_BOX_LINE[] = "%%BoundingBox: 13 454 584 832";
+constexpr UINT COMMENT_DATA_BYTES = 268;
+
+HENHMETAFILE CreateBlitsAfterComment()
+{
+    HDC printer = CreateDCA(nullptr, EPS_PRINTER, nullptr, nullptr);
+    HDC recorder = CreateEnhMetaFileA(printer, nullptr, &BLITS_FRAME, nullptr);
+    DeleteDC(printer);
+    HDC source = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(recorder, 16, 16);
+    HGDIOBJ previous = SelectObject(source, bitmap);
+    PatBlt(source, 0, 0, 16, 16, BLACKNESS);
+    SetMapMode(recorder, MM_ANISOTROPIC);
+    SetWindowExtEx(recorder, 4531, 2971, nullptr);
+    SetViewportOrgEx(recorder, 641, 112, nullptr);
+    SetViewportExtEx(recorder, 4719, 3094, nullptr);
+    SetGraphicsMode(recorder, GM_ADVANCED);
+    const XFORM quarter = {0.25f, 0, 0, 0.25f, 0, 0};
+    const XFORM four = {4, 0, 0, 4, 0, 0};
+    SetWorldTransform(recorder, &quarter);
+    ModifyWorldTransform(recorder, &four, MWT_LEFTMULTIPLY);
+    const std::vector<BYTE> comment(COMMENT_DATA_BYTES, 0x5A);
+    GdiComment(recorder, COMMENT_DATA_BYTES, comment.data());
+    StretchBlt(recorder, 100, 100, 2000, 1500, source, 0, 0, 16, 16, SRCAND);
+    BitBlt(recorder, 2500, 100, 1000, 1000, source, 0, 0, SRCINVERT);
+    SelectObject(source, previous);
+    DeleteObject(bitmap);
+    DeleteDC(source);
+    return CloseEnhMetaFile(recorder);
+}
+
+std::vector<uint8_t> MetafileBits(HENHMETAFILE metafile)
+{
+    const UINT size = GetEnhMetaFileBits(metafile, 0, nullptr);
+    std::vector<uint8_t> bytes(size);
+    GetEnhMetaFileBits(metafile, size, bytes.data());
+    return bytes;
+}
+
+// The offset of the first record of this type; the metafile's size when
+// there is none.
+size_t FindRecord(const std::vector<uint8_t>& bytes, DWORD type)
+{
+    size_t at = 0;
+    while (at < bytes.size()) {
+        const auto* record = reinterpret_cast<const ENHMETARECORD*>(bytes.data() + at);
+        if (record->iType == type) {
+            return at;
+        }
+        at += record->nSize;
+    }
+    return at;
+}
+
+// The comment's type byte turned into ARC: an arc record of the comment's
+// 280 bytes, whose box reaches 1.4 billion pixels down the page, and whose
+// second radial point lies at the least 32-bit coordinate.
+std::vector<uint8_t> TurnCommentIntoFarArc(std::vector<uint8_t> bytes)
+{
+    const size_t at = FindRecord(bytes, EMR_GDICOMMENT);
+    EMRARC arc = {};
+    arc.emr = {EMR_ARC, static_cast<DWORD>(sizeof(EMR) + 4 + ((COMMENT_DATA_BYTES + 3) & ~3u))};
+    arc.rclBox = {268, 1397800000, 16426, 36};
+    arc.ptlStart = {24, 1065353216};
+    arc.ptlEnd = {INT_MIN, INT_MIN};
+    std::memcpy(bytes.data() + at, &arc, sizeof arc);
+    return bytes;
+}
+
+// A flood fill, then an ALPHABLEND record laid out as a BITBLT with no
+// source bitmap, and a blit that inverts the page, in the frame.
+std::vector<uint8_t> CreateFloodFillBeforeBlend(const RECTL& frame)
+{
+    HDC recorder = CreateEnhMetaFileA(nullptr, nullptr, &SMALL_FRAME, nullptr);
+    ExtFloodFill(recorder, 10, 20, 0x12345678, FLOODFILLBORDER);
+    BitBlt(recorder, 0, 0, 100, 100, nullptr, 0, 0, PATCOPY);
+    PatBlt(recorder, 0, 0, 100, 100, DSTINVERT);
+    HENHMETAFILE recorded = CloseEnhMetaFile(recorder);
+    std::vector<uint8_t> bytes = MetafileBits(recorded);
+    DeleteEnhMetaFile(recorded);
+    reinterpret_cast<ENHMETAHEADER*>(bytes.data())->rclFrame = frame;
+    const size_t blit = FindRecord(bytes, EMR_BITBLT);
+    reinterpret_cast<ENHMETARECORD*>(bytes.data() + blit)->iType = EMR_ALPHABLEND;
+    return bytes;
+}
+
+// Damaged pictures that once ended the process on their backdrop (the arc
+// in the platform's raster arc code, the flood fill of an inverted frame
+// on a stack it overflowed), each with blits that need the backdrop: each
+// converts with the box of its frame. The flood fill also comes in frames
+// the right way up, one far taller than wide and one of the page's shape.
+TEST_F(RealMetafilesTest, DamagedPicturesOnTheBackdropConvert)
+{
+    HENHMETAFILE blits = CreateBlitsAfterComment();
+    ASSERT_NE(nullptr, blits);
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        const char* boxLine;
+    } cases[] = {
+        {"far-arc", TurnCommentIntoFarArc(MetafileBits(blits)), BLITS_BOX_LINE},
+        {"flood-fill-inverted", CreateFloodFillBeforeBlend({0, 514898743, 18744516, 264444444}),
+         "%%BoundingBox: 13 8318 584 832"},
+        {"flood-fill-tall", CreateFloodFillBeforeBlend({0, 264444444, 18744516, 514898743}),
+         "%%BoundingBox: 13 13 84 832"},
+        {"flood-fill-page", CreateFloodFillBeforeBlend({0, 0, 19700, 27800}),
+         "%%BoundingBox: 13 30 584 832"},
+    };
+    DeleteEnhMetaFile(blits);
+    for (const auto& c : cases) {
+        HENHMETAFILE metafile =
+            SetEnhMetaFileBits(static_cast<UINT>(c.bytes.size()), c.bytes.data());
+        ASSERT_NE(nullptr, metafile) << c.name;
+        EXPECT_FALSE(InspectMetafile(c.bytes.data(), c.bytes.size(), 0).backdropBlits.empty())
+            << c.name << ": expected a blit that needs the backdrop";
+        const std::string eps = folder + "\\" + c.name + ".eps";
+        EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()))
+            << "expected " << c.name << " to convert";
+        EXPECT_TRUE(HasOnlyBoxLine(eps, c.boxLine)) << c.name;
+        DeleteEnhMetaFile(metafile);
+    }
+}
+
+// A picture placed 31118 pixels high, far below the page's 3508, with a
+// blit that reads the page at its top and another at its bottom: the
+// backdrop keeps the first, and nothing below the page.
+TEST_F(RealMetafilesTest, BackdropReachesNoFartherThanThePage)
+{
+    const RECT tallFrame = {0, 0, 18744516, 250454299};
+    HDC recorder = CreateEnhMetaFileA(nullptr, nullptr, &tallFrame, nullptr);
+    ASSERT_NE(nullptr, recorder);
+    const int across = GetDeviceCaps(recorder, HORZRES) * 100 / GetDeviceCaps(recorder, HORZSIZE);
+    const int down = GetDeviceCaps(recorder, VERTRES) * 100 / GetDeviceCaps(recorder, VERTSIZE);
+    const int right = static_cast<int>(int64_t{tallFrame.right} * across / 10000);
+    const int bottom = static_cast<int>(int64_t{tallFrame.bottom} * down / 10000);
+    PatBlt(recorder, 0, 0, right / 10, bottom / 100, DSTINVERT);
+    PatBlt(recorder, 0, bottom - bottom / 100, right / 10, bottom / 100, DSTINVERT);
+    HENHMETAFILE metafile = CloseEnhMetaFile(recorder);
+    ASSERT_NE(nullptr, metafile);
+    const std::vector<uint8_t> bytes = MetafileBits(metafile);
+    const MetafileInspection inspection = InspectMetafile(bytes.data(), bytes.size(), 0);
+    ASSERT_EQ(2u, inspection.backdropBlits.size()) << "expected both blits to need the backdrop";
+    HDC device = CreateDCA(nullptr, EPS_PRINTER, nullptr, nullptr);
+    ASSERT_NE(nullptr, device);
+    const RECT target = {0, 0, 2329, 31118};
+    const BackdropTiles tiles = MakeBackdrop(device, metafile, inspection, target);
+    const RECT& top = tiles.at(inspection.backdropBlits[0].offset).area;
+    const RECT& below = tiles.at(inspection.backdropBlits[1].offset).area;
+    EXPECT_TRUE(top.left == 0 && top.top == 0 && top.right > 0 && top.bottom > 0)
+        << "expected the top blit kept from the origin, got (" << top.left << ", " << top.top
+        << ")-(" << top.right << ", " << top.bottom << ")";
+    EXPECT_TRUE(IsRectEmpty(&below))
+        << "expected nothing kept below the page, got (" << below.left << ", " << below.top << ")-("
+        << below.right << ", " << below.bottom << ")";
+    DeleteDC(device);
+    DeleteEnhMetaFile(metafile);
+}
+
 // Damaged copies of the real metafiles, as the soak run makes them: each
 // converts or is refused, and the process lives on.
 TEST_F(RealMetafilesTest, MutatedMetafilesConvertOrAreRefused)
 {
     std::vector<Mutant> mutants(std::begin(CRASHING_MUTANTS), std::end(CRASHING_MUTANTS));
     for (uint64_t seed = 0; seed < MUTANT_SEEDS; ++seed) {
+        mutants.push_back({REAL_METAFILES[seed % std::size(REAL_METAFILES)].name, seed});
+    }
+    for (uint64_t seed = SHAPE_SEEDS_FROM; seed < SHAPE_SEEDS_FROM + SHAPE_SEEDS; ++seed) {
         mutants.push_back({REAL_METAFILES[seed % std::size(REAL_METAFILES)].name, seed});
     }
     const std::string eps = folder + "\\mutant.eps";

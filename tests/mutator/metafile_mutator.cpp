@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -34,6 +35,16 @@ constexpr uint32_t OBJECT_TABLE_SIZE = 64;
 constexpr uint32_t FLAG_BITS_FROM = 8;  // flags above the object id
 constexpr uint32_t FLAG_BITS = 8;
 
+// Box-shaped drawing records, which the player lays out from a box (or a
+// centre and radius): ANGLEARC, ELLIPSE, RECTANGLE, ROUNDRECT, ARC, CHORD,
+// PIE and ARCTO.
+constexpr uint32_t BOX_SHAPED_TYPES[] = {41, 42, 43, 44, 45, 46, 47, 55};
+constexpr uint32_t LEAST_COORDINATE = 0x80000000u;  // INT_MIN
+// Seeds from here on also turn records into box-shaped ones and put points
+// at the least coordinate; the seeds below mutate as they always have, so
+// that a seed once found keeps naming the same mutant.
+constexpr uint64_t SHAPE_SEEDS_FROM = 1000000;
+
 enum Mutation : uint32_t {
     SET_FIELD,
     FLIP_BIT,
@@ -41,8 +52,10 @@ enum Mutation : uint32_t {
     CHANGE_SIZE,
     GDI_MUTATION_KINDS,
     CHANGE_EMF_PLUS = GDI_MUTATION_KINDS,  // only in metafiles with EMF+ records
-    ALL_MUTATION_KINDS,
+    TURN_INTO_BOX_SHAPE,                   // only from SHAPE_SEEDS_FROM on
+    POINT_AT_LEAST,
 };
+constexpr uint32_t SHAPE_MUTATION_KINDS = POINT_AT_LEAST - TURN_INTO_BOX_SHAPE + 1;
 
 enum PlusMutation : uint32_t {
     PLUS_SIZE,
@@ -192,8 +205,21 @@ void MutatePlusRecord(std::vector<uint8_t>& bytes, size_t record, Random& random
     }
 }
 
+// One kind of mutation: one of the GDI kinds, EMF+ in a metafile that has
+// EMF+ records, and the shapes when the seed takes them.
+Mutation ChooseMutation(Random& random, bool hasPlus, bool takesShapes)
+{
+    const uint32_t plusKinds = hasPlus ? 1u : 0u;
+    const uint32_t shapeKinds = takesShapes ? SHAPE_MUTATION_KINDS : 0u;
+    const uint32_t kind = Below(random, GDI_MUTATION_KINDS + plusKinds + shapeKinds);
+    if (kind < GDI_MUTATION_KINDS + plusKinds) {
+        return static_cast<Mutation>(kind);
+    }
+    return static_cast<Mutation>(TURN_INTO_BOX_SHAPE + (kind - GDI_MUTATION_KINDS - plusKinds));
+}
+
 void MutateOnce(std::vector<uint8_t>& bytes, const std::vector<size_t>& records,
-                const std::vector<size_t>& plusRecords, Random& random)
+                const std::vector<size_t>& plusRecords, bool takesShapes, Random& random)
 {
     // The header (the first record) is left to bit flips, so that most
     // mutants still load and reach the record check.
@@ -204,7 +230,7 @@ void MutateOnce(std::vector<uint8_t>& bytes, const std::vector<size_t>& records,
     const size_t room = bytes.size() - record;
     const uint32_t size = ReadField(bytes, record + SIZE_FIELD_AT);
     const size_t fields = (size < room ? size : room) / FIELD_SIZE;
-    switch (Below(random, plusRecords.empty() ? GDI_MUTATION_KINDS : ALL_MUTATION_KINDS)) {
+    switch (ChooseMutation(random, !plusRecords.empty(), takesShapes)) {
         case SET_FIELD:
             if (fields > 2) {
                 const size_t at =
@@ -225,6 +251,19 @@ void MutateOnce(std::vector<uint8_t>& bytes, const std::vector<size_t>& records,
                              plusRecords[Below(random, static_cast<uint32_t>(plusRecords.size()))],
                              random);
             break;
+        case TURN_INTO_BOX_SHAPE:
+            WriteField(bytes, record,
+                       BOX_SHAPED_TYPES[Below(random,
+                                              static_cast<uint32_t>(std::size(BOX_SHAPED_TYPES)))]);
+            break;
+        case POINT_AT_LEAST:
+            if (fields > 3) {
+                const size_t at =
+                    record + FIELD_SIZE * (2 + Below(random, static_cast<uint32_t>(fields - 3)));
+                WriteField(bytes, at, LEAST_COORDINATE);
+                WriteField(bytes, at + FIELD_SIZE, LEAST_COORDINATE);
+            }
+            break;
         default:
             WriteField(bytes, record + SIZE_FIELD_AT, EdgeValue(random, size));
             break;
@@ -244,7 +283,7 @@ std::vector<uint8_t> MutateMetafile(const std::vector<uint8_t>& metafile, uint64
     Random random{(seed + 1) * SEED_SCRAMBLE};
     const uint32_t mutations = 1 + Below(random, MAX_MUTATIONS);
     for (uint32_t i = 0; i < mutations; ++i) {
-        MutateOnce(bytes, records, plusRecords, random);
+        MutateOnce(bytes, records, plusRecords, seed >= SHAPE_SEEDS_FROM, random);
     }
     return bytes;
 }
