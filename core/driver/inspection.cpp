@@ -39,7 +39,8 @@ struct Walk {
     uint32_t depth;  // the saved-state depth of the records played so far
 };
 
-// The walk after one more record of the chain, span read at metafile + at.
+// The walk after one more record of the chain, span read at its offset in
+// metafile.
 Walk InspectRecord(Walk walk, const uint8_t* metafile, const RecordSpan& span,
                    uint32_t shadeBlendCaps)
 {
