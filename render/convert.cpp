@@ -76,8 +76,7 @@ JobStatus ConvertThroughFile(const SourceImage& image, const char* printerName,
     if (!HasContent(driverFile)) {
         return JobStatus::DRIVER_WROTE_NOTHING;
     }
-    return WriteEpsFile(driverFile, outputPath, printed.box) ? JobStatus::DONE
-                                                             : JobStatus::EPS_NOT_WRITTEN;
+    return WriteEpsFile(driverFile, outputPath, printed.box);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -129,22 +130,22 @@ void PlayMetafile(HDC device, HENHMETAFILE metafile, const MetafileInspection& i
     EnumEnhMetaFile(device, metafile, PlayInspectedRecord, &playing, &target);
 }
 
-// Plays what GDI+ recorded, inspected like any metafile; false when it does
-// not hold together or the platform cannot hold it.
-bool PlayRecording(HDC device, const std::vector<uint8_t>& recorded, uint32_t shadeBlendCaps,
+// Plays what GDI+ recorded, inspected like any metafile and its alpha
+// blends restored on the way; false when it does not hold together or the
+// platform cannot hold it.
+bool PlayRecording(HDC device, std::vector<uint8_t> recorded, uint32_t shadeBlendCaps,
                    const RECT& target)
 {
-    const MetafileInspection inspection =
-        InspectMetafile(recorded.data(), recorded.size(), shadeBlendCaps);
-    if (inspection.refusal != InspectionRefusal::REFUSED_NONE) {
+    const InspectedRecording recording = InspectRecording(std::move(recorded), shadeBlendCaps);
+    if (recording.inspection.refusal != InspectionRefusal::REFUSED_NONE) {
         return false;
     }
-    const EnhMetafile metafile(
-        SetEnhMetaFileBits(static_cast<UINT>(recorded.size()), recorded.data()));
+    const std::vector<uint8_t>& bytes = recording.bytes;
+    const EnhMetafile metafile(SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data()));
     if (metafile == nullptr) {
         return false;
     }
-    PlayMetafile(device, metafile.get(), inspection, shadeBlendCaps, target);
+    PlayMetafile(device, metafile.get(), recording.inspection, shadeBlendCaps, target);
     return true;
 }
 
@@ -157,9 +158,9 @@ bool PlayRecording(HDC device, const std::vector<uint8_t>& recorded, uint32_t sh
 bool DrawThroughGdiPlus(HDC device, HENHMETAFILE metafile, const MetafileInspection& inspection,
                         uint32_t shadeBlendCaps, const RECT& target)
 {
-    const GdiPlusDrawing drawing = RecordThroughGdiPlus(device, metafile, target);
+    GdiPlusDrawing drawing = RecordThroughGdiPlus(device, metafile, target);
     if (drawing.recorded.empty() ||
-        !PlayRecording(device, drawing.recorded, shadeBlendCaps, target)) {
+        !PlayRecording(device, std::move(drawing.recorded), shadeBlendCaps, target)) {
         return false;
     }
     if (!drawing.dual) {

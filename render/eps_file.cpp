@@ -49,19 +49,22 @@ bool IsReadOnly(const char* path)
 
 }  // namespace
 
-std::string WriteStagedEps(const char* driverFile, const char* outputPath, const BoundingBox& box)
+StagedEps WriteStagedEps(const char* driverFile, const char* outputPath, const BoundingBox& box)
 {
     const std::string folder = FolderOf(outputPath);
     char staged[MAX_PATH] = {};
     if (folder.empty() ||
         GetTempFileNameA(folder.c_str(), STAGED_PREFIX, SYSTEM_UNIQUE_NAME, staged) == 0) {
-        return {};
+        return {JobStatus::EPS_NOT_WRITTEN, {}};
     }
-    if (!RewriteBoundingBox(driverFile, staged, box) || !FlushToDisk(staged)) {
+    const RewriteResult rewritten = RewriteBoundingBox(driverFile, staged, box);
+    if (rewritten != RewriteResult::WRITTEN || !FlushToDisk(staged)) {
         DeleteFileA(staged);
-        return {};
+        return {rewritten == RewriteResult::NOT_POSTSCRIPT ? JobStatus::DOCUMENT_NOT_POSTSCRIPT
+                                                           : JobStatus::EPS_NOT_WRITTEN,
+                {}};
     }
-    return staged;
+    return {JobStatus::DONE, staged};
 }
 
 bool ReplaceWithStaged(const std::string& staged, const char* outputPath)
@@ -73,8 +76,12 @@ bool ReplaceWithStaged(const std::string& staged, const char* outputPath)
     return false;
 }
 
-bool WriteEpsFile(const char* driverFile, const char* outputPath, const BoundingBox& box)
+JobStatus WriteEpsFile(const char* driverFile, const char* outputPath, const BoundingBox& box)
 {
-    const std::string staged = WriteStagedEps(driverFile, outputPath, box);
-    return !staged.empty() && ReplaceWithStaged(staged, outputPath);
+    const StagedEps staged = WriteStagedEps(driverFile, outputPath, box);
+    if (staged.status != JobStatus::DONE) {
+        return staged.status;
+    }
+    return ReplaceWithStaged(staged.path, outputPath) ? JobStatus::DONE
+                                                      : JobStatus::EPS_NOT_WRITTEN;
 }

@@ -1,7 +1,6 @@
 #include "gdiplus_picture.h"
 
 #include "gdi_owners.h"
-#include "metafile/alpha_copies.h"
 
 #include <gdiplus.h>
 
@@ -64,15 +63,6 @@ bool DrawEmfPlusRecords(HDC recorder, const Handed& handed, const RECT& target)
     return drawn;
 }
 
-// The recording's bytes with the alpha blends that GDI+ wrote as copies
-// against the printer restored (alpha_copies.h), for the job's playback to
-// blend; none when they cannot be read.
-std::vector<uint8_t> RestoreBlends(HENHMETAFILE recorded)
-{
-    const std::vector<uint8_t> bytes = ReadMetafileBytes(recorded);
-    return bytes.empty() ? bytes : RestoreAlphaBlends(bytes.data(), bytes.size());
-}
-
 std::vector<uint8_t> RecordEmfPlusRecords(HDC device, const Handed& handed, const RECT& target)
 {
     const RECT frame = FrameOfTarget(device, target);
@@ -85,7 +75,7 @@ std::vector<uint8_t> RecordEmfPlusRecords(HDC device, const Handed& handed, cons
     if (recorded == nullptr) {
         return {};
     }
-    return drawn ? RestoreBlends(recorded.get()) : std::vector<uint8_t>{};
+    return drawn ? ReadMetafileBytes(recorded.get()) : std::vector<uint8_t>{};
 }
 
 bool IsDual(gp::GpMetafile* picture)

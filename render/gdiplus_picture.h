@@ -23,8 +23,9 @@ void StopGdiPlus();
 // EMF+ records only, it plays the EMF+ records and leaves the GDI records
 // to the caller, because text that a program wrote in GDI records alone,
 // with no GetDC record before it, would be lost. What GDI+ wrote as opaque
-// copies where it meant alpha blends is blended again (alpha_copies.h). No
-// bytes when GDI+ is not started or cannot draw the metafile.
+// copies where it meant alpha blends stays so here: the recording's
+// inspection restores them (InspectRecording). No bytes when GDI+ is not
+// started or cannot draw the metafile.
 struct GdiPlusDrawing {
     std::vector<uint8_t> recorded;
     bool dual;  // the metafile carries a GDI rendering of the whole picture too

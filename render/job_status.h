@@ -23,8 +23,8 @@ enum class JobStatus {
     DIB_REFUSED_BY_PLATFORM,        // no bitmap made of the DIB
     NO_MEMORY_CONTEXT,              // no memory device context for a bitmap
     NOT_CLIPPED,                    // no clipping to the box
-    // The EPS file, from the driver's document. A document that is not
-    // PostScript is, for now, EPS_NOT_WRITTEN; its own reason goes here.
+    // The EPS file, from the driver's document.
     DRIVER_WROTE_NOTHING,
-    EPS_NOT_WRITTEN,  // the document not rewritten into the output
+    DOCUMENT_NOT_POSTSCRIPT,  // the driver wrote a PDF, an XPS or PCL stream
+    EPS_NOT_WRITTEN,          // the document not rewritten into the output
 };

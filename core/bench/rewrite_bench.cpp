@@ -208,8 +208,9 @@ bool RewriteUnflushed(const std::string& inputPath, const std::string& outputPat
 
 int RunMode(const std::string& mode, const std::string& input, const std::string& output)
 {
-    const bool written = mode == REWRITE_MODE ? RewriteBoundingBox(input, output, BOX)
-                                              : RewriteUnflushed(input, output);
+    const bool written = mode == REWRITE_MODE
+                             ? RewriteBoundingBox(input, output, BOX) == RewriteResult::WRITTEN
+                             : RewriteUnflushed(input, output);
     return written ? EXIT_SUCCESS : EXIT_FAILURE;
 }
 

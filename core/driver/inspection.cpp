@@ -1,11 +1,13 @@
 #include "driver/inspection.h"
 
+#include "metafile/alpha_copies.h"
 #include "metafile/emf_layout.h"
 #include "metafile/emf_record_types.h"
 #include "metafile/little_endian.h"
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -29,45 +31,69 @@ bool StartsWithHeaderRecord(const uint8_t* metafile, size_t size)
     return size >= EMF_SMALLEST_HEADER_SIZE && ReadUint32(metafile) == EMR_HEADER;
 }
 
-// The one walk: every record along the chain, with the filter's depth
-// carried from record to record.
-MetafileInspection WalkRecords(const uint8_t* metafile, const MetafileHeader& header,
-                               uint32_t shadeBlendCaps)
+// What the walk carries from record to record.
+struct Walk {
+    MetafileInspection inspection;
+    RendererSurvey survey;
+    EmfPlusCheck emfPlusCheck;
+    uint32_t depth;  // the saved-state depth of the records played so far
+};
+
+// The walk after one more record of the chain, span read at its offset in
+// metafile.
+Walk InspectRecord(Walk walk, const uint8_t* metafile, const RecordSpan& span,
+                   uint32_t shadeBlendCaps)
 {
-    MetafileInspection inspection{};
-    inspection.header = header;
-    inspection.frame = ReadFrame(metafile);
-    RendererSurvey survey{};
-    uint32_t depth = 0;
+    const uint8_t* record = metafile + span.offset;
+    walk.survey = SurveyRecord(walk.survey, record, span);
+    walk.emfPlusCheck = CheckEmfPlusRecord(std::move(walk.emfPlusCheck), record, span);
+    const std::optional<uint32_t> after =
+        DepthAfterPlayable(record, span.size, walk.inspection.header.handleCount, walk.depth);
+    if (!after) {
+        walk.inspection.skipped.push_back(span.offset);
+        return walk;
+    }
+    walk.depth = *after;
+    walk.inspection.playable.push_back(span.offset);
+    if (const std::optional<BlitDestination> blit =
+            ReadBlitNeedingBackdrop(record, span.size, shadeBlendCaps)) {
+        walk.inspection.backdropBlits.push_back({span.offset, *blit});
+    }
+    return walk;
+}
+
+// The one walk: every record along the chain, with what the checks carry
+// handed from record to record. When restoring is the metafile's own bytes,
+// each copy that stands for an alpha blend is restored (alpha_copies.h) as
+// the walk meets it, before anything reads the record.
+MetafileInspection WalkRecords(const uint8_t* metafile, const MetafileHeader& header,
+                               uint32_t shadeBlendCaps, uint8_t* restoring)
+{
+    Walk walk{};
+    walk.inspection.header = header;
+    walk.inspection.frame = ReadFrame(metafile);
+    walk.emfPlusCheck = StartEmfPlusCheck();
     RecordSpan span{};
     for (size_t at = 0; at < header.size; at += span.size) {
         if (!ReadRecordAt(metafile, header.size, at, span) || !StandsInChain(span)) {
             return Refused(InspectionRefusal::CHAIN_BROKEN);
         }
-        survey = SurveyRecord(survey, metafile + at, span);
-        const std::optional<uint32_t> after =
-            DepthAfterPlayable(metafile + at, span.size, header.handleCount, depth);
-        if (!after) {
-            inspection.skipped.push_back(at);
-            continue;
+        if (restoring != nullptr && IsCopyWithAlpha(metafile + at, span)) {
+            span = RestoreAlphaBlend(restoring + at, span);
         }
-        depth = *after;
-        inspection.playable.push_back(at);
-        if (const std::optional<BlitDestination> blit =
-                ReadBlitNeedingBackdrop(metafile + at, span.size, shadeBlendCaps)) {
-            inspection.backdropBlits.push_back({at, *blit});
-        }
+        walk = InspectRecord(std::move(walk), metafile, span, shadeBlendCaps);
     }
-    const bool drawnByEmfPlus = LivesInEmfPlus(survey) && inspection.skipped.empty();
-    inspection.emfPlusSound = drawnByEmfPlus && AreEmfPlusRecordsSound(metafile, header.size);
+    MetafileInspection& inspection = walk.inspection;
+    inspection.emfPlusSound = LivesInEmfPlus(walk.survey) && inspection.skipped.empty() &&
+                              IsEmfPlusCheckSound(walk.emfPlusCheck);
     inspection.renderer =
         inspection.emfPlusSound ? PictureRenderer::GDI_PLUS : PictureRenderer::GDI;
-    return inspection;
+    return std::move(walk.inspection);
 }
 
-}  // namespace
-
-MetafileInspection InspectMetafile(const uint8_t* metafile, size_t size, uint32_t shadeBlendCaps)
+// The header, or why there is none, then the walk.
+MetafileInspection Inspect(const uint8_t* metafile, size_t size, uint32_t shadeBlendCaps,
+                           uint8_t* restoring)
 {
     if (!StartsWithHeaderRecord(metafile, size)) {
         return Refused(InspectionRefusal::NO_HEADER);
@@ -76,7 +102,21 @@ MetafileInspection InspectMetafile(const uint8_t* metafile, size_t size, uint32_
     if (!ReadMetafileHeader(metafile, size, header)) {
         return Refused(InspectionRefusal::HEADER_NOT_PLAUSIBLE);
     }
-    return WalkRecords(metafile, header, shadeBlendCaps);
+    return WalkRecords(metafile, header, shadeBlendCaps, restoring);
+}
+
+}  // namespace
+
+MetafileInspection InspectMetafile(const uint8_t* metafile, size_t size, uint32_t shadeBlendCaps)
+{
+    return Inspect(metafile, size, shadeBlendCaps, nullptr);
+}
+
+InspectedRecording InspectRecording(std::vector<uint8_t> recorded, uint32_t shadeBlendCaps)
+{
+    MetafileInspection inspection =
+        Inspect(recorded.data(), recorded.size(), shadeBlendCaps, recorded.data());
+    return {std::move(recorded), std::move(inspection)};
 }
 
 bool MayPlay(const MetafileInspection& inspection, size_t offset)

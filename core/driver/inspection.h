@@ -48,15 +48,24 @@ struct MetafileInspection {
     std::vector<size_t> playable;             // the records that may be played, in order
     std::vector<size_t> skipped;              // the others, in order
     std::vector<BackdropBlit> backdropBlits;  // of those played, the blits that need a backdrop
-    // Whether every EMF+ record is sound (AreEmfPlusRecordsSound): checked
-    // only for a picture that lives in its EMF+ records with no record
-    // skipped, the last condition of the rule; false otherwise.
+    // Whether the picture lives in its EMF+ records with no record skipped
+    // and every EMF+ record sound (AreEmfPlusRecordsSound, checked along
+    // the same walk): the whole rule; false otherwise.
     bool emfPlusSound;
     PictureRenderer renderer;
 };
 
 // Inspects the size bytes of metafile for a device of these SHADEBLENDCAPS.
 MetafileInspection InspectMetafile(const uint8_t* metafile, size_t size, uint32_t shadeBlendCaps);
+
+// A metafile that GDI+ recorded alone, with the copies that stand for alpha
+// blends restored (alpha_copies.h) as the one walk meets them, and its
+// inspection, made of the restored records.
+struct InspectedRecording {
+    std::vector<uint8_t> bytes;
+    MetafileInspection inspection;
+};
+InspectedRecording InspectRecording(std::vector<uint8_t> recorded, uint32_t shadeBlendCaps);
 
 // Whether the record at offset may be played.
 bool MayPlay(const MetafileInspection& inspection, size_t offset);

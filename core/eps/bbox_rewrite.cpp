@@ -592,16 +592,16 @@ bool FinishBoxRewrite(BoxRewrite& rewrite)
     return rewrite.output->good();
 }
 
-bool RewriteBoundingBox(const std::string& inputPath, const std::string& outputPath,
-                        const BoundingBox& box)
+RewriteResult RewriteBoundingBox(const std::string& inputPath, const std::string& outputPath,
+                                 const BoundingBox& box)
 {
     std::ifstream input(inputPath, std::ios::binary);
     if (!input.is_open()) {
-        return false;
+        return RewriteResult::NO_INPUT;
     }
     const std::string lead = ReadLead(input);
     if (!StartsAsPostScript(lead.data(), lead.size())) {
-        return false;
+        return RewriteResult::NOT_POSTSCRIPT;
     }
     bool written = false;
     {
@@ -610,7 +610,7 @@ bool RewriteBoundingBox(const std::string& inputPath, const std::string& outputP
         output.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
         output.open(outputPath, std::ios::binary | std::ios::trunc);
         if (!output.is_open()) {
-            return false;
+            return RewriteResult::NOT_WRITTEN;
         }
         BoxRewrite rewrite;
         BeginBoxRewrite(rewrite, output, box);
@@ -622,6 +622,7 @@ bool RewriteBoundingBox(const std::string& inputPath, const std::string& outputP
     }
     if (!written) {
         std::remove(outputPath.c_str());
+        return RewriteResult::NOT_WRITTEN;
     }
-    return written;
+    return RewriteResult::WRITTEN;
 }

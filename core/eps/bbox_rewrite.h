@@ -166,7 +166,13 @@ bool FinishBoxRewrite(BoxRewrite& rewrite);
 // so nobody can see a line arrive, and a flush per line would only cost a
 // system call each. When the input cannot be opened or read, or is not
 // PostScript, the output is left as it was; when reading or writing fails
-// partway the incomplete output is removed. Returns whether the EPS file was
-// written whole.
-bool RewriteBoundingBox(const std::string& inputPath, const std::string& outputPath,
-                        const BoundingBox& box);
+// partway the incomplete output is removed. Returns WRITTEN when the EPS
+// file was written whole, or why it was not.
+enum class RewriteResult {
+    WRITTEN,
+    NO_INPUT,        // the input cannot be opened
+    NOT_POSTSCRIPT,  // the input does not start as a PostScript document
+    NOT_WRITTEN,     // the output cannot be opened, or reading or writing failed partway
+};
+RewriteResult RewriteBoundingBox(const std::string& inputPath, const std::string& outputPath,
+                                 const BoundingBox& box);

@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "driver/inspection.h"
-#include "metafile/alpha_copies.h"
 #include "metafile/dib_layout.h"
 #include "metafile/emf_record_types.h"
 #include "metafile/emf_records.h"
@@ -255,10 +254,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             "the chain is intact exactly when the walk tiles the metafile from a header");
     CheckInspection(data, size, plausible, tiled, walked);
     if (tiled) {
-        const std::vector<uint8_t> restored = RestoreAlphaBlends(data, metafileSize);
-        Require(restored.size() == metafileSize &&
-                    IsRecordChainIntact(restored.data(), restored.size()),
+        const InspectedRecording restored =
+            InspectRecording(std::vector<uint8_t>(data, data + size), 0);
+        Require(restored.bytes.size() == size &&
+                    IsRecordChainIntact(restored.bytes.data(), metafileSize),
                 "restoring alpha blends keeps the metafile's size and its record chain");
+        Require((restored.inspection.refusal == InspectionRefusal::REFUSED_NONE) == plausible,
+                "a recording is refused exactly as any other metafile");
     }
     return 0;
 }

@@ -14,12 +14,14 @@ constexpr uint32_t SOURCE_COPY = 0x00CC0020;  // SRCCOPY
 constexpr uint32_t PER_PIXEL_BLEND = 0x01FF0000;
 constexpr uint16_t PIXELS_WITH_ALPHA = 32;
 
-void PutUint32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
+void PutUint32(uint8_t* bytes, uint32_t value)
 {
     for (size_t i = 0; i < sizeof value; ++i) {
-        bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+        bytes[i] = static_cast<uint8_t>(value >> (8 * i));
     }
 }
+
+}  // namespace
 
 bool IsCopyWithAlpha(const uint8_t* record, const RecordSpan& span)
 {
@@ -34,17 +36,9 @@ bool IsCopyWithAlpha(const uint8_t* record, const RecordSpan& span)
            ReadUint16(record + offset + BITMAPINFOHEADER_BIBITCOUNT) == PIXELS_WITH_ALPHA;
 }
 
-}  // namespace
-
-std::vector<uint8_t> RestoreAlphaBlends(const uint8_t* metafile, size_t size)
+RecordSpan RestoreAlphaBlend(uint8_t* record, const RecordSpan& span)
 {
-    std::vector<uint8_t> restored(metafile, metafile + size);
-    RecordSpan span{};
-    for (size_t at = 0; ReadRecordAt(metafile, size, at, span); at += span.size) {
-        if (IsCopyWithAlpha(metafile + at, span)) {
-            PutUint32(restored, at, EMR_ALPHABLEND);
-            PutUint32(restored, at + EMR_BITBLT_DWROP, PER_PIXEL_BLEND);
-        }
-    }
-    return restored;
+    PutUint32(record + EMR_ITYPE, EMR_ALPHABLEND);
+    PutUint32(record + EMR_BITBLT_DWROP, PER_PIXEL_BLEND);
+    return {span.offset, EMR_ALPHABLEND, span.size};
 }

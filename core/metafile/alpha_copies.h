@@ -7,12 +7,15 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
-// The metafile, whose header and record chain hold together and of which
-// size is the header's nBytes, with every such copy turned back into the
-// alpha blend it stands for: each STRETCHBLT record with SRCCOPY and a
-// 32-bit source becomes an ALPHABLEND record with per-pixel alpha, which
-// has the same size and layout. Meant for a metafile GDI+ recorded alone:
-// there every copy of a 32-bit source is such a blend.
-std::vector<uint8_t> RestoreAlphaBlends(const uint8_t* metafile, size_t size);
+#include "metafile/emf_records.h"
+
+// Whether the record, span read at it, is such a copy: a STRETCHBLT with
+// SRCCOPY and a 32-bit source. In a metafile GDI+ recorded alone every
+// copy of a 32-bit source is such a blend.
+bool IsCopyWithAlpha(const uint8_t* record, const RecordSpan& span);
+
+// Turns such a copy, in place, back into the alpha blend it stands for: an
+// ALPHABLEND record with per-pixel alpha, which has the same size and
+// layout. Returns the record's span as it now reads.
+RecordSpan RestoreAlphaBlend(uint8_t* record, const RecordSpan& span);

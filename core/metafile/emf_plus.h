@@ -32,8 +32,10 @@
 // it, is not part of what GDI+ draws.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "metafile/emf_records.h"
 
@@ -95,3 +97,31 @@ bool LivesInEmfPlus(const RendererSurvey& survey);
 //   other, and its pieces add up to the total, which the whole object then
 //   holds; one left unfinished at the end is refused.
 bool AreEmfPlusRecordsSound(const uint8_t* metafile, size_t size);
+
+// GDI+'s object table.
+constexpr uint32_t EMF_PLUS_OBJECT_TABLE_SIZE = 64;
+
+// The check of AreEmfPlusRecordsSound carried along a metafile's chain one
+// record at a time, for a walk that does more than check: what the records
+// before have defined (the object table, and an object whose definition
+// continues over several EmfPlusObject records), and whether a record has
+// failed.
+struct EmfPlusCheck {
+    std::array<uint8_t, EMF_PLUS_OBJECT_TABLE_SIZE> objects;
+    uint32_t nesting;  // how many more levels of metafile images may follow
+    bool continuing;
+    uint16_t continuedFlags;
+    uint32_t continuedSize;
+    std::vector<uint8_t> continued;
+    bool failed;
+};
+
+// The check before the first record.
+EmfPlusCheck StartEmfPlusCheck();
+
+// The check after one more record of the chain (emf_records.h): span read at
+// record. Records that carry no EMF+ data pass untouched.
+EmfPlusCheck CheckEmfPlusRecord(EmfPlusCheck check, const uint8_t* record, const RecordSpan& span);
+
+// Whether every record checked was sound, and no object is left unfinished.
+bool IsEmfPlusCheckSound(const EmfPlusCheck& check);

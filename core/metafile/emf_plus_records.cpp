@@ -1,9 +1,9 @@
 #include "metafile/emf_plus_records.h"
 
 #include <algorithm>
-#include <array>
 #include <iterator>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "metafile/emf_layout.h"
@@ -31,23 +31,9 @@ constexpr uint16_t CONTINUED_FLAG = 0x8000;
 constexpr unsigned OBJECT_TYPE_SHIFT = 8;
 constexpr uint16_t OBJECT_TYPE_MASK = 0x7F;
 
-// GDI+'s object table.
-constexpr uint32_t OBJECT_TABLE_SIZE = 64;
-
-// What the records before have defined: the object table, and an object
-// whose definition continues over several EmfPlusObject records.
-struct PlayState {
-    std::array<uint8_t, OBJECT_TABLE_SIZE> objects;
-    uint32_t nesting;
-    bool continuing;
-    uint16_t continuedFlags;
-    uint32_t continuedSize;
-    std::vector<uint8_t> continued;
-};
-
-bool Names(const PlayState& state, uint32_t id, uint8_t type)
+bool Names(const EmfPlusCheck& state, uint32_t id, uint8_t type)
 {
-    return id < OBJECT_TABLE_SIZE && state.objects[id] == type;
+    return id < EMF_PLUS_OBJECT_TABLE_SIZE && state.objects[id] == type;
 }
 
 uint32_t FlagsObject(const PlusRecord& record)
@@ -55,11 +41,11 @@ uint32_t FlagsObject(const PlusRecord& record)
     return record.flags & OBJECT_ID_MASK;
 }
 
-bool DefineObject(PlayState& state, uint16_t flags, const Cursor& object)
+bool DefineObject(EmfPlusCheck& state, uint16_t flags, const Cursor& object)
 {
     const uint8_t type = static_cast<uint8_t>((flags >> OBJECT_TYPE_SHIFT) & OBJECT_TYPE_MASK);
     const uint32_t id = flags & OBJECT_ID_MASK;
-    if (id >= OBJECT_TABLE_SIZE || !IsObjectSound(type, object, state.nesting)) {
+    if (id >= EMF_PLUS_OBJECT_TABLE_SIZE || !IsObjectSound(type, object, state.nesting)) {
         return false;
     }
     state.objects[id] = type;
@@ -69,7 +55,7 @@ bool DefineObject(PlayState& state, uint16_t flags, const Cursor& object)
 // EmfPlusObject: a whole object, or a piece of one. A continued object's
 // records each start with its total size; the last piece has no continued
 // flag, and the pieces add up to the total.
-bool CheckObject(const PlusRecord& record, PlayState& state)
+bool CheckObject(const PlusRecord& record, EmfPlusCheck& state)
 {
     const uint16_t flags = static_cast<uint16_t>(record.flags & ~CONTINUED_FLAG);
     Cursor data = record.data;
@@ -290,7 +276,7 @@ bool IsFloatZero(uint32_t bits)
     return (bits & FLOAT_MAGNITUDE) == 0;
 }
 
-bool HasSoundTail(const PlusKind& kind, const PlusRecord& record, PlayState& state)
+bool HasSoundTail(const PlusKind& kind, const PlusRecord& record, EmfPlusCheck& state)
 {
     Cursor data = record.data;
     Skip(data, kind.fixedSize);
@@ -336,7 +322,7 @@ bool HasSoundTail(const PlusKind& kind, const PlusRecord& record, PlayState& sta
     return false;
 }
 
-bool IsPlusRecordSound(const PlusRecord& record, PlayState& state)
+bool IsPlusRecordSound(const PlusRecord& record, EmfPlusCheck& state)
 {
     const PlusKind* kind = FindPlusKind(record.type);
     if (kind == nullptr || record.data.size < kind->fixedSize ||
@@ -357,7 +343,7 @@ bool IsPlusRecordSound(const PlusRecord& record, PlayState& state)
     return HasSoundTail(*kind, record, state);
 }
 
-bool AreCommentRecordsSound(Cursor comment, PlayState& state)
+bool AreCommentRecordsSound(Cursor comment, EmfPlusCheck& state)
 {
     PlusRecord record{};
     while (TakePlusRecord(comment, record)) {
@@ -368,18 +354,11 @@ bool AreCommentRecordsSound(Cursor comment, PlayState& state)
     return Ends(comment);
 }
 
-bool AreEmfPlusRecordsSoundIn(const uint8_t* metafile, size_t size, uint32_t nesting)
+EmfPlusCheck StartCheck(uint32_t nesting)
 {
-    PlayState state{};
-    state.nesting = nesting;
-    RecordSpan span{};
-    for (size_t at = 0; ReadRecordAt(metafile, size, at, span); at += span.size) {
-        const Cursor comment = ReadEmfPlusData(metafile + at, span);
-        if (Ends(comment) && !AreCommentRecordsSound(comment, state)) {
-            return false;
-        }
-    }
-    return !state.continuing;
+    EmfPlusCheck check{};
+    check.nesting = nesting;
+    return check;
 }
 
 }  // namespace
@@ -424,21 +403,50 @@ bool TakePlusRecord(Cursor& comment, PlusRecord& record)
 bool AreMetafileBytesSound(const uint8_t* metafile, size_t size, uint32_t nesting)
 {
     MetafileHeader header{};
-    if (!ReadMetafileHeader(metafile, size, header) ||
-        !IsRecordChainIntact(metafile, header.size)) {
+    if (!ReadMetafileHeader(metafile, size, header)) {
         return false;
     }
+    EmfPlusCheck check = StartCheck(nesting);
     std::optional<uint32_t> depth = 0;
     RecordSpan span{};
-    for (size_t at = 0; depth && ReadRecordAt(metafile, header.size, at, span); at += span.size) {
+    size_t at = 0;
+    for (; depth && at < header.size; at += span.size) {
+        if (!ReadRecordAt(metafile, header.size, at, span) || !StandsInChain(span)) {
+            return false;
+        }
         depth = DepthAfterPlayable(metafile + at, span.size, header.handleCount, *depth);
+        check = CheckEmfPlusRecord(std::move(check), metafile + at, span);
     }
-    return depth && AreEmfPlusRecordsSoundIn(metafile, header.size, nesting);
+    return depth && at != 0 && IsEmfPlusCheckSound(check);
 }
 
 }  // namespace emf_plus
 
+EmfPlusCheck StartEmfPlusCheck()
+{
+    return emf_plus::StartCheck(emf_plus::NESTING_LIMIT);
+}
+
+EmfPlusCheck CheckEmfPlusRecord(EmfPlusCheck check, const uint8_t* record, const RecordSpan& span)
+{
+    const emf_plus::Cursor comment = emf_plus::ReadEmfPlusData(record, span);
+    if (!check.failed && emf_plus::Ends(comment)) {
+        check.failed = !emf_plus::AreCommentRecordsSound(comment, check);
+    }
+    return check;
+}
+
+bool IsEmfPlusCheckSound(const EmfPlusCheck& check)
+{
+    return !check.failed && !check.continuing;
+}
+
 bool AreEmfPlusRecordsSound(const uint8_t* metafile, size_t size)
 {
-    return emf_plus::AreEmfPlusRecordsSoundIn(metafile, size, emf_plus::NESTING_LIMIT);
+    EmfPlusCheck check = StartEmfPlusCheck();
+    RecordSpan span{};
+    for (size_t at = 0; ReadRecordAt(metafile, size, at, span); at += span.size) {
+        check = CheckEmfPlusRecord(std::move(check), metafile + at, span);
+    }
+    return IsEmfPlusCheckSound(check);
 }

@@ -18,7 +18,6 @@ constexpr size_t ROP_AT = 40;
 constexpr size_t FIXED_PART = 108;
 constexpr uint32_t INFO_SIZE = 40;
 constexpr uint32_t ONE_PIXEL = 4;
-constexpr uint32_t EMR_SAVEDC_TYPE = 33;
 
 void Put(Bytes& bytes, size_t at, uint32_t value)
 {
@@ -54,28 +53,19 @@ Bytes ShortStretchBlt()
     return record;
 }
 
-Bytes SaveDc()
+RecordSpan SpanOf(const Bytes& record)
 {
-    Bytes record(8, 0);
-    Put(record, 0, EMR_SAVEDC_TYPE);
-    Put(record, 4, 8);
-    return record;
+    RecordSpan span{};
+    EXPECT_TRUE(ReadRecordAt(record.data(), record.size(), 0, span)) << "expected a record";
+    return span;
 }
 
-// The records, after a SAVEDC that stays as it is.
-Bytes Records(const Bytes& record)
-{
-    Bytes bytes = SaveDc();
-    bytes.insert(bytes.end(), record.begin(), record.end());
-    return bytes;
-}
-
-TEST(RestoreAlphaBlends, TurnsCopiesOf32BitSourcesIntoBlends)
+TEST(IsCopyWithAlpha, FindsCopiesOf32BitSources)
 {
     const struct {
         const char* name;
         Bytes record;
-        bool blend;
+        bool copyWithAlpha;
     } cases[] = {
         {"copy of 32 bits", StretchBlt(SOURCE_COPY, 32), true},
         {"copy of 24 bits", StretchBlt(SOURCE_COPY, 24), false},
@@ -84,17 +74,20 @@ TEST(RestoreAlphaBlends, TurnsCopiesOf32BitSourcesIntoBlends)
         {"record shorter than its fixed part", ShortStretchBlt(), false},
     };
     for (const auto& c : cases) {
-        const Bytes bytes = Records(c.record);
-        const Bytes restored = RestoreAlphaBlends(bytes.data(), bytes.size());
-        ASSERT_EQ(bytes.size(), restored.size()) << c.name;
-        Bytes expected = bytes;
-        if (c.blend) {
-            Put(expected, 8, EMR_ALPHABLEND);
-            Put(expected, 8 + ROP_AT, PER_PIXEL_BLEND);
-        }
-        EXPECT_EQ(expected, restored)
-            << c.name << ": expected " << (c.blend ? "an alpha blend" : "the bytes unchanged");
+        EXPECT_EQ(c.copyWithAlpha, IsCopyWithAlpha(c.record.data(), SpanOf(c.record))) << c.name;
     }
+}
+
+TEST(RestoreAlphaBlend, TurnsTheCopyIntoABlendInPlace)
+{
+    Bytes record = StretchBlt(SOURCE_COPY, 32);
+    Bytes expected = record;
+    Put(expected, 0, EMR_ALPHABLEND);
+    Put(expected, ROP_AT, PER_PIXEL_BLEND);
+    const RecordSpan span = RestoreAlphaBlend(record.data(), SpanOf(record));
+    EXPECT_EQ(expected, record) << "expected an ALPHABLEND with per-pixel alpha, the rest kept";
+    EXPECT_EQ(static_cast<uint32_t>(EMR_ALPHABLEND), span.type);
+    EXPECT_EQ(FIXED_PART + INFO_SIZE + ONE_PIXEL, span.size);
 }
 
 }  // namespace

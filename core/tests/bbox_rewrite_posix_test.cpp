@@ -31,7 +31,7 @@ TEST(RewriteBoundingBox, WriteErrorStopsAndRemovesOutput)
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{4096, 4096};
         setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(RewriteBoundingBox(in, out, BOX) ? 1 : 0);
+        _exit(RewriteBoundingBox(in, out, BOX) == RewriteResult::NOT_WRITTEN ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(child, waitpid(child, &status, 0));

@@ -35,7 +35,8 @@ std::string RewriteText(const std::string& input, const BoundingBox& box = BOX)
     const std::string out = TestPath("out.eps");
     WriteFile(in, input);
     std::remove(out.c_str());
-    EXPECT_TRUE(RewriteBoundingBox(in, out, box)) << "expected the rewrite to succeed";
+    EXPECT_EQ(RewriteResult::WRITTEN, RewriteBoundingBox(in, out, box))
+        << "expected the rewrite to succeed";
     std::string result = ReadFile(out);
     std::remove(in.c_str());
     std::remove(out.c_str());
@@ -226,10 +227,10 @@ TEST(RewriteBoundingBox, RefusesDocumentsThatAreNotPostScript)
     for (const RewriteCase& document : documents) {
         WriteFile(in, document.input);
         WriteFile(out, "an earlier EPS\n");
-        EXPECT_FALSE(RewriteBoundingBox(in, out, BOX)) << document.name;
+        EXPECT_EQ(RewriteResult::NOT_POSTSCRIPT, RewriteBoundingBox(in, out, BOX)) << document.name;
         EXPECT_EQ("an earlier EPS\n", ReadFile(out)) << document.name;
         std::remove(out.c_str());
-        EXPECT_FALSE(RewriteBoundingBox(in, out, BOX)) << document.name;
+        EXPECT_EQ(RewriteResult::NOT_POSTSCRIPT, RewriteBoundingBox(in, out, BOX)) << document.name;
         EXPECT_FALSE(FileExists(out)) << document.name << ": expected no output file";
 
         std::ostringstream stream;
@@ -437,7 +438,7 @@ TEST(RewriteBoundingBox, SecondRunTruncatesOutput)
     const std::string out = TestPath("again.eps");
     WriteFile(out, std::string(1000, 'o'));
     WriteFile(in, "%!PS\nshort\n");
-    EXPECT_TRUE(RewriteBoundingBox(in, out, BOX));
+    EXPECT_EQ(RewriteResult::WRITTEN, RewriteBoundingBox(in, out, BOX));
     EXPECT_EQ(HEADER_LINE + GUARD + "short\r\n", ReadFile(out));
     std::remove(in.c_str());
     std::remove(out.c_str());
@@ -447,7 +448,7 @@ TEST(RewriteBoundingBox, MissingInputLeavesExistingOutputAlone)
 {
     const std::string out = TestPath("kept.eps");
     WriteFile(out, "an earlier EPS\n");
-    EXPECT_FALSE(RewriteBoundingBox(TestPath("no_such_input.ps"), out, BOX))
+    EXPECT_EQ(RewriteResult::NO_INPUT, RewriteBoundingBox(TestPath("no_such_input.ps"), out, BOX))
         << "expected failure for a missing input";
     EXPECT_EQ("an earlier EPS\n", ReadFile(out)) << "expected the existing output untouched";
     std::remove(out.c_str());
@@ -457,7 +458,7 @@ TEST(RewriteBoundingBox, MissingInputCreatesNoOutput)
 {
     const std::string out = TestPath("never.eps");
     std::remove(out.c_str());
-    EXPECT_FALSE(RewriteBoundingBox(TestPath("no_such_input.ps"), out, BOX));
+    EXPECT_EQ(RewriteResult::NO_INPUT, RewriteBoundingBox(TestPath("no_such_input.ps"), out, BOX));
     EXPECT_FALSE(FileExists(out)) << "expected no output file";
 }
 
@@ -465,7 +466,8 @@ TEST(RewriteBoundingBox, UnopenableOutputFails)
 {
     const std::string in = TestPath("lonely.ps");
     WriteFile(in, "%!PS\n");
-    EXPECT_FALSE(RewriteBoundingBox(in, TestPath("no_such_dir/out.eps"), BOX));
+    EXPECT_EQ(RewriteResult::NOT_WRITTEN,
+              RewriteBoundingBox(in, TestPath("no_such_dir/out.eps"), BOX));
     EXPECT_EQ("%!PS\n", ReadFile(in)) << "expected the input untouched";
     std::remove(in.c_str());
 }
@@ -475,7 +477,7 @@ TEST(RewriteBoundingBox, UnreadableInputRemovesOutput)
     // A directory opens on some systems and then fails to read.
     const std::string out = TestPath("unread.eps");
     std::remove(out.c_str());
-    EXPECT_FALSE(RewriteBoundingBox(testing::TempDir(), out, BOX))
+    EXPECT_NE(RewriteResult::WRITTEN, RewriteBoundingBox(testing::TempDir(), out, BOX))
         << "expected failure for an input that cannot be read";
     EXPECT_FALSE(FileExists(out)) << "expected no output file after a read error";
 }

@@ -32,7 +32,7 @@ TEST(ConsumerDocuments, WritesEpsFilesForConsumers)
         const std::string output =
             std::string(VELLUMARK_CONSUMER_DOCUMENTS) + "/" + document.name + ".eps";
         std::remove(output.c_str());
-        EXPECT_TRUE(RewriteBoundingBox(input, output, document.box))
+        EXPECT_EQ(RewriteResult::WRITTEN, RewriteBoundingBox(input, output, document.box))
             << "expected " << output << " to be written";
     }
 }

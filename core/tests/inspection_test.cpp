@@ -17,6 +17,8 @@ constexpr uint32_t HEADER_SIZE = 88;
 constexpr uint32_t SOURCE_AND_PAGE = 0x008800C6;  // SRCAND: reads the page
 constexpr uint32_t SOURCE_COPY = 0x00CC0020;
 constexpr uint32_t STOCK_WHITE_BRUSH = 0x80000000;
+constexpr uint32_t PER_PIXEL_BLEND = 0x01FF0000;  // AC_SRC_OVER, 0, 255, AC_SRC_ALPHA
+constexpr uint32_t FLOAT_ONE = 0x3F800000;
 
 void Put(Bytes& bytes, uint32_t value)
 {
@@ -50,6 +52,16 @@ Bytes Blit(uint32_t rop)
 {
     return Record(EMR_BITBLT,
                   {0, 0, 0, 0, 1, 2, 30, 40, rop, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+}
+
+// A STRETCHBLT at (1, 2) of 30 x 40 that copies a 1 x 1 source of 32 bits:
+// the fixed part of 108 bytes, the bitmap header at 108, the pixel at 148.
+Bytes CopyOf32Bits()
+{
+    return Record(EMR_STRETCHBLT,
+                  {0, 0,  0,         0, 1,        2, 30, 40,  SOURCE_COPY, 0,   0, FLOAT_ONE,
+                   0, 0,  FLOAT_ONE, 0, 0,        0, 0,  108, 40,          148, 4, 1,
+                   1, 40, 1,         1, 0x200001, 0, 4,  0,   0,           0,   0, 0x80FFFFFF});
 }
 
 // A metafile of a header with frame (10, 20) - (16010, 9020), one handle,
@@ -170,6 +182,29 @@ TEST(InspectMetafile, KeysTheBlitsThatNeedABackdropByTheirOffset)
     EXPECT_FALSE(FindBackdropBlit(inspection, 188)) << "expected no backdrop for a plain copy";
     const Bytes plain = Metafile({Blit(SOURCE_COPY)});
     EXPECT_TRUE(InspectMetafile(plain.data(), plain.size(), 0).backdropBlits.empty());
+}
+
+// What GDI+ records alone: the copy of 32 bits at 88 stands for an alpha
+// blend, restored in the bytes by the inspection's own walk and inspected as
+// the blend it is, which a device that cannot blend needs a backdrop for.
+TEST(InspectRecording, RestoresTheAlphaBlendsAsItWalks)
+{
+    const Bytes recorded = Metafile({Record(EMR_SAVEDC, {}), CopyOf32Bits()});
+    const InspectedRecording recording = InspectRecording(recorded, 0);
+    ASSERT_EQ(InspectionRefusal::REFUSED_NONE, recording.inspection.refusal);
+    Bytes expected = recorded;
+    PutAt(expected, 96, EMR_ALPHABLEND);
+    PutAt(expected, 96 + 40, PER_PIXEL_BLEND);
+    EXPECT_EQ(expected, recording.bytes) << "expected the copy at 96 turned into a blend";
+    EXPECT_EQ((std::vector<size_t>{0, 88, 96, 248}), recording.inspection.playable);
+    ASSERT_EQ(1u, recording.inspection.backdropBlits.size())
+        << "expected the restored blend to need a backdrop";
+    EXPECT_EQ(96u, recording.inspection.backdropBlits[0].offset);
+    EXPECT_TRUE(InspectMetafile(recorded.data(), recorded.size(), 0).backdropBlits.empty())
+        << "expected the copy, inspected as it stands, to need no backdrop";
+    const InspectedRecording broken =
+        InspectRecording(Bytes(recorded.begin(), recorded.end() - 4), 0);
+    EXPECT_EQ(InspectionRefusal::HEADER_NOT_PLAUSIBLE, broken.inspection.refusal);
 }
 
 }  // namespace

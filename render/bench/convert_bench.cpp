@@ -45,7 +45,7 @@ Phases TimePhases(const SourceImage& image, const std::string& driverFile, const
     Phases phases{};
     OpenedDocument document{};
     DrawnBox drawn{};
-    std::string staged;
+    StagedEps staged{};
     phases.setUp = Time([&] { document = OpenPrinterDocument(BENCH_PRINTER, driverFile.c_str()); });
     if (document.device == nullptr) {
         return phases;
@@ -54,7 +54,7 @@ Phases TimePhases(const SourceImage& image, const std::string& driverFile, const
     phases.ending = Time([&] { ClosePrinterDocument(document.device); });
     phases.copy =
         Time([&] { staged = WriteStagedEps(driverFile.c_str(), eps.c_str(), drawn.box); });
-    phases.move = Time([&] { ReplaceWithStaged(staged, eps.c_str()); });
+    phases.move = Time([&] { ReplaceWithStaged(staged.path, eps.c_str()); });
     DeleteFileA(driverFile.c_str());
     return phases;
 }

@@ -533,9 +533,13 @@ TEST_F(ConvertToEpsTest, DriverDocumentThatIsNotPostScriptIsRefused)
     for (const auto& document : documents) {
         ASSERT_TRUE(WriteFileBytes(driverFile, document.bytes));
         ASSERT_TRUE(WriteFileBytes(eps, "previous EPS"));
-        EXPECT_FALSE(WriteEpsFile(driverFile.c_str(), eps.c_str(), box)) << document.name;
+        EXPECT_EQ(JobStatus::DOCUMENT_NOT_POSTSCRIPT,
+                  WriteEpsFile(driverFile.c_str(), eps.c_str(), box))
+            << document.name;
         EXPECT_EQ("previous EPS", ReadFileBytes(eps)) << document.name;
-        EXPECT_FALSE(WriteEpsFile(driverFile.c_str(), missing.c_str(), box)) << document.name;
+        EXPECT_EQ(JobStatus::DOCUMENT_NOT_POSTSCRIPT,
+                  WriteEpsFile(driverFile.c_str(), missing.c_str(), box))
+            << document.name;
         EXPECT_FALSE(FileExists(missing)) << document.name << ": expected no file at " << missing;
         std::vector<std::string> files = ListFiles(folder, "*");
         std::sort(files.begin(), files.end());
