@@ -63,6 +63,15 @@ void ReadCheckedRecord(const AffineMap& map, const std::vector<uint8_t>& record)
                 "a font record carries the height it was given");
     }
     ReadWidthOnePen(bytes, size);
+    if (const std::optional<ExtendedPen> pen = ReadExtendedPen(bytes, size)) {
+        Require(pen->packedDib.size() <= size, "a pen's pattern lies inside its record");
+    }
+    const MappingPlay mapping = PlanMetricMapping(MetricMapping{true, {false, true}}, bytes, size,
+                                                  ReferenceDevice{1920, 1080, 508, 286});
+    for (const std::vector<uint8_t>& played : mapping.records) {
+        Require(IsRecordSafe(played.data(), played.size(), HANDLE_COUNT),
+                "a mapping record played in a record's place passes the record check");
+    }
     ChangesScale(bytes);
     ReadTextOptions(bytes, size);
     PathOpenAfter(bytes);
