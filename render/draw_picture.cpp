@@ -87,7 +87,8 @@ JobStatus StatusOf(InspectionRefusal refusal)
 FaithfulPlayback PreparePlayback(HENHMETAFILE metafile, const MetafileInspection& inspection,
                                  uint32_t shadeBlendCaps, const RECT& target)
 {
-    FaithfulPlayback playback{shadeBlendCaps, {}, nullptr, false};
+    FaithfulPlayback playback{
+        shadeBlendCaps, {}, nullptr, false, DefinedPlayback{inspection.header.reference, {}}};
     if (!inspection.backdropBlits.empty()) {
         playback.backdrop = MakeBackdrop(metafile, inspection, target);
     }

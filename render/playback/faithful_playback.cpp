@@ -46,6 +46,6 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
     if (MakeFontAtDefaultHeight(device, table, record, handleCount)) {
         return;
     }
-    PlayEnhMetaFileRecord(device, table, record, handleCount);
+    PlayRecordAsDefined(device, table, record, handleCount, playback.defined);
     FollowPenWidth(device, table, handleCount, bytes, size);
 }

@@ -45,3 +45,6 @@ bool MakeFontAtDefaultHeight(HDC device, HANDLETABLE* table, const ENHMETARECORD
 // scale.
 void FollowPenWidth(HDC device, HANDLETABLE* table, UINT handleCount, const uint8_t* bytes,
                     size_t size);
+// pens.cpp: the extended pen made and put in the handle table at its
+// index, where the player would put it.
+void MakeExtendedPen(HANDLETABLE* table, UINT handleCount, const ExtendedPen& pen);
