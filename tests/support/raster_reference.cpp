@@ -29,6 +29,8 @@ int CALLBACK PlayAsDefined(HDC device, HANDLETABLE* table, const ENHMETARECORD* 
     return TRUE;
 }
 
+}  // namespace
+
 void PlayMetafileAsDefined(HDC device, HENHMETAFILE metafile, const RECT& target)
 {
     ENHMETAHEADER header = {};
@@ -38,8 +40,6 @@ void PlayMetafileAsDefined(HDC device, HENHMETAFILE metafile, const RECT& target
                              {}};
     EnumEnhMetaFile(device, metafile, PlayAsDefined, &playback, &target);
 }
-
-}  // namespace
 
 GrayImage PlayIntoRaster(HENHMETAFILE metafile, int32_t width, int32_t height)
 {

@@ -19,6 +19,8 @@
 // the platform defines them, and returns it in grey; an empty image when no
 // bitmap can be made.
 GrayImage PlayIntoRaster(HENHMETAFILE metafile, int32_t width, int32_t height);
+// The same playback onto any device, the picture stretched over target.
+void PlayMetafileAsDefined(HDC device, HENHMETAFILE metafile, const RECT& target);
 
 // A metafile recorded against the screen with the given frame (hundredths
 // of a millimetre) by draw, which is handed the frame's size in the
