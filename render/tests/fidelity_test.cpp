@@ -469,6 +469,72 @@ void DrawSymbolFonts(HDC recorder, SIZE u)
     WriteInFace(recorder, u, "Wingdings", 52, "JKL");
 }
 
+// Wine's recorder keeps a pen made by ExtCreatePen as a CREATEPEN record
+// of the same style, width and colour, where Windows keeps it as an
+// EXTCREATEPEN record. The metafile with each geometric pen's CREATEPEN
+// record replaced by the EXTCREATEPEN record Windows writes for it: same
+// handle, style, width and colour, a solid brush, and for a user style
+// dashes of two widths and gaps of one.
+constexpr uint32_t GEOMETRIC = PS_GEOMETRIC;
+constexpr size_t FIELD = 4;
+
+uint32_t FieldAt(const std::vector<uint8_t>& bytes, size_t offset)
+{
+    uint32_t value = 0;
+    std::memcpy(&value, bytes.data() + offset, FIELD);
+    return value;
+}
+
+void PutFields(std::vector<uint8_t>& bytes, std::initializer_list<uint32_t> fields)
+{
+    for (const uint32_t field : fields) {
+        const size_t at = bytes.size();
+        bytes.resize(at + FIELD);
+        std::memcpy(bytes.data() + at, &field, FIELD);
+    }
+}
+
+// The CREATEPEN record at pen holds ihPen at 8, then its LOGPEN: style at
+// 12, width at 16, colour at 24.
+std::vector<uint8_t> ExtendedPenRecord(const std::vector<uint8_t>& bytes, size_t pen)
+{
+    const uint32_t style = FieldAt(bytes, pen + 12);
+    const uint32_t width = FieldAt(bytes, pen + 16);
+    const bool dashed = (style & PS_STYLE_MASK) == PS_USERSTYLE;
+    // EMREXTCREATEPEN holds one style entry even when the pen has none.
+    const uint32_t size = 52 + static_cast<uint32_t>(FIELD) * (dashed ? 2 : 1);
+    std::vector<uint8_t> record;
+    PutFields(record, {EMR_EXTCREATEPEN, size, FieldAt(bytes, pen + 8), 0, 0, 0, 0, style, width,
+                       BS_SOLID, FieldAt(bytes, pen + 24), 0, dashed ? 2u : 0u});
+    PutFields(record, {dashed ? 2 * width : 0});
+    if (dashed) {
+        PutFields(record, {width});
+    }
+    return record;
+}
+
+HENHMETAFILE WithExtendedPens(HENHMETAFILE recorded)
+{
+    std::vector<uint8_t> bytes(GetEnhMetaFileBits(recorded, 0, nullptr));
+    GetEnhMetaFileBits(recorded, static_cast<UINT>(bytes.size()), bytes.data());
+    DeleteEnhMetaFile(recorded);
+    std::vector<uint8_t> rewritten;
+    for (size_t at = 0; at + 8 <= bytes.size();) {
+        const uint32_t size = FieldAt(bytes, at + 4);
+        const bool geometricPen =
+            FieldAt(bytes, at) == EMR_CREATEPEN && (FieldAt(bytes, at + 12) & GEOMETRIC) != 0;
+        const std::vector<uint8_t> record =
+            geometricPen ? ExtendedPenRecord(bytes, at)
+                         : std::vector<uint8_t>(bytes.begin() + static_cast<ptrdiff_t>(at),
+                                                bytes.begin() + static_cast<ptrdiff_t>(at + size));
+        rewritten.insert(rewritten.end(), record.begin(), record.end());
+        at += size;
+    }
+    const auto total = static_cast<uint32_t>(rewritten.size());
+    std::memcpy(rewritten.data() + 48, &total, FIELD);  // nBytes
+    return SetEnhMetaFileBits(total, rewritten.data());
+}
+
 struct SyntheticPicture {
     const char* name;
     void (*draw)(HDC recorder, SIZE units);
@@ -490,7 +556,6 @@ const SyntheticPicture SYNTHETIC_PICTURES[] = {
     {"set-pixel", DrawPixels},
     {"font-height-zero", DrawZeroHeightFont},
     {"font-condensed", DrawCondensedFont},
-    {"extended-pen", DrawExtendedPens},
     {"metric-modes", DrawMetricModes},
     {"symbol-fonts", DrawSymbolFonts},
 };
@@ -531,6 +596,10 @@ TEST_F(FidelityTest, WritesPicturesWithReferences)
             CopyEnhMetaFileA(metafile, (folder + "\\" + synthetic.name + ".emf").c_str()));
         DeleteEnhMetaFile(metafile);
     }
+    HENHMETAFILE pens = WithExtendedPens(RecordMetafile(SYNTHETIC_FRAME, DrawExtendedPens));
+    WritePicture(folder, "extended-pen", pens, SYNTHETIC_PLACED_HEIGHT, manifest);
+    DeleteEnhMetaFile(CopyEnhMetaFileA(pens, (folder + "\\extended-pen.emf").c_str()));
+    DeleteEnhMetaFile(pens);
     EXPECT_TRUE(WriteFileBytes(folder + MANIFEST, manifest));
 }
 
@@ -606,7 +675,7 @@ TEST_F(FidelityTest, ReferencesShowWhatTheRecordsDefine)
 {
     // The wide pen: 4% of 2329 pixels, 93, centred on the rectangle's left
     // side at 10% (233) and its top at 20% of 1455 (291), in its grey.
-    HENHMETAFILE pens = RecordMetafile(SYNTHETIC_FRAME, DrawExtendedPens);
+    HENHMETAFILE pens = WithExtendedPens(RecordMetafile(SYNTHETIC_FRAME, DrawExtendedPens));
     const GrayImage penImage = PlayIntoRaster(pens, PLACED_WIDTH, SYNTHETIC_PLACED_HEIGHT);
     DeleteEnhMetaFile(pens);
     const int wide = Luma(WIDE_PEN_GREY);
@@ -614,10 +683,11 @@ TEST_F(FidelityTest, ReferencesShowWhatTheRecordsDefine)
     ExpectInk("extended-pen", penImage,
               {{"the wide pen across the left side", 233, 727, true, wide, 93, 4},
                {"the wide pen down the top side", 700, 291, false, wide, 93, 4},
-               // The dashed pen: 6% of 1455 high, 87, along its line at 50%
-               // (727) from 60% of the width (1397). Wine's raster draws its
-               // dashes solid; the EPS's are scored against that.
-               {"the dashed pen's width", 1420, 727, false, dashed, 87, 4}});
+               // The dashed pen: 6% of 1455 high, 87, through its first
+               // dash from 60% of the width (1397). Wine's raster does not
+               // scale the dashes with the transform; the EPS's are scored
+               // against that.
+               {"the dashed pen's width", 1400, 727, false, dashed, 87, 4}});
 
     // Each band 72 mm (2096 pixels) across from 4 mm (116), 6 mm (175)
     // high, its top 8.5 mm (247) below the last from 4 mm down: give or
