@@ -31,6 +31,14 @@ constexpr uint32_t ROP_WHITE = 0xFF;
 constexpr uint32_t ROP_DESTINATION = 0xAA;
 constexpr uint32_t BLEND_FORMAT_SHIFT = 24;  // AlphaFormat, the blend function's last byte
 constexpr uint32_t BLEND_SOURCE_ALPHA = 0x01;
+// The codes Windows records a symbol font's characters at, and what they
+// exceed the font's own codes by.
+constexpr uint16_t SYMBOL_CODE_FIRST = 0xF020;
+constexpr uint16_t SYMBOL_CODE_LAST = 0xF0FF;
+constexpr uint16_t SYMBOL_CODE_BASE = 0xF000;
+// A UTF-16 unit of a wide text, written low byte first.
+constexpr size_t WIDE_UNIT_SIZE = 2;
+constexpr unsigned BYTE_SHIFT = 8;
 
 uint32_t RecordType(const uint8_t* record)
 {
@@ -342,6 +350,32 @@ std::optional<TextRun> ReadTextRun(const uint8_t* record, size_t size)
         run.advances.push_back(ReadInt32(record + advances + i * FIELD_SIZE));
     }
     return run;
+}
+
+std::optional<uint16_t> LowerSymbolCode(uint16_t character)
+{
+    if (character < SYMBOL_CODE_FIRST || character > SYMBOL_CODE_LAST) {
+        return std::nullopt;
+    }
+    return static_cast<uint16_t>(character - SYMBOL_CODE_BASE);
+}
+
+std::optional<std::vector<uint8_t>> WithTextCharacters(const uint8_t* record, size_t size,
+                                                       const std::vector<uint16_t>& characters)
+{
+    const std::optional<TextRun> run = ReadTextRun(record, size);
+    if (!run || !run->wide || run->characters.size() != characters.size()) {
+        return std::nullopt;
+    }
+    std::vector<uint8_t> copy(record, record + size);
+    const size_t string = ReadUint32(record + EMR_EXTTEXTOUTW_EMRTEXT + EMRTEXT_OFFSTRING);
+    for (size_t i = 0; i < characters.size(); ++i) {
+        for (size_t byte = 0; byte < WIDE_UNIT_SIZE; ++byte) {
+            copy[string + WIDE_UNIT_SIZE * i + byte] =
+                static_cast<uint8_t>(characters[i] >> (BYTE_SHIFT * byte));
+        }
+    }
+    return copy;
 }
 
 namespace {

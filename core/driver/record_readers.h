@@ -126,6 +126,17 @@ struct TextRun {
 std::optional<TextRun> ReadTextRun(const uint8_t* record, size_t size);
 constexpr uint32_t TEXT_PAIRED_ADVANCES = 0x2000;  // ETO_PDY
 
+// A character as a font of the symbol character set codes it: Windows
+// records such text at U+F020 to U+F0FF, the font's own codes 0x20 to 0xFF
+// plus 0xF000. The font's own code for a character in that range; none for
+// any other.
+std::optional<uint16_t> LowerSymbolCode(uint16_t character);
+// An EXTTEXTOUTW record that passed the record check with its characters
+// replaced, in order, by as many others; none for other records or another
+// count.
+std::optional<std::vector<uint8_t>> WithTextCharacters(const uint8_t* record, size_t size,
+                                                       const std::vector<uint16_t>& characters);
+
 // An EXTCREATEPEN record's pen, read from the record's 32-bit EXTLOGPEN32
 // whatever the word size of the program reading it: what ExtCreatePen is
 // handed to make the pen the record describes. A pattern brush's bitmap

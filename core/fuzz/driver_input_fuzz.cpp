@@ -75,7 +75,18 @@ void ReadCheckedRecord(const AffineMap& map, const std::vector<uint8_t>& record)
     ChangesScale(bytes);
     ReadTextOptions(bytes, size);
     PathOpenAfter(bytes);
-    ReadTextRun(bytes, size);
+    if (const std::optional<TextRun> run = ReadTextRun(bytes, size)) {
+        std::vector<uint16_t> lowered;
+        for (const uint16_t character : run->characters) {
+            lowered.push_back(LowerSymbolCode(character).value_or(character));
+        }
+        const std::optional<std::vector<uint8_t>> changed =
+            WithTextCharacters(bytes, size, lowered);
+        const std::optional<TextRun> reread =
+            changed ? ReadTextRun(changed->data(), changed->size()) : std::nullopt;
+        Require(!changed || (changed->size() == size && reread && reread->characters == lowered),
+                "a text record keeps its size and carries the characters it was given");
+    }
     ReadPixel(bytes, size);
     const BrushUse use = ReadBrushUse(bytes, size);
     if (use == BrushUse::PATTERN_COPY) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "metafile/emf_record_types.h"
@@ -239,6 +240,35 @@ TEST(ReadTextRun, ReferenceCharactersAndAdvancesOfAWideText)
     EXPECT_EQ(4, run->rect[3]);
     text[72] = 84;  // advances reaching past the record
     EXPECT_FALSE(ReadTextRun(text.data(), text.size()).has_value());
+}
+
+TEST(LowerSymbolCode, OnlyTheSymbolFontRange)
+{
+    EXPECT_EQ(std::optional<uint16_t>(0x20), LowerSymbolCode(0xF020));
+    EXPECT_EQ(std::optional<uint16_t>(0x61), LowerSymbolCode(0xF061));
+    EXPECT_EQ(std::optional<uint16_t>(0xFF), LowerSymbolCode(0xF0FF));
+    EXPECT_FALSE(LowerSymbolCode(0xF01F).has_value());
+    EXPECT_FALSE(LowerSymbolCode(0xF100).has_value());
+    EXPECT_FALSE(LowerSymbolCode('a').has_value());
+}
+
+TEST(WithTextCharacters, ReplacesTheStringInPlace)
+{
+    // Two characters at 76 (U+F061, U+F062), advances at 80.
+    const std::vector<uint8_t> text = MakeRecord(
+        EMR_EXTTEXTOUTW, {0, 0, 0, 0, 1, 0, 0, 7, 2, 2, 76, 0, 1, 2, 3, 4, 80, 0xF062F061, 11, 12});
+    const std::optional<std::vector<uint8_t>> changed =
+        WithTextCharacters(text.data(), text.size(), {'a', 0xF062});
+    ASSERT_TRUE(changed.has_value());
+    ASSERT_EQ(text.size(), changed->size());
+    EXPECT_EQ((std::vector<uint8_t>{0x61, 0x00, 0x62, 0xF0}),
+              std::vector<uint8_t>(changed->begin() + 76, changed->begin() + 80));
+    EXPECT_TRUE(std::equal(text.begin(), text.begin() + 76, changed->begin()));
+    EXPECT_TRUE(std::equal(text.begin() + 80, text.end(), changed->begin() + 80));
+    EXPECT_FALSE(WithTextCharacters(text.data(), text.size(), {'a'}).has_value());
+    std::vector<uint8_t> narrow = text;
+    narrow[0] = EMR_EXTTEXTOUTA;
+    EXPECT_FALSE(WithTextCharacters(narrow.data(), narrow.size(), {'a', 'b'}).has_value());
 }
 
 // EXTCREATEPEN's fields after type and size: ihPen, offBmi, cbBmi, offBits,
