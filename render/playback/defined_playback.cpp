@@ -26,6 +26,12 @@ void PlayRecordAsDefined(HDC device, HANDLETABLE* table, const ENHMETARECORD* re
 {
     const auto* bytes = reinterpret_cast<const uint8_t*>(record);
     const size_t size = record->nSize;
+    if (const std::optional<std::vector<uint8_t>> coded =
+            WithSymbolFontCodes(device, bytes, size)) {
+        PlayEnhMetaFileRecord(device, table, reinterpret_cast<const ENHMETARECORD*>(coded->data()),
+                              handleCount);
+        return;
+    }
     if (const std::optional<ExtendedPen> pen = ReadExtendedPen(bytes, size)) {
         MakeExtendedPen(table, handleCount, *pen);
         return;

@@ -2,7 +2,10 @@
 // platform defines them: an EXTCREATEPEN, whose 32-bit pen a 64-bit player
 // reads as its own wider EXTLOGPEN and never makes, is made here from the
 // record's own layout; a fixed metric mapping mode, which the player scales
-// by the device it draws on, is played with the metafile's reference device.
+// by the device it draws on, is played with the metafile's reference device;
+// a symbol font's text is drawn at the font's own codes where the font has
+// glyphs only there (Wine's own Symbol has no glyphs at the codes Windows
+// records its text at).
 // On Windows the result is that of the platform's own playback. The job's
 // faithful playback and the tests' raster reference both play every record
 // that passed the record check through here.

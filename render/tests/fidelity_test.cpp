@@ -443,9 +443,9 @@ void DrawMetricModes(HDC recorder, SIZE)
     SetMapMode(recorder, MM_TEXT);
 }
 
-// Three letters in Symbol (alpha, beta, pi) and three in Wingdings (the
-// smiling, neutral and frowning faces), which a system without those
-// faces draws as boxes.
+// Three letters in Symbol (alpha, beta, pi) and three in Wingdings (a
+// disc, a small lozenge and a four-lozenge star, which Wine's own Wingdings
+// holds too), which a system without those faces draws as boxes.
 // Each character is drawn on its own, 12% of the width apart.
 void WriteInFace(HDC recorder, SIZE u, const char* face, int left, const char* text)
 {
@@ -466,7 +466,7 @@ void WriteInFace(HDC recorder, SIZE u, const char* face, int left, const char* t
 void DrawSymbolFonts(HDC recorder, SIZE u)
 {
     WriteInFace(recorder, u, "Symbol", 4, "abp");
-    WriteInFace(recorder, u, "Wingdings", 52, "JKL");
+    WriteInFace(recorder, u, "Wingdings", 52, "ltv");
 }
 
 // Wine's recorder keeps a pen made by ExtCreatePen as a CREATEPEN record

@@ -1,13 +1,16 @@
 // Checks that the glyphs of a picture's EPS are drawn, not boxes: a font
 // the system lacks comes out as an empty rectangle for every character.
-//   glyph_check FOLDER NAME COUNT
+//   glyph_check FOLDER NAME COUNT FONT...
 // FOLDER/pictures.txt gives NAME's placement (see fidelity_compare.cpp);
 // Ghostscript renders FOLDER/NAME.eps, and the placement, cut into glyphs
 // at the columns with no ink, must hold COUNT glyphs of which none is a
-// box: ink along the whole of its four sides and none inside. Exits 1 when
-// it does not, or Ghostscript cannot render the EPS.
+// box: ink along the whole of its four sides and none inside. The EPS must
+// embed each FONT (its /FontName), so that a stand-in face drawing other
+// glyphs does not pass. Exits 1 when it does not, or Ghostscript cannot
+// render the EPS.
 #include "image_compare.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -20,6 +23,8 @@
 namespace {
 
 constexpr char MANIFEST[] = "pictures.txt";
+constexpr char FONT_NAME_KEY[] = "/FontName /";
+constexpr int FIRST_FONT_ARGUMENT = 4;
 // Darker than this is ink.
 constexpr uint8_t INK_LEVEL = 128;
 // A side of a box is inked along this share of its length at least; its
@@ -146,12 +151,42 @@ std::optional<GrayImage> RenderPage(const std::string& eps, const std::string& o
     return status == 0 ? page : std::nullopt;
 }
 
+// The names of the fonts the EPS embeds.
+std::vector<std::string> ReadFontNames(const std::string& eps)
+{
+    std::vector<std::string> names;
+    const std::string key = FONT_NAME_KEY;
+    for (size_t at = eps.find(key); at != std::string::npos; at = eps.find(key, at + 1)) {
+        const size_t start = at + key.size();
+        const size_t end = eps.find_first_of(" \t\r\n/[{(<", start);
+        names.push_back(eps.substr(start, end - start));
+    }
+    return names;
+}
+
+// How many of the fonts are not embedded, each said.
+int CountMissingFonts(const std::string& eps, const std::vector<std::string>& fonts)
+{
+    const std::vector<std::string> embedded = ReadFontNames(ReadBytes(eps));
+    int missing = 0;
+    for (const std::string& font : fonts) {
+        if (std::find(embedded.begin(), embedded.end(), font) == embedded.end()) {
+            std::printf("expected the font %s embedded, found none of that name\n", font.c_str());
+            ++missing;
+        }
+    }
+    for (const std::string& name : embedded) {
+        std::printf("embedded font: %s\n", name.c_str());
+    }
+    return missing;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: glyph_check FOLDER NAME COUNT\n");
+    if (argc <= FIRST_FONT_ARGUMENT) {
+        std::fprintf(stderr, "usage: glyph_check FOLDER NAME COUNT FONT...\n");
         return 2;
     }
     const std::string folder = argv[1];
@@ -185,5 +220,8 @@ int main(int argc, char** argv)
         std::printf("expected %zu glyphs, found %zu\n", expected, glyphs.size());
         ++failures;
     }
+    failures +=
+        CountMissingFonts(folder + "/" + name + ".eps",
+                          std::vector<std::string>(argv + FIRST_FONT_ARGUMENT, argv + argc));
     return failures == 0 ? 0 : 1;
 }
