@@ -90,7 +90,8 @@ FaithfulPlayback PreparePlayback(HDC device, HENHMETAFILE metafile,
                                  const MetafileInspection& inspection, uint32_t shadeBlendCaps,
                                  const RECT& target)
 {
-    FaithfulPlayback playback{shadeBlendCaps, {}, nullptr, false};
+    FaithfulPlayback playback{
+        shadeBlendCaps, {}, nullptr, false, DefinedPlayback{inspection.header.reference, {}}};
     if (!inspection.backdropBlits.empty()) {
         playback.backdrop = MakeBackdrop(device, metafile, inspection, target);
     }

@@ -19,7 +19,7 @@ required=(
   xvfb x11-utils xdotool x11-apps imagemagick
   ghostscript texlive-font-utils poppler-utils
   libreoffice-draw-nogui texlive-latex-base
-  fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea
+  fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-wine
 )
 wine32=wine32:i386
 update_tries=${SETUP_UPDATE_TRIES:-4}

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <utility>
 
+#include <initializer_list>
+
 namespace {
 
 constexpr size_t FIELD_SIZE = 4;
@@ -31,6 +33,14 @@ constexpr uint32_t ROP_BLACK = 0x00;
 constexpr uint32_t ROP_WHITE = 0xFF;
 constexpr uint32_t BLEND_FORMAT_SHIFT = 24;  // AlphaFormat, the blend function's last byte
 constexpr uint32_t BLEND_SOURCE_ALPHA = 0x01;
+// The codes Windows records a symbol font's characters at, and what they
+// exceed the font's own codes by.
+constexpr uint16_t SYMBOL_CODE_FIRST = 0xF020;
+constexpr uint16_t SYMBOL_CODE_LAST = 0xF0FF;
+constexpr uint16_t SYMBOL_CODE_BASE = 0xF000;
+// A UTF-16 unit of a wide text, written low byte first.
+constexpr size_t WIDE_UNIT_SIZE = 2;
+constexpr unsigned BYTE_SHIFT = 8;
 
 uint32_t RecordType(const uint8_t* record)
 {
@@ -443,4 +453,227 @@ bool DrawsOwnFigure(const uint8_t* record)
         default:
             return false;
     }
+}
+
+std::optional<uint16_t> LowerSymbolCode(uint16_t character)
+{
+    if (character < SYMBOL_CODE_FIRST || character > SYMBOL_CODE_LAST) {
+        return std::nullopt;
+    }
+    return static_cast<uint16_t>(character - SYMBOL_CODE_BASE);
+}
+
+std::optional<std::vector<uint8_t>> WithTextCharacters(const uint8_t* record, size_t size,
+                                                       const std::vector<uint16_t>& characters)
+{
+    const std::optional<TextRun> run = ReadTextRun(record, size);
+    if (!run || !run->wide || run->characters.size() != characters.size()) {
+        return std::nullopt;
+    }
+    std::vector<uint8_t> copy(record, record + size);
+    const size_t string = ReadUint32(record + EMR_EXTTEXTOUTW_EMRTEXT + EMRTEXT_OFFSTRING);
+    for (size_t i = 0; i < characters.size(); ++i) {
+        for (size_t byte = 0; byte < WIDE_UNIT_SIZE; ++byte) {
+            copy[string + WIDE_UNIT_SIZE * i + byte] =
+                static_cast<uint8_t>(characters[i] >> (BYTE_SHIFT * byte));
+        }
+    }
+    return copy;
+}
+
+namespace {
+
+constexpr uint32_t EXTENDED_PEN_FIXED_SIZE = EMR_EXTCREATEPEN_ELP + EXTLOGPEN32_ELPSTYLEENTRY;
+constexpr size_t BITS_PER_BYTE = 8;
+
+// The record's bitmap info followed by its bits; empty when it has no
+// bitmap info or either range does not lie inside the record.
+std::vector<uint8_t> ReadPackedDib(const uint8_t* record, size_t size, uint32_t fieldsAt)
+{
+    const uint64_t infoAt = ReadUint32(record + fieldsAt);
+    const uint64_t infoSize = ReadUint32(record + fieldsAt + BITMAP_FIELDS_CBBMI);
+    const uint64_t bitsAt = ReadUint32(record + fieldsAt + BITMAP_FIELDS_OFFBITS);
+    const uint64_t bitsSize = ReadUint32(record + fieldsAt + BITMAP_FIELDS_CBBITS);
+    if (infoSize == 0 || infoAt + infoSize > size || bitsAt + bitsSize > size) {
+        return {};
+    }
+    std::vector<uint8_t> dib(record + infoAt, record + infoAt + infoSize);
+    dib.insert(dib.end(), record + bitsAt, record + bitsAt + bitsSize);
+    return dib;
+}
+
+}  // namespace
+
+std::optional<ExtendedPen> ReadExtendedPen(const uint8_t* record, size_t size)
+{
+    if (RecordType(record) != EMR_EXTCREATEPEN || size < EXTENDED_PEN_FIXED_SIZE) {
+        return std::nullopt;
+    }
+    const uint8_t* pen = record + EMR_EXTCREATEPEN_ELP;
+    const uint64_t count = ReadUint32(pen + EXTLOGPEN32_ELPNUMENTRIES);
+    if (EXTENDED_PEN_FIXED_SIZE + count * FIELD_SIZE > size) {
+        return std::nullopt;
+    }
+    ExtendedPen read{ReadUint32(record + EMR_SELECTOBJECT_IHOBJECT),
+                     ReadUint32(pen + EXTLOGPEN32_ELPPENSTYLE),
+                     ReadUint32(pen + EXTLOGPEN32_ELPWIDTH),
+                     ReadUint32(pen + EXTLOGPEN32_ELPBRUSHSTYLE),
+                     ReadUint32(pen + EXTLOGPEN32_ELPCOLOR),
+                     ReadUint32(pen + EXTLOGPEN32_ELPHATCH),
+                     {},
+                     ReadPackedDib(record, size, EMR_EXTCREATEPEN_OFFBMI)};
+    for (uint64_t i = 0; i < count; ++i) {
+        read.styleEntries.push_back(
+            ReadUint32(pen + EXTLOGPEN32_ELPSTYLEENTRY + static_cast<size_t>(i) * FIELD_SIZE));
+    }
+    return read;
+}
+
+namespace {
+
+constexpr uint32_t MAP_MODE_TEXT = 1;  // the first mode; MM_ANISOTROPIC the last
+constexpr uint32_t MAP_MODE_LOMETRIC = 2;
+constexpr uint32_t MAP_MODE_HIMETRIC = 3;
+constexpr uint32_t MAP_MODE_LOENGLISH = 4;
+constexpr uint32_t MAP_MODE_HIENGLISH = 5;
+constexpr uint32_t MAP_MODE_TWIPS = 6;
+constexpr uint32_t MAP_MODE_ANISOTROPIC = 8;
+// Tenths of a millimetre in an inch: the fixed modes' units per inch times
+// ten, over this, are their units per millimetre.
+constexpr int64_t TENTHS_OF_MILLIMETRE_PER_INCH = 254;
+constexpr int64_t TENTHS_PER_UNIT = 10;
+
+// The mode's logical units per inch; 0 for a mode that is not fixed.
+int64_t UnitsPerInch(uint32_t mode)
+{
+    switch (mode) {
+        case MAP_MODE_LOMETRIC:
+            return 254;  // tenths of a millimetre
+        case MAP_MODE_HIMETRIC:
+            return 2540;  // hundredths of a millimetre
+        case MAP_MODE_LOENGLISH:
+            return 100;
+        case MAP_MODE_HIENGLISH:
+            return 1000;
+        case MAP_MODE_TWIPS:
+            return 1440;
+        default:
+            return 0;
+    }
+}
+
+// millimetres in the mode's units, rounded half away from zero; none when
+// the result does not fit 32 bits.
+std::optional<int32_t> MillimetresInUnits(int32_t millimetres, int64_t unitsPerInch)
+{
+    const int64_t scaled = int64_t{millimetres} * unitsPerInch * TENTHS_PER_UNIT;
+    const int64_t rounded =
+        (scaled * 2 + TENTHS_OF_MILLIMETRE_PER_INCH) / (TENTHS_OF_MILLIMETRE_PER_INCH * 2);
+    if (rounded > INT32_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<int32_t>(rounded);
+}
+
+void PutField(std::vector<uint8_t>& record, uint32_t value)
+{
+    for (size_t i = 0; i < FIELD_SIZE; ++i) {
+        record.push_back(static_cast<uint8_t>(value >> (BITS_PER_BYTE * i)));
+    }
+}
+
+// A record of the given type holding these 32-bit fields after its type
+// and size.
+std::vector<uint8_t> MakeRecord(uint32_t type, std::initializer_list<uint32_t> fields)
+{
+    std::vector<uint8_t> record;
+    PutField(record, type);
+    PutField(record, static_cast<uint32_t>(EMF_RECORD_HEADER_SIZE + FIELD_SIZE * fields.size()));
+    for (const uint32_t field : fields) {
+        PutField(record, field);
+    }
+    return record;
+}
+
+bool SetsOrScalesExtents(uint32_t type)
+{
+    return type == EMR_SETWINDOWEXTEX || type == EMR_SETVIEWPORTEXTEX ||
+           type == EMR_SCALEWINDOWEXTEX || type == EMR_SCALEVIEWPORTEXTEX;
+}
+
+// The state after RESTOREDC: the saved state it names, when there is one;
+// the platform refuses the others and changes nothing.
+MetricMapping Restored(const MetricMapping& before, int32_t relative)
+{
+    const size_t depth = before.saved.size();
+    if (relative >= 0 || static_cast<uint64_t>(-int64_t{relative}) > depth) {
+        return before;
+    }
+    const size_t kept = depth - static_cast<size_t>(-int64_t{relative});
+    return MetricMapping{before.saved[kept], {before.saved.begin(), before.saved.begin() + kept}};
+}
+
+MappingPlay PlayAsItStands(const MetricMapping& after)
+{
+    return MappingPlay{after, false, {}};
+}
+
+}  // namespace
+
+bool IsFixedMetricMode(uint32_t mode)
+{
+    return UnitsPerInch(mode) != 0;
+}
+
+std::optional<MappingExtents> ComputeFixedModeExtents(uint32_t mode,
+                                                      const ReferenceDevice& reference)
+{
+    const int64_t unitsPerInch = UnitsPerInch(mode);
+    if (unitsPerInch == 0 || reference.pixelsAcross <= 0 || reference.pixelsDown <= 0 ||
+        reference.millimetresAcross <= 0 || reference.millimetresDown <= 0) {
+        return std::nullopt;
+    }
+    const std::optional<int32_t> across =
+        MillimetresInUnits(reference.millimetresAcross, unitsPerInch);
+    const std::optional<int32_t> down = MillimetresInUnits(reference.millimetresDown, unitsPerInch);
+    if (!across || !down) {
+        return std::nullopt;
+    }
+    return MappingExtents{*across, *down, reference.pixelsAcross, -reference.pixelsDown};
+}
+
+MappingPlay PlanMetricMapping(const MetricMapping& before, const uint8_t* record, size_t size,
+                              const ReferenceDevice& reference)
+{
+    const uint32_t type = RecordType(record);
+    if (type == EMR_SAVEDC) {
+        MetricMapping after = before;
+        after.saved.push_back(before.fixed);
+        return PlayAsItStands(after);
+    }
+    if (type == EMR_RESTOREDC && size >= EMR_RESTOREDC_IRELATIVE + FIELD_SIZE) {
+        return PlayAsItStands(Restored(before, ReadInt32(record + EMR_RESTOREDC_IRELATIVE)));
+    }
+    if (before.fixed && SetsOrScalesExtents(type)) {
+        return MappingPlay{before, true, {}};
+    }
+    if (type != EMR_SETMAPMODE || size < EMR_SETMAPMODE_SIZE) {
+        return PlayAsItStands(before);
+    }
+    const uint32_t mode = ReadUint32(record + EMR_SETMAPMODE_IMODE);
+    if (mode < MAP_MODE_TEXT || mode > MAP_MODE_ANISOTROPIC) {
+        return PlayAsItStands(before);  // the platform refuses it
+    }
+    const std::optional<MappingExtents> extents = ComputeFixedModeExtents(mode, reference);
+    if (!extents) {
+        return PlayAsItStands(MetricMapping{false, before.saved});
+    }
+    return MappingPlay{
+        MetricMapping{true, before.saved},
+        true,
+        {MakeRecord(EMR_SETMAPMODE, {MAP_MODE_ANISOTROPIC}),
+         MakeRecord(EMR_SETWINDOWEXTEX, {static_cast<uint32_t>(extents->windowX),
+                                         static_cast<uint32_t>(extents->windowY)}),
+         MakeRecord(EMR_SETVIEWPORTEXTEX, {static_cast<uint32_t>(extents->viewportX),
+                                           static_cast<uint32_t>(extents->viewportY)})}};
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver/device_geometry.h"
+#include "metafile/emf_records.h"
 
 // The box of a box-shaped drawing record, in logical units: ELLIPSE,
 // RECTANGLE, ROUNDRECT, ARC, ARCTO, CHORD, PIE (their rclBox) and ANGLEARC
@@ -145,3 +146,72 @@ constexpr uint32_t TEXT_PAIRED_ADVANCES = 0x2000;  // ETO_PDY
 // the context as it found it: the box shapes but ARCTO, and the polygons,
 // polylines and Bezier curves not drawn from the current position.
 bool DrawsOwnFigure(const uint8_t* record);
+
+// A character as a font of the symbol character set codes it: Windows
+// records such text at U+F020 to U+F0FF, the font's own codes 0x20 to 0xFF
+// plus 0xF000. The font's own code for a character in that range; none for
+// any other.
+std::optional<uint16_t> LowerSymbolCode(uint16_t character);
+// An EXTTEXTOUTW record that passed the record check with its characters
+// replaced, in order, by as many others; none for other records or another
+// count.
+std::optional<std::vector<uint8_t>> WithTextCharacters(const uint8_t* record, size_t size,
+                                                       const std::vector<uint16_t>& characters);
+
+// An EXTCREATEPEN record's pen, read from the record's 32-bit EXTLOGPEN32
+// whatever the word size of the program reading it: what ExtCreatePen is
+// handed to make the pen the record describes. A pattern brush's bitmap
+// is the record's bitmap info followed by its bits, a packed DIB; empty
+// when the record has none.
+struct ExtendedPen {
+    uint32_t index;  // ihPen, its handle-table entry
+    uint32_t style;
+    uint32_t width;
+    uint32_t brushStyle;
+    uint32_t colour;  // a COLORREF, or a pattern's colour usage
+    uint32_t hatch;
+    std::vector<uint32_t> styleEntries;
+    std::vector<uint8_t> packedDib;
+};
+std::optional<ExtendedPen> ReadExtendedPen(const uint8_t* record, size_t size);
+
+// The mapping modes whose logical unit is a fixed length on the reference
+// device: MM_LOMETRIC, MM_HIMETRIC, MM_LOENGLISH, MM_HIENGLISH, MM_TWIPS.
+// In them the window's and viewport's extents are the mode's own and
+// records that set or scale them are ignored.
+bool IsFixedMetricMode(uint32_t mode);
+// The window's and viewport's extents that make MM_ANISOTROPIC scale as
+// the fixed metric mode does on the reference device: the window is the
+// device's size in the mode's units (rounded), the viewport its size in
+// pixels, upside down, as y grows upwards in these modes. None for other
+// modes and for a device with no size.
+struct MappingExtents {
+    int32_t windowX;
+    int32_t windowY;
+    int32_t viewportX;
+    int32_t viewportY;
+};
+std::optional<MappingExtents> ComputeFixedModeExtents(uint32_t mode,
+                                                      const ReferenceDevice& reference);
+
+// Whether a fixed metric mode is in force in the playback's state and in
+// each saved state, the latest last.
+struct MetricMapping {
+    bool fixed;
+    std::vector<bool> saved;
+};
+// What the platform's player is handed for one record so that it plays the
+// fixed metric modes with the metafile's reference device, and the state
+// after it. A SETMAPMODE of a fixed metric mode is replaced by a SETMAPMODE
+// of MM_ANISOTROPIC, a SETWINDOWEXTEX and a SETVIEWPORTEXTEX of the mode's
+// extents; a record that sets or scales the extents while such a mode is in
+// force is replaced by nothing; SAVEDC and RESTOREDC carry the state with
+// the saved states. Every other record, and all of them when the reference
+// device has no size, is played as it stands (replaced false).
+struct MappingPlay {
+    MetricMapping after;
+    bool replaced;
+    std::vector<std::vector<uint8_t>> records;  // played in its place when replaced
+};
+MappingPlay PlanMetricMapping(const MetricMapping& before, const uint8_t* record, size_t size,
+                              const ReferenceDevice& reference);

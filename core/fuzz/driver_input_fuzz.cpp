@@ -122,10 +122,30 @@ void ReadCheckedRecord(const AffineMap& map, const std::vector<uint8_t>& record)
                 "a font record carries the height it was given");
     }
     ReadWidthOnePen(bytes, size);
+    if (const std::optional<ExtendedPen> pen = ReadExtendedPen(bytes, size)) {
+        Require(pen->packedDib.size() <= size, "a pen's pattern lies inside its record");
+    }
+    const MappingPlay mapping = PlanMetricMapping(MetricMapping{true, {false, true}}, bytes, size,
+                                                  ReferenceDevice{1920, 1080, 508, 286});
+    for (const std::vector<uint8_t>& played : mapping.records) {
+        Require(IsRecordSafe(played.data(), played.size(), HANDLE_COUNT),
+                "a mapping record played in a record's place passes the record check");
+    }
     ChangesScale(bytes);
     ReadTextOptions(bytes, size);
     PathOpenAfter(bytes);
-    ReadTextRun(bytes, size);
+    if (const std::optional<TextRun> run = ReadTextRun(bytes, size)) {
+        std::vector<uint16_t> lowered;
+        for (const uint16_t character : run->characters) {
+            lowered.push_back(LowerSymbolCode(character).value_or(character));
+        }
+        const std::optional<std::vector<uint8_t>> changed =
+            WithTextCharacters(bytes, size, lowered);
+        const std::optional<TextRun> reread =
+            changed ? ReadTextRun(changed->data(), changed->size()) : std::nullopt;
+        Require(!changed || (changed->size() == size && reread && reread->characters == lowered),
+                "a text record keeps its size and carries the characters it was given");
+    }
     ReadPixel(bytes, size);
     const BrushUse use = ReadBrushUse(bytes, size);
     if (use == BrushUse::PATTERN_COPY) {

@@ -25,6 +25,12 @@ constexpr uint32_t EMR_HEADER_DSIGNATURE = 40;
 constexpr uint32_t EMR_HEADER_NBYTES = 48;
 constexpr uint32_t EMR_HEADER_NRECORDS = 52;
 constexpr uint32_t EMR_HEADER_NHANDLES = 56;
+// The reference device: its size in pixels (szlDevice), then in
+// millimetres (szlMillimeters), each a SIZEL.
+constexpr uint32_t EMR_HEADER_SZLDEVICE = 72;
+constexpr uint32_t EMR_HEADER_SZLMILLIMETERS = 80;
+constexpr uint32_t SIZEL_CX = 0;
+constexpr uint32_t SIZEL_CY = 4;
 
 // POLYBEZIER, POLYGON, POLYLINE, POLYBEZIERTO, POLYLINETO, their 16-bit
 // forms and POLYDRAW, POLYDRAW16: the point count, then the points.
@@ -44,6 +50,15 @@ constexpr uint32_t EMR_SETPIXELV_SIZE = 20;
 
 // RESTOREDC: how many saved states back, as a negative number.
 constexpr uint32_t EMR_RESTOREDC_IRELATIVE = 8;
+
+// SETMAPMODE's iMode (SETBKMODE and the other single-value settings keep
+// theirs there too).
+constexpr uint32_t EMR_SETMAPMODE_IMODE = 8;
+constexpr uint32_t EMR_SETMAPMODE_SIZE = 12;
+
+// SETWINDOWEXTEX's extent, a SIZEL (SETVIEWPORTEXTEX's too).
+constexpr uint32_t EMR_SETWINDOWEXTEX_SZLEXTENT = 8;
+constexpr uint32_t EMR_SETWINDOWEXTEX_SIZE = 16;
 
 // SELECTOBJECT's ihObject: every record that creates, selects or deletes
 // an object keeps its handle index there (CREATEPEN, CREATEBRUSHINDIRECT,
@@ -165,9 +180,15 @@ constexpr uint32_t EMR_CREATEMONOBRUSH_IUSAGE = 12;
 constexpr uint32_t EMR_CREATEMONOBRUSH_OFFBMI = 16;
 
 // EXTCREATEPEN: its bitmap, and its pen, laid out as EXTLOGPEN32 whatever
-// the platform's word size: the style entries' count, then the entries.
+// the platform's word size: style, width, brush style, colour, a 32-bit
+// hatch, the style entries' count, then the entries.
 constexpr uint32_t EMR_EXTCREATEPEN_OFFBMI = 12;
 constexpr uint32_t EMR_EXTCREATEPEN_ELP = 28;
+constexpr uint32_t EXTLOGPEN32_ELPPENSTYLE = 0;
+constexpr uint32_t EXTLOGPEN32_ELPWIDTH = 4;
+constexpr uint32_t EXTLOGPEN32_ELPBRUSHSTYLE = 8;
+constexpr uint32_t EXTLOGPEN32_ELPCOLOR = 12;
+constexpr uint32_t EXTLOGPEN32_ELPHATCH = 16;
 constexpr uint32_t EXTLOGPEN32_ELPNUMENTRIES = 20;
 constexpr uint32_t EXTLOGPEN32_ELPSTYLEENTRY = 24;
 

@@ -568,6 +568,10 @@ bool ReadMetafileHeader(const uint8_t* file, size_t fileSize, MetafileHeader& he
     header.size = ReadUint32(file + EMR_HEADER_NBYTES);
     header.recordCount = ReadUint32(file + EMR_HEADER_NRECORDS);
     header.handleCount = ReadUint16(file + EMR_HEADER_NHANDLES);
+    header.reference = {ReadInt32(file + EMR_HEADER_SZLDEVICE + SIZEL_CX),
+                        ReadInt32(file + EMR_HEADER_SZLDEVICE + SIZEL_CY),
+                        ReadInt32(file + EMR_HEADER_SZLMILLIMETERS + SIZEL_CX),
+                        ReadInt32(file + EMR_HEADER_SZLMILLIMETERS + SIZEL_CY)};
     return ReadUint32(file + EMR_ITYPE) == EMR_HEADER &&
            ReadUint32(file + EMR_HEADER_DSIGNATURE) == METAFILE_SIGNATURE &&
            HasSoundSize(recordSize) && recordSize >= EMF_SMALLEST_HEADER_SIZE &&

@@ -65,11 +65,22 @@
 constexpr uint32_t EMF_SMALLEST_HEADER_SIZE = 88;
 constexpr uint32_t EMF_RECORD_HEADER_SIZE = 8;
 
+// The device a metafile was recorded against, whose pixels are the
+// metafile's device units: its size in pixels (szlDevice) and in
+// millimetres (szlMillimeters).
+struct ReferenceDevice {
+    int32_t pixelsAcross;
+    int32_t pixelsDown;
+    int32_t millimetresAcross;
+    int32_t millimetresDown;
+};
+
 // Fields of a metafile's header record.
 struct MetafileHeader {
     uint32_t size;         // nBytes: the metafile's length, all records included
     uint32_t recordCount;  // nRecords
     uint32_t handleCount;  // nHandles: handle-table entries, entry 0 being the metafile
+    ReferenceDevice reference;
 };
 
 // Reads the header record at the start of file (fileSize bytes). False,

@@ -298,6 +298,12 @@ TEST(ReadMetafileHeader, ReadsOnlyAPlausibleHeader)
     ASSERT_TRUE(ReadMetafileHeader(good.data(), good.size(), header)) << "expected a header";
     EXPECT_EQ(88u, header.size) << "expected nBytes 88, got " << header.size;
     EXPECT_EQ(1u, header.handleCount) << "expected 1 handle, got " << header.handleCount;
+    const Bytes measured = With(good, {{72, 1920}, {76, 1080}, {80, 508}, {84, 286}});
+    ASSERT_TRUE(ReadMetafileHeader(measured.data(), measured.size(), header));
+    EXPECT_EQ(1920, header.reference.pixelsAcross) << "expected szlDevice.cx";
+    EXPECT_EQ(1080, header.reference.pixelsDown) << "expected szlDevice.cy";
+    EXPECT_EQ(508, header.reference.millimetresAcross) << "expected szlMillimeters.cx";
+    EXPECT_EQ(286, header.reference.millimetresDown) << "expected szlMillimeters.cy";
     Bytes unaligned = Header(90, 1, 1);
     unaligned.resize(92);
     const std::vector<Case> bad{
@@ -420,8 +426,8 @@ TEST(SaveDepthAfter, RestoresOnlyWhatTheMetafileSaved)
     const struct {
         int32_t relative;
         std::optional<uint32_t> depth;
-    } cases[] = {{-1, 1u}, {-2, 0u}, {-3, std::nullopt}, {0, std::nullopt},
-                 {1, std::nullopt}, {INT32_MIN, std::nullopt}};
+    } cases[] = {{-1, 1u},          {-2, 0u},          {-3, std::nullopt},
+                 {0, std::nullopt}, {1, std::nullopt}, {INT32_MIN, std::nullopt}};
     for (const auto& c : cases) {
         const Bytes restore = Record(EMR_RESTOREDC, {static_cast<uint32_t>(c.relative)});
         EXPECT_EQ(c.depth, SaveDepthAfter(restore.data(), 2)) << "iRelative " << c.relative;

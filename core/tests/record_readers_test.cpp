@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "metafile/emf_record_types.h"
@@ -283,6 +284,166 @@ TEST(ReadTextRun, ReferenceCharactersAndAdvancesOfAWideText)
     EXPECT_EQ(4, run->rect[3]);
     text[72] = 84;  // advances reaching past the record
     EXPECT_FALSE(ReadTextRun(text.data(), text.size()).has_value());
+}
+
+TEST(LowerSymbolCode, OnlyTheSymbolFontRange)
+{
+    EXPECT_EQ(std::optional<uint16_t>(0x20), LowerSymbolCode(0xF020));
+    EXPECT_EQ(std::optional<uint16_t>(0x61), LowerSymbolCode(0xF061));
+    EXPECT_EQ(std::optional<uint16_t>(0xFF), LowerSymbolCode(0xF0FF));
+    EXPECT_FALSE(LowerSymbolCode(0xF01F).has_value());
+    EXPECT_FALSE(LowerSymbolCode(0xF100).has_value());
+    EXPECT_FALSE(LowerSymbolCode('a').has_value());
+}
+
+TEST(WithTextCharacters, ReplacesTheStringInPlace)
+{
+    // Two characters at 76 (U+F061, U+F062), advances at 80.
+    const std::vector<uint8_t> text = MakeRecord(
+        EMR_EXTTEXTOUTW, {0, 0, 0, 0, 1, 0, 0, 7, 2, 2, 76, 0, 1, 2, 3, 4, 80, 0xF062F061, 11, 12});
+    const std::optional<std::vector<uint8_t>> changed =
+        WithTextCharacters(text.data(), text.size(), {'a', 0xF062});
+    ASSERT_TRUE(changed.has_value());
+    ASSERT_EQ(text.size(), changed->size());
+    EXPECT_EQ((std::vector<uint8_t>{0x61, 0x00, 0x62, 0xF0}),
+              std::vector<uint8_t>(changed->begin() + 76, changed->begin() + 80));
+    EXPECT_TRUE(std::equal(text.begin(), text.begin() + 76, changed->begin()));
+    EXPECT_TRUE(std::equal(text.begin() + 80, text.end(), changed->begin() + 80));
+    EXPECT_FALSE(WithTextCharacters(text.data(), text.size(), {'a'}).has_value());
+    std::vector<uint8_t> narrow = text;
+    narrow[0] = EMR_EXTTEXTOUTA;
+    EXPECT_FALSE(WithTextCharacters(narrow.data(), narrow.size(), {'a', 'b'}).has_value());
+}
+
+// EXTCREATEPEN's fields after type and size: ihPen, offBmi, cbBmi, offBits,
+// cbBits, then EXTLOGPEN32: style, width, brush style, colour, hatch, the
+// entries' count and the entries.
+TEST(ReadExtendedPen, ThirtyTwoBitLayoutWithEntriesAndPattern)
+{
+    const uint32_t geometricUserStyle = 0x00010007;
+    const std::vector<uint8_t> dashed = MakeRecord(
+        EMR_EXTCREATEPEN, {2, 0, 0, 0, 0, geometricUserStyle, 13, 0, 0x0000FF, 0, 2, 6, 3});
+    const std::optional<ExtendedPen> pen = ReadExtendedPen(dashed.data(), dashed.size());
+    ASSERT_TRUE(pen.has_value()) << "expected the dashed pen read";
+    EXPECT_EQ(2u, pen->index);
+    EXPECT_EQ(geometricUserStyle, pen->style);
+    EXPECT_EQ(13u, pen->width);
+    EXPECT_EQ(0u, pen->brushStyle);
+    EXPECT_EQ(0x0000FFu, pen->colour);
+    EXPECT_EQ((std::vector<uint32_t>{6, 3}), pen->styleEntries);
+    EXPECT_TRUE(pen->packedDib.empty()) << "expected no pattern";
+
+    // A hatched pen: hatch 5 (HS_DIAGCROSS) right after the colour.
+    const std::vector<uint8_t> hatched =
+        MakeRecord(EMR_EXTCREATEPEN, {1, 0, 0, 0, 0, 0x00010000, 4, 2, 0x00FF00, 5, 0});
+    const std::optional<ExtendedPen> hatch = ReadExtendedPen(hatched.data(), hatched.size());
+    ASSERT_TRUE(hatch.has_value());
+    EXPECT_EQ(2u, hatch->brushStyle);
+    EXPECT_EQ(5u, hatch->hatch);
+    EXPECT_TRUE(hatch->styleEntries.empty());
+
+    // A pattern pen: 8 bytes of bitmap info at 52, 4 bytes of bits at 60.
+    const std::vector<uint8_t> pattern = MakeRecord(
+        EMR_EXTCREATEPEN,
+        {3, 52, 8, 60, 4, 0x00010000, 2, 6, 0, 0, 0, 0x11111111, 0x22222222, 0x33333333});
+    const std::optional<ExtendedPen> patterned = ReadExtendedPen(pattern.data(), pattern.size());
+    ASSERT_TRUE(patterned.has_value());
+    EXPECT_EQ((std::vector<uint8_t>{0x11, 0x11, 0x11, 0x11, 0x22, 0x22, 0x22, 0x22, 0x33, 0x33,
+                                    0x33, 0x33}),
+              patterned->packedDib)
+        << "expected the bitmap info, then the bits";
+
+    const std::vector<uint8_t> entriesPast =
+        MakeRecord(EMR_EXTCREATEPEN, {2, 0, 0, 0, 0, geometricUserStyle, 13, 0, 0, 0, 3, 6, 3});
+    EXPECT_FALSE(ReadExtendedPen(entriesPast.data(), entriesPast.size()).has_value())
+        << "expected no pen when its entries reach past the record";
+    const std::vector<uint8_t> oldPen = MakeRecord(EMR_CREATEPEN, {1, 0, 13, 0, 0});
+    EXPECT_FALSE(ReadExtendedPen(oldPen.data(), oldPen.size()).has_value());
+}
+
+// A reference device of 1920 x 1080 pixels, 508 x 286 mm.
+constexpr ReferenceDevice SCREEN = {1920, 1080, 508, 286};
+
+TEST(ComputeFixedModeExtents, TheModesUnitsOnTheReferenceDevice)
+{
+    const struct {
+        const char* name;
+        uint32_t mode;
+        int32_t windowX;
+        int32_t windowY;
+    } cases[] = {
+        {"MM_LOMETRIC, 0.1 mm", 2, 5080, 2860},   {"MM_HIMETRIC, 0.01 mm", 3, 50800, 28600},
+        {"MM_LOENGLISH, 0.01 in", 4, 2000, 1126}, {"MM_HIENGLISH, 0.001 in", 5, 20000, 11260},
+        {"MM_TWIPS, 1/1440 in", 6, 28800, 16214},
+    };
+    for (const auto& c : cases) {
+        const std::optional<MappingExtents> extents = ComputeFixedModeExtents(c.mode, SCREEN);
+        ASSERT_TRUE(extents.has_value()) << c.name;
+        EXPECT_EQ(c.windowX, extents->windowX) << c.name;
+        EXPECT_EQ(c.windowY, extents->windowY) << c.name;
+        EXPECT_EQ(1920, extents->viewportX) << c.name;
+        EXPECT_EQ(-1080, extents->viewportY) << c.name << ": y grows upwards";
+        EXPECT_TRUE(IsFixedMetricMode(c.mode)) << c.name;
+    }
+    for (const uint32_t other : {1u, 7u, 8u, 0u, 9u}) {
+        EXPECT_FALSE(ComputeFixedModeExtents(other, SCREEN).has_value()) << "mode " << other;
+        EXPECT_FALSE(IsFixedMetricMode(other)) << "mode " << other;
+    }
+    EXPECT_FALSE(ComputeFixedModeExtents(2, ReferenceDevice{1920, 1080, 0, 286}).has_value())
+        << "expected none for a device of no millimetres";
+    EXPECT_FALSE(ComputeFixedModeExtents(6, ReferenceDevice{1, 1, 0x7FFFFFFF, 1}).has_value())
+        << "expected none for extents past 32 bits";
+}
+
+TEST(PlanMetricMapping, FixedModesPlayedOnTheReferenceDevice)
+{
+    const std::vector<uint8_t> lometric = MakeRecord(EMR_SETMAPMODE, {2});
+    const std::vector<uint8_t> anisotropic = MakeRecord(EMR_SETMAPMODE, {8});
+    const std::vector<uint8_t> refused = MakeRecord(EMR_SETMAPMODE, {99});
+    const std::vector<uint8_t> windowExtent = MakeRecord(EMR_SETWINDOWEXTEX, {100, 100});
+    const std::vector<uint8_t> viewportScale = MakeRecord(EMR_SCALEVIEWPORTEXTEX, {1, 2, 1, 2});
+    const std::vector<uint8_t> save = MakeRecord(EMR_SAVEDC, {});
+    const std::vector<uint8_t> restore = MakeRecord(EMR_RESTOREDC, {Negative(-1)});
+    const auto plan = [](const MetricMapping& before, const std::vector<uint8_t>& record) {
+        return PlanMetricMapping(before, record.data(), record.size(), SCREEN);
+    };
+
+    const MappingPlay set = plan(MetricMapping{false, {}}, lometric);
+    ASSERT_TRUE(set.replaced) << "expected SETMAPMODE MM_LOMETRIC replaced";
+    EXPECT_TRUE(set.after.fixed);
+    EXPECT_EQ((std::vector<std::vector<uint8_t>>{
+                  MakeRecord(EMR_SETMAPMODE, {8}), MakeRecord(EMR_SETWINDOWEXTEX, {5080, 2860}),
+                  MakeRecord(EMR_SETVIEWPORTEXTEX, {1920, Negative(-1080)})}),
+              set.records)
+        << "expected MM_ANISOTROPIC with the mode's extents on the reference device";
+
+    const MappingPlay ignored = plan(set.after, windowExtent);
+    EXPECT_TRUE(ignored.replaced && ignored.records.empty())
+        << "expected SETWINDOWEXTEX in a fixed mode replaced by nothing";
+    EXPECT_TRUE(plan(set.after, viewportScale).records.empty())
+        << "expected SCALEVIEWPORTEXTEX in a fixed mode replaced by nothing";
+    EXPECT_FALSE(plan(MetricMapping{false, {}}, windowExtent).replaced)
+        << "expected SETWINDOWEXTEX played outside the fixed modes";
+
+    const MappingPlay saved = plan(set.after, save);
+    EXPECT_FALSE(saved.replaced);
+    EXPECT_EQ((std::vector<bool>{true}), saved.after.saved);
+    const MappingPlay changed = plan(saved.after, anisotropic);
+    EXPECT_FALSE(changed.replaced) << "expected MM_ANISOTROPIC played as it stands";
+    EXPECT_FALSE(changed.after.fixed);
+    EXPECT_FALSE(plan(changed.after, windowExtent).replaced);
+    EXPECT_FALSE(plan(changed.after, refused).after.fixed)
+        << "expected a mode the platform refuses to change nothing";
+    const MappingPlay restored = plan(changed.after, restore);
+    EXPECT_FALSE(restored.replaced);
+    EXPECT_TRUE(restored.after.fixed) << "expected the saved fixed mode back";
+    EXPECT_TRUE(restored.after.saved.empty());
+    EXPECT_TRUE(plan(restored.after, restore).after.fixed)
+        << "expected a RESTOREDC with nothing saved to change nothing";
+    EXPECT_FALSE(PlanMetricMapping(MetricMapping{false, {}}, lometric.data(), lometric.size(),
+                                   ReferenceDevice{0, 0, 0, 0})
+                     .replaced)
+        << "expected a metafile with no reference device played as it stands";
 }
 
 }  // namespace

@@ -8,9 +8,14 @@
 #include <iterator>
 #include <string>
 
+// Named after the running test too: CTest runs tests side by side, and
+// two tests writing one file would read each other's bytes.
 inline std::string TestPath(const std::string& name)
 {
-    return testing::TempDir() + "vellumark_" + name;
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    const std::string owner =
+        test == nullptr ? "" : std::string(test->test_suite_name()) + "_" + test->name() + "_";
+    return testing::TempDir() + "vellumark_" + owner + name;
 }
 
 inline void WriteFile(const std::string& path, const std::string& bytes)

@@ -48,7 +48,7 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
         return;
     }
     if (playback.pathOpen || !DrawUnderNarrowedClip(device, table, record, handleCount)) {
-        PlayEnhMetaFileRecord(device, table, record, handleCount);
+        PlayRecordAsDefined(device, table, record, handleCount, playback.defined);
     }
     FollowPenWidth(device, table, handleCount, bytes, size);
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "playback/backdrop.h"
+#include "playback/defined_playback.h"
 
 // What one playback of a picture on the device goes by: the device's
 // SHADEBLENDCAPS, and the backdrop's tiles (none when the picture needs no
@@ -21,6 +22,7 @@ struct FaithfulPlayback {
     BackdropTiles backdrop;
     const uint8_t* metafileStart;  // the header record as the enumeration hands it
     bool pathOpen;                 // the metafile's own path bracket
+    DefinedPlayback defined;       // what the platform's player reads wrongly
 };
 
 // Plays one record that passed the record check, as PlayEnhMetaFileRecord
@@ -34,6 +36,7 @@ struct FaithfulPlayback {
 // - narrowed text, and a font of height 0 (text.cpp);
 // - a figure under a clip of many rectangles, the clip cut to the
 //   figure's reach (clip.cpp);
+// - an extended pen and a fixed metric mapping mode (defined_playback.h);
 // - a width-1 pen and the pen after a change of scale (pens.cpp).
 void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
                           UINT handleCount, FaithfulPlayback& playback);

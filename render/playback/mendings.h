@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "driver/record_readers.h"
 
@@ -39,6 +41,14 @@ bool DrawPatternFill(HDC device, HANDLETABLE* table, const ENHMETARECORD* record
 bool IsNarrowedText(HDC device, const uint8_t* bytes, size_t size, bool pathOpen);
 void DrawTextAsOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
                         UINT handleCount);
+// text.cpp: a text record whose characters of the symbol font range
+// (LowerSymbolCode) the device's font has no glyphs for, but has glyphs
+// for at the font's own codes, with those characters at those codes: the
+// platform's own rule for fonts of the symbol character set, which a font
+// with only a Unicode map of its codes 0x20 to 0xFF needs. None where no
+// character changes, as on Windows with its own symbol fonts.
+std::optional<std::vector<uint8_t>> WithSymbolFontCodes(HDC device, const uint8_t* bytes,
+                                                        size_t size);
 // text.cpp: a font of height 0 made at the height a raster playback gives
 // it. False, leaving the record to be played as it stands, for any other
 // record.
@@ -57,3 +67,7 @@ void FollowPenWidth(HDC device, HANDLETABLE* table, UINT handleCount, const uint
 // the record to be played as it stands, for any other record or clip.
 bool DrawUnderNarrowedClip(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
                            UINT handleCount);
+
+// pens.cpp: the extended pen made and put in the handle table at its
+// index, where the player would put it.
+void MakeExtendedPen(HANDLETABLE* table, UINT handleCount, const ExtendedPen& pen);

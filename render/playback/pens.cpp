@@ -1,6 +1,7 @@
 // A solid pen of width 1 is drawn at the width a raster playback gives it,
 // and the current pen is selected anew after every change of scale, so
-// that its width follows the transform.
+// that its width follows the transform. An extended pen is made from its
+// record's 32-bit layout.
 #include "playback/mendings.h"
 
 #include <cstdint>
@@ -34,7 +35,36 @@ void ReselectPen(HDC device)
     SelectObject(device, pen);
 }
 
+bool IsPatternStyle(uint32_t brushStyle)
+{
+    return brushStyle == BS_PATTERN || brushStyle == BS_DIBPATTERN || brushStyle == BS_DIBPATTERNPT;
+}
+
+// The pen's brush as ExtCreatePen takes it. A pattern comes from the
+// record's packed DIB, which ExtCreatePen copies; its colour usage is the
+// pen's colour field, and a device bitmap's pattern was recorded in RGB.
+LOGBRUSH DescribeBrush(const ExtendedPen& pen)
+{
+    if (IsPatternStyle(pen.brushStyle) && !pen.packedDib.empty()) {
+        const UINT usage = pen.brushStyle == BS_PATTERN ? DIB_RGB_COLORS : pen.colour;
+        return LOGBRUSH{BS_DIBPATTERNPT, usage, reinterpret_cast<ULONG_PTR>(pen.packedDib.data())};
+    }
+    return LOGBRUSH{pen.brushStyle, pen.colour, pen.hatch};
+}
+
 }  // namespace
+
+void MakeExtendedPen(HANDLETABLE* table, UINT handleCount, const ExtendedPen& pen)
+{
+    if (pen.index == 0 || pen.index >= handleCount) {
+        return;
+    }
+    const LOGBRUSH brush = DescribeBrush(pen);
+    const auto count = static_cast<DWORD>(pen.styleEntries.size());
+    table->objectHandle[pen.index] = ExtCreatePen(
+        pen.style, pen.width, &brush, count,
+        count == 0 ? nullptr : reinterpret_cast<const DWORD*>(pen.styleEntries.data()));
+}
 
 void FollowPenWidth(HDC device, HANDLETABLE* table, UINT handleCount, const uint8_t* bytes,
                     size_t size)

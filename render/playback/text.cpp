@@ -3,8 +3,9 @@
 // upright, an opaque one, is drawn as its glyphs' outlines, filled in the
 // text colour, so that its glyphs keep that width; laid out in device
 // pixels, in the font at its device size, where the text is upright, its
-// opaque background filled first over the text's cell. A font of height 0 is made at the height a
-// raster playback gives it.
+// opaque background filled first over the text's cell. A font of height 0
+// is made at the height a raster playback gives it. A symbol font's text is
+// drawn at the font's own codes where the font has glyphs only there.
 #include "playback/mendings.h"
 
 #include "gdi_owners.h"
@@ -191,7 +192,49 @@ void TraceTextOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* reco
     EndPath(device);
 }
 
+// What GetGlyphIndicesW gives a character the font has no glyph for.
+constexpr WORD MISSING_GLYPH = 0xFFFF;
+
+// The glyph index of each character in the device's font, MISSING_GLYPH
+// where it has none; empty when the font cannot be asked.
+std::vector<WORD> GlyphIndices(HDC device, const std::vector<uint16_t>& characters)
+{
+    const std::wstring text(characters.begin(), characters.end());
+    std::vector<WORD> indices(characters.size());
+    const DWORD found = GetGlyphIndicesW(device, text.c_str(), static_cast<int>(text.size()),
+                                         indices.data(), GGI_MARK_NONEXISTING_GLYPHS);
+    return found == GDI_ERROR ? std::vector<WORD>{} : indices;
+}
+
 }  // namespace
+
+std::optional<std::vector<uint8_t>> WithSymbolFontCodes(HDC device, const uint8_t* bytes,
+                                                        size_t size)
+{
+    const std::optional<TextRun> run = ReadTextRun(bytes, size);
+    if (!run || !run->wide) {
+        return std::nullopt;
+    }
+    std::vector<uint16_t> lowered;
+    for (const uint16_t character : run->characters) {
+        lowered.push_back(LowerSymbolCode(character).value_or(character));
+    }
+    if (lowered == run->characters) {
+        return std::nullopt;
+    }
+    const std::vector<WORD> own = GlyphIndices(device, run->characters);
+    const std::vector<WORD> fonts = GlyphIndices(device, lowered);
+    if (own.empty() || fonts.empty()) {
+        return std::nullopt;
+    }
+    std::vector<uint16_t> drawn = run->characters;
+    for (size_t i = 0; i < drawn.size(); ++i) {
+        if (own[i] == MISSING_GLYPH && fonts[i] != MISSING_GLYPH) {
+            drawn[i] = lowered[i];
+        }
+    }
+    return drawn == run->characters ? std::nullopt : WithTextCharacters(bytes, size, drawn);
+}
 
 // Whether the text the record draws is in a font of a width of its own,
 // over a transparent background or, laid out in device pixels, an opaque
@@ -228,7 +271,11 @@ void DrawTextAsOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* rec
     SelectObject(device, ink.get());
     SelectObject(device, GetStockObject(NULL_PEN));
     SetPolyFillMode(device, WINDING);
-    TraceTextOutlines(device, table, record, handleCount);
+    const std::optional<std::vector<uint8_t>> coded =
+        WithSymbolFontCodes(device, reinterpret_cast<const uint8_t*>(record), record->nSize);
+    TraceTextOutlines(device, table,
+                      coded ? reinterpret_cast<const ENHMETARECORD*>(coded->data()) : record,
+                      handleCount);
     FillPath(device);
 }
 

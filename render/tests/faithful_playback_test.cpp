@@ -4,6 +4,7 @@
 #include "print_job.h"
 
 #include "bench_pictures.h"
+#include "raster_reference.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -73,7 +74,8 @@ TEST_F(FaithfulPlaybackTest, EveryRealMetafilePrintsTheSameTwice)
 }
 
 // Pictures of shapes, text, bitmaps and many records that the driver draws
-// as the platform's raster playback does.
+// as the platform's raster playback does, played as the platform defines
+// them (wrench.emf's extended pen made from its record).
 TEST_F(FaithfulPlaybackTest, PicturesTheDriverDrawsRightAreHandedToItAsTheyStand)
 {
     const struct {
@@ -99,7 +101,7 @@ TEST_F(FaithfulPlaybackTest, PicturesTheDriverDrawsRightAreHandedToItAsTheyStand
                   PrintToFile(MetafileImage(picture.metafile), EPS_PRINTER, job.c_str()).status)
             << picture.name;
         ASSERT_TRUE(PrintClippedReference(EPS_PRINTER, reference, picture.clip, [&](HDC device) {
-            PlayEnhMetaFile(device, picture.metafile, &picture.placement);
+            PlayMetafileAsDefined(device, picture.metafile, picture.placement);
         })) << picture.name;
         EXPECT_TRUE(SameLines(reference, job));
         DeleteEnhMetaFile(picture.metafile);

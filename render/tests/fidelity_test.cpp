@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -491,6 +492,161 @@ void DrawCondensedOpaque(HDC recorder, SIZE u)
     DeleteObject(font);
 }
 
+// Outlines drawn with extended pens, which a metafile keeps in EXTCREATEPEN
+// records: a rectangle in a grey geometric pen 4% of the width wide with
+// mitred corners, and a line in a lighter dashed geometric pen 6% of the
+// height wide.
+constexpr COLORREF WIDE_PEN_GREY = RGB(96, 96, 96);
+constexpr COLORREF DASHED_PEN_GREY = RGB(160, 160, 160);
+
+void DrawExtendedPens(HDC recorder, SIZE u)
+{
+    const LOGBRUSH wideBrush = {BS_SOLID, WIDE_PEN_GREY, 0};
+    HPEN wide = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT | PS_JOIN_MITER,
+                             static_cast<DWORD>(Across(u, 4)), &wideBrush, 0, nullptr);
+    HGDIOBJ oldPen = SelectObject(recorder, wide);
+    HGDIOBJ oldBrush = SelectObject(recorder, GetStockObject(NULL_BRUSH));
+    Rectangle(recorder, Across(u, 10), Down(u, 20), Across(u, 50), Down(u, 80));
+    const LOGBRUSH dashedBrush = {BS_SOLID, DASHED_PEN_GREY, 0};
+    const DWORD dashes[] = {static_cast<DWORD>(Across(u, 6)), static_cast<DWORD>(Across(u, 3))};
+    HPEN dashed = ExtCreatePen(PS_GEOMETRIC | PS_USERSTYLE | PS_ENDCAP_FLAT,
+                               static_cast<DWORD>(Down(u, 6)), &dashedBrush, 2, dashes);
+    SelectObject(recorder, dashed);
+    MoveToEx(recorder, Across(u, 60), Down(u, 50), nullptr);
+    LineTo(recorder, Across(u, 96), Down(u, 50));
+    SelectObject(recorder, oldBrush);
+    SelectObject(recorder, oldPen);
+    DeleteObject(dashed);
+    DeleteObject(wide);
+}
+
+// Five black bands, each drawn in one of the fixed metric mapping modes,
+// from 4 mm to 76 mm across and 6 mm high, 8.5 mm apart from 4 mm down;
+// each mode's window extent is set too, which the mode ignores.
+constexpr struct {
+    int mode;
+    double unitsPerMillimetre;
+} METRIC_MODES[] = {
+    {MM_LOMETRIC, 10.0},           {MM_HIMETRIC, 100.0},      {MM_LOENGLISH, 100.0 / 25.4},
+    {MM_HIENGLISH, 1000.0 / 25.4}, {MM_TWIPS, 1440.0 / 25.4},
+};
+constexpr double BAND_LEFT_MM = 4.0;
+constexpr double BAND_RIGHT_MM = 76.0;
+constexpr double BAND_TOP_MM = 4.0;
+constexpr double BAND_HEIGHT_MM = 6.0;
+constexpr double BAND_STEP_MM = 8.5;
+
+void DrawMetricModes(HDC recorder, SIZE)
+{
+    SelectObject(recorder, GetStockObject(BLACK_BRUSH));
+    SelectObject(recorder, GetStockObject(NULL_PEN));
+    double top = BAND_TOP_MM;
+    for (const auto& metric : METRIC_MODES) {
+        SetMapMode(recorder, metric.mode);
+        SetWindowExtEx(recorder, 1, 1, nullptr);
+        const auto units = [&](double millimetres) {
+            return static_cast<int>(millimetres * metric.unitsPerMillimetre + 0.5);
+        };
+        // y grows upwards in these modes.
+        Rectangle(recorder, units(BAND_LEFT_MM), -units(top), units(BAND_RIGHT_MM),
+                  -units(top + BAND_HEIGHT_MM));
+        top += BAND_STEP_MM;
+    }
+    SetMapMode(recorder, MM_TEXT);
+}
+
+// Three letters in Symbol (alpha, beta, pi) and three in Wingdings (a
+// disc, a small lozenge and a four-lozenge star, which Wine's own Wingdings
+// holds too), which a system without those faces draws as boxes.
+// Each character is drawn on its own, 12% of the width apart.
+void WriteInFace(HDC recorder, SIZE u, const char* face, int left, const char* text)
+{
+    LOGFONTA font = {};
+    font.lfHeight = -Down(u, 30);
+    font.lfCharSet = SYMBOL_CHARSET;
+    std::strcpy(font.lfFaceName, face);
+    HFONT made = CreateFontIndirectA(&font);
+    HGDIOBJ old = SelectObject(recorder, made);
+    SetBkMode(recorder, TRANSPARENT);
+    for (size_t i = 0; text[i] != '\0'; ++i) {
+        TextOutA(recorder, Across(u, left + 12 * static_cast<int>(i)), Down(u, 30), text + i, 1);
+    }
+    SelectObject(recorder, old);
+    DeleteObject(made);
+}
+
+void DrawSymbolFonts(HDC recorder, SIZE u)
+{
+    WriteInFace(recorder, u, "Symbol", 4, "abp");
+    WriteInFace(recorder, u, "Wingdings", 52, "ltv");
+}
+
+// Wine's recorder keeps a pen made by ExtCreatePen as a CREATEPEN record
+// of the same style, width and colour, where Windows keeps it as an
+// EXTCREATEPEN record. The metafile with each geometric pen's CREATEPEN
+// record replaced by the EXTCREATEPEN record Windows writes for it: same
+// handle, style, width and colour, a solid brush, and for a user style
+// dashes of two widths and gaps of one.
+constexpr uint32_t GEOMETRIC = PS_GEOMETRIC;
+constexpr size_t FIELD = 4;
+
+uint32_t FieldAt(const std::vector<uint8_t>& bytes, size_t offset)
+{
+    uint32_t value = 0;
+    std::memcpy(&value, bytes.data() + offset, FIELD);
+    return value;
+}
+
+void PutFields(std::vector<uint8_t>& bytes, std::initializer_list<uint32_t> fields)
+{
+    for (const uint32_t field : fields) {
+        const size_t at = bytes.size();
+        bytes.resize(at + FIELD);
+        std::memcpy(bytes.data() + at, &field, FIELD);
+    }
+}
+
+// The CREATEPEN record at pen holds ihPen at 8, then its LOGPEN: style at
+// 12, width at 16, colour at 24.
+std::vector<uint8_t> ExtendedPenRecord(const std::vector<uint8_t>& bytes, size_t pen)
+{
+    const uint32_t style = FieldAt(bytes, pen + 12);
+    const uint32_t width = FieldAt(bytes, pen + 16);
+    const bool dashed = (style & PS_STYLE_MASK) == PS_USERSTYLE;
+    // EMREXTCREATEPEN holds one style entry even when the pen has none.
+    const uint32_t size = 52 + static_cast<uint32_t>(FIELD) * (dashed ? 2 : 1);
+    std::vector<uint8_t> record;
+    PutFields(record, {EMR_EXTCREATEPEN, size, FieldAt(bytes, pen + 8), 0, 0, 0, 0, style, width,
+                       BS_SOLID, FieldAt(bytes, pen + 24), 0, dashed ? 2u : 0u});
+    PutFields(record, {dashed ? 2 * width : 0});
+    if (dashed) {
+        PutFields(record, {width});
+    }
+    return record;
+}
+
+HENHMETAFILE WithExtendedPens(HENHMETAFILE recorded)
+{
+    std::vector<uint8_t> bytes(GetEnhMetaFileBits(recorded, 0, nullptr));
+    GetEnhMetaFileBits(recorded, static_cast<UINT>(bytes.size()), bytes.data());
+    DeleteEnhMetaFile(recorded);
+    std::vector<uint8_t> rewritten;
+    for (size_t at = 0; at + 8 <= bytes.size();) {
+        const uint32_t size = FieldAt(bytes, at + 4);
+        const bool geometricPen =
+            FieldAt(bytes, at) == EMR_CREATEPEN && (FieldAt(bytes, at + 12) & GEOMETRIC) != 0;
+        const std::vector<uint8_t> record =
+            geometricPen ? ExtendedPenRecord(bytes, at)
+                         : std::vector<uint8_t>(bytes.begin() + static_cast<ptrdiff_t>(at),
+                                                bytes.begin() + static_cast<ptrdiff_t>(at + size));
+        rewritten.insert(rewritten.end(), record.begin(), record.end());
+        at += size;
+    }
+    const auto total = static_cast<uint32_t>(rewritten.size());
+    std::memcpy(rewritten.data() + 48, &total, FIELD);  // nBytes
+    return SetEnhMetaFileBits(total, rewritten.data());
+}
+
 struct SyntheticPicture {
     const char* name;
     void (*draw)(HDC recorder, SIZE units);
@@ -516,6 +672,8 @@ const SyntheticPicture SYNTHETIC_PICTURES[] = {
     {"two-arc-circles", DrawTwoArcCircles},
     {"degenerate-arcto", DrawDegenerateArcTo},
     {"font-condensed-opaque", DrawCondensedOpaque},
+    {"metric-modes", DrawMetricModes},
+    {"symbol-fonts", DrawSymbolFonts},
 };
 
 // Dual pictures whose GDI rendering GDI+ wrote as a blit that leaves the
@@ -602,7 +760,135 @@ TEST_F(FidelityTest, WritesPicturesWithReferences)
             CopyEnhMetaFileA(metafile, (folder + "\\" + marked.name + ".emf").c_str()));
         DeleteEnhMetaFile(metafile);
     }
+    HENHMETAFILE pens = WithExtendedPens(RecordMetafile(SYNTHETIC_FRAME, DrawExtendedPens));
+    WritePicture(folder, "extended-pen", pens, SYNTHETIC_PLACED_HEIGHT, manifest);
+    DeleteEnhMetaFile(CopyEnhMetaFileA(pens, (folder + "\\extended-pen.emf").c_str()));
+    DeleteEnhMetaFile(pens);
     EXPECT_TRUE(WriteFileBytes(folder + MANIFEST, manifest));
+}
+
+// The length of the run of pixels along a row (across) or a column of the
+// image that holds (x, y) and whose grey lies within GREY_TOLERANCE of
+// grey; 0 when (x, y) itself is not of that grey.
+constexpr int GREY_TOLERANCE = 24;
+
+bool IsGrey(const GrayImage& image, int x, int y, int grey)
+{
+    if (x < 0 || y < 0 || x >= image.width || y >= image.height) {
+        return false;
+    }
+    const int value = image.pixels[static_cast<size_t>(y) * static_cast<size_t>(image.width) +
+                                   static_cast<size_t>(x)];
+    return value >= grey - GREY_TOLERANCE && value <= grey + GREY_TOLERANCE;
+}
+
+int RunLength(const GrayImage& image, int x, int y, int grey, bool across)
+{
+    if (!IsGrey(image, x, y, grey)) {
+        return 0;
+    }
+    const int dx = across ? 1 : 0;
+    const int dy = across ? 0 : 1;
+    int before = 0;
+    while (IsGrey(image, x - (before + 1) * dx, y - (before + 1) * dy, grey)) {
+        ++before;
+    }
+    int after = 0;
+    while (IsGrey(image, x + (after + 1) * dx, y + (after + 1) * dy, grey)) {
+        ++after;
+    }
+    return before + 1 + after;
+}
+
+int Luma(COLORREF colour)
+{
+    return (299 * GetRValue(colour) + 587 * GetGValue(colour) + 114 * GetBValue(colour) + 500) /
+           1000;
+}
+
+// A run of ink expected in the raster reference: along a row (across) or a
+// column through (x, y), of grey, length pixels long give or take slack.
+struct ExpectedInk {
+    const char* what;
+    int x;
+    int y;
+    bool across;
+    int grey;
+    int length;
+    int slack;
+};
+
+void ExpectInk(const char* picture, const GrayImage& image,
+               std::initializer_list<ExpectedInk> expectations)
+{
+    for (const ExpectedInk& ink : expectations) {
+        const int length = RunLength(image, ink.x, ink.y, ink.grey, ink.across);
+        EXPECT_NEAR(ink.length, length, ink.slack)
+            << picture << ": expected " << ink.what << ", a run of grey " << ink.grey << " "
+            << ink.length << " pixels " << (ink.across ? "across" : "down") << " through (" << ink.x
+            << ", " << ink.y << "), got " << length;
+    }
+}
+
+// The raster reference of the pictures drawn with records the platform's
+// player reads wrongly under Wine shows what GDI defines them to draw,
+// measured on the placement (2329 pixels for the 80 mm of the recorded
+// pictures' frame: 29.11 pixels a millimetre). Left to the player, the
+// reference would share its defects and the check could not see them.
+TEST_F(FidelityTest, ReferencesShowWhatTheRecordsDefine)
+{
+    // The wide pen: 4% of 2329 pixels, 93, centred on the rectangle's left
+    // side at 10% (233) and its top at 20% of 1455 (291), in its grey.
+    HENHMETAFILE pens = WithExtendedPens(RecordMetafile(SYNTHETIC_FRAME, DrawExtendedPens));
+    const GrayImage penImage = PlayIntoRaster(pens, PLACED_WIDTH, SYNTHETIC_PLACED_HEIGHT);
+    DeleteEnhMetaFile(pens);
+    const int wide = Luma(WIDE_PEN_GREY);
+    const int dashed = Luma(DASHED_PEN_GREY);
+    ExpectInk("extended-pen", penImage,
+              {{"the wide pen across the left side", 233, 727, true, wide, 93, 4},
+               {"the wide pen down the top side", 700, 291, false, wide, 93, 4},
+               // The dashed pen: 6% of 1455 high, 87, through its first
+               // dash from 60% of the width (1397). Wine's raster does not
+               // scale the dashes with the transform; the EPS's are scored
+               // against that.
+               {"the dashed pen's width", 1400, 727, false, dashed, 87, 4}});
+
+    // Each band 72 mm (2096 pixels) across from 4 mm (116), 6 mm (175)
+    // high, its top 8.5 mm (247) below the last from 4 mm down: give or
+    // take a pixel of the reference device at each side (7.7 placed pixels
+    // for the screen's 3.79 a millimetre) and the rounding of the mode's
+    // units (0.254 mm in MM_LOENGLISH).
+    HENHMETAFILE modes = RecordMetafile(SYNTHETIC_FRAME, DrawMetricModes);
+    const GrayImage modeImage = PlayIntoRaster(modes, PLACED_WIDTH, SYNTHETIC_PLACED_HEIGHT);
+    DeleteEnhMetaFile(modes);
+    const char* const names[] = {"MM_LOMETRIC", "MM_HIMETRIC", "MM_LOENGLISH", "MM_HIENGLISH",
+                                 "MM_TWIPS"};
+    for (int band = 0; band < 5; ++band) {
+        const int middle = 116 + 247 * band + 87;
+        const std::string across = std::string(names[band]) + " band across";
+        const std::string down = std::string(names[band]) + " band down";
+        ExpectInk("metric-modes", modeImage,
+                  {{across.c_str(), 1164, middle, true, 0, 2096, 16},
+                   {down.c_str(), 1164, middle, false, 0, 175, 16}});
+    }
+
+    // drawing.emf: a disc of radius 662 about (669, 669) in its reference
+    // device's pixels (10205 for 216 mm: a frame of 28.99 mm is 1369.6 of
+    // them, 1.7005 placed pixels each), outlined by a black pen 13 wide
+    // and filled red: the outline 22 pixels wide across the disc's middle
+    // row, 1138, from 1, and down its middle column from 2252, red (grey
+    // 76) inside. Wine's raster strokes the wide curved path at half its
+    // width on the top and right, so those sides are left to the score.
+    const std::string drawing = std::string(VELLUMARK_EMF_DATA_DIR) + "\\drawing.emf";
+    HENHMETAFILE disc = GetEnhMetaFileA(drawing.c_str());
+    ASSERT_NE(nullptr, disc) << drawing;
+    const GrayImage discImage = PlayIntoRaster(disc, PLACED_WIDTH, PLACED_WIDTH);
+    DeleteEnhMetaFile(disc);
+    ExpectInk("drawing.emf", discImage,
+              {{"the outline's left side", 12, 1138, true, 0, 22, 3},
+               {"the outline's bottom side", 1138, 2263, false, 0, 22, 3}});
+    EXPECT_TRUE(IsGrey(discImage, 1138, 1138, Luma(RGB(255, 0, 0))))
+        << "drawing.emf: expected the disc filled red at its centre";
 }
 
 }  // namespace

@@ -130,7 +130,7 @@ new_case all-there
 for package in cmake g++ make googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 \
   xvfb x11-utils xdotool x11-apps imagemagick ghostscript texlive-font-utils poppler-utils \
   libreoffice-draw-nogui texlive-latex-base fonts-liberation2 fonts-crosextra-carlito \
-  fonts-crosextra-caladea wine32:i386; do
+  fonts-crosextra-caladea fonts-wine wine32:i386; do
   echo "$package" >>"$STANDIN/installed"
 done
 : >"$STANDIN/calls"

@@ -1,5 +1,8 @@
 #include "raster_reference.h"
 
+#include "metafile/emf_records.h"
+#include "playback/defined_playback.h"
+
 namespace {
 
 constexpr WORD TRUE_COLOUR_BITS = 24;
@@ -11,7 +14,32 @@ LONG ToScreenPixels(LONG hundredths, int pixels, int millimetres)
                              (static_cast<long long>(millimetres) * HUNDREDTHS_PER_MILLIMETRE));
 }
 
+// Plays each record as the platform defines it when it passes the record
+// check, as the job does, and as the player reads it otherwise.
+int CALLBACK PlayAsDefined(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                           int handleCount, LPARAM data)
+{
+    auto* playback = reinterpret_cast<DefinedPlayback*>(data);
+    const auto count = static_cast<UINT>(handleCount);
+    if (IsRecordSafe(reinterpret_cast<const uint8_t*>(record), record->nSize, count)) {
+        PlayRecordAsDefined(device, table, record, count, *playback);
+    } else {
+        PlayEnhMetaFileRecord(device, table, record, count);
+    }
+    return TRUE;
+}
+
 }  // namespace
+
+void PlayMetafileAsDefined(HDC device, HENHMETAFILE metafile, const RECT& target)
+{
+    ENHMETAHEADER header = {};
+    GetEnhMetaFileHeader(metafile, sizeof header, &header);
+    DefinedPlayback playback{{header.szlDevice.cx, header.szlDevice.cy, header.szlMillimeters.cx,
+                              header.szlMillimeters.cy},
+                             {}};
+    EnumEnhMetaFile(device, metafile, PlayAsDefined, &playback, &target);
+}
 
 GrayImage PlayIntoRaster(HENHMETAFILE metafile, int32_t width, int32_t height)
 {
@@ -30,7 +58,7 @@ GrayImage PlayIntoRaster(HENHMETAFILE metafile, int32_t width, int32_t height)
         HGDIOBJ previous = SelectObject(memory, bitmap);
         const RECT whole = {0, 0, width, height};
         FillRect(memory, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        PlayEnhMetaFile(memory, metafile, &whole);
+        PlayMetafileAsDefined(memory, metafile, whole);
         GdiFlush();
         const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
         image = GrayFromBgr(static_cast<const uint8_t*>(bits), width, height, stride);
