@@ -7,6 +7,16 @@
 
 #include <optional>
 
+namespace {
+
+// The blit's destination as a box from its corner across its extent.
+LogicalBox SpanOf(const BlitDestination& blit)
+{
+    return LogicalBox{blit.x, blit.y, int64_t{blit.x} + blit.width, int64_t{blit.y} + blit.height};
+}
+
+}  // namespace
+
 bool IsWithinReach(const AffineMap& map, const uint8_t* record, size_t size,
                    const DeviceReach& reach)
 {
@@ -14,5 +24,10 @@ bool IsWithinReach(const AffineMap& map, const uint8_t* record, size_t size,
         return false;
     }
     const std::optional<LogicalBox> box = ReadShapeBox(record, size);
-    return !box || JudgeShapeBox(map, *box, reach.coordinateLimit) != ShapeFit::BEYOND_DEVICE;
+    if (box && JudgeShapeBox(map, *box, reach.coordinateLimit) == ShapeFit::BEYOND_DEVICE) {
+        return false;
+    }
+    const std::optional<BlitDestination> blit = ReadBlitRectangle(record, size);
+    return !blit ||
+           JudgeShapeBox(map, SpanOf(*blit), reach.coordinateLimit) != ShapeFit::BEYOND_DEVICE;
 }

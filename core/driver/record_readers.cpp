@@ -313,11 +313,21 @@ std::optional<BlitDestination> ReadBlitNeedingBackdrop(const uint8_t* record, si
         default:
             break;
     }
-    const size_t fixedSize = type == EMR_STRETCHDIBITS ? EMR_STRETCHDIBITS_SIZE : BLIT_FIXED_SIZE;
-    if (!needs || size < fixedSize) {
+    return needs ? ReadBlitRectangle(record, size) : std::nullopt;
+}
+
+std::optional<BlitDestination> ReadBlitRectangle(const uint8_t* record, size_t size)
+{
+    if (size < EMF_RECORD_HEADER_SIZE) {
         return std::nullopt;
     }
+    const uint32_t type = RecordType(record);
     const bool dibits = type == EMR_STRETCHDIBITS;
+    const bool blit = type == EMR_BITBLT || type == EMR_STRETCHBLT || type == EMR_MASKBLT ||
+                      type == EMR_ALPHABLEND || type == EMR_TRANSPARENTBLT;
+    if (!(blit || dibits) || size < (dibits ? EMR_STRETCHDIBITS_SIZE : BLIT_FIXED_SIZE)) {
+        return std::nullopt;
+    }
     return BlitDestination{
         ReadInt32(record + EMR_BITBLT_XDEST), ReadInt32(record + EMR_BITBLT_YDEST),
         ReadInt32(record + (dibits ? EMR_STRETCHDIBITS_CXDEST : EMR_BITBLT_CXDEST)),

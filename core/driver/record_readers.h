@@ -100,6 +100,10 @@ struct BlitDestination {
 };
 std::optional<BlitDestination> ReadBlitNeedingBackdrop(const uint8_t* record, size_t size,
                                                        uint32_t shadeBlendCaps);
+// The destination rectangle, in logical units, of any BITBLT, STRETCHBLT,
+// MASKBLT, ALPHABLEND, TRANSPARENTBLT or STRETCHDIBITS; none for other
+// records and for one too short for its fields.
+std::optional<BlitDestination> ReadBlitRectangle(const uint8_t* record, size_t size);
 
 // How a drawing record uses a brush, for a pattern brush the driver cannot
 // be handed.

@@ -39,8 +39,10 @@ void Require(bool condition, const char* rule)
 
 // The oracle's own reading of a box-shaped record: the corners of its box
 // (ELLIPSE, RECTANGLE, ROUNDRECT, ARC, CHORD, PIE, ARCTO: rclBox after type
-// and size) or of its centre and radius (ANGLEARC), mapped, each finite and
-// within limit. True for any other record.
+// and size) or of its centre and radius (ANGLEARC), and of a blit's
+// destination (BITBLT, STRETCHBLT, MASKBLT, ALPHABLEND, TRANSPARENTBLT: x, y,
+// cx, cy after the bounds; STRETCHDIBITS: cx, cy after the source's
+// fields), mapped, each finite and within limit. True for any other record.
 int64_t Field(const std::vector<uint8_t>& record, size_t at, bool isSigned)
 {
     uint32_t value = 0;
@@ -67,6 +69,17 @@ bool BoxCornersWithin(const AffineMap& map, const std::vector<uint8_t>& record, 
         box[1] = Field(record, 12, true) - radius;
         box[2] = Field(record, 8, true) + radius;
         box[3] = Field(record, 12, true) + radius;
+    } else if ((type == 76 || type == 77 || type == 78 || type == 114 || type == 116) &&
+               record.size() >= 44) {
+        box[0] = Field(record, 24, true);
+        box[1] = Field(record, 28, true);
+        box[2] = box[0] + Field(record, 32, true);
+        box[3] = box[1] + Field(record, 36, true);
+    } else if (type == 81 && record.size() >= 80) {
+        box[0] = Field(record, 24, true);
+        box[1] = Field(record, 28, true);
+        box[2] = box[0] + Field(record, 72, true);
+        box[3] = box[1] + Field(record, 76, true);
     } else {
         return true;
     }
@@ -103,7 +116,8 @@ void ReadCheckedRecord(const AffineMap& map, const std::vector<uint8_t>& record)
     const bool rasterTakes = IsWithinReach(map, bytes, size, RASTER_REACH);
     Require(!rasterTakes || printerTakes, "what a raster is handed, the printer may be handed");
     Require(printerTakes == BoxCornersWithin(map, record, DRIVER_COORDINATE_LIMIT),
-            "the printer is handed a box-shaped record exactly when it lands within its limit");
+            "the printer is handed a box-shaped record or a blit exactly when it lands within "
+            "its limit");
     Require(rasterTakes ==
                 (!IsFloodFill(record) && BoxCornersWithin(map, record, RASTER_COORDINATE_LIMIT)),
             "a raster is handed no flood fill, and a box-shaped record exactly when it lands "
