@@ -382,13 +382,6 @@ BrushUse ReadBrushUse(const uint8_t* record, size_t size)
     }
 }
 
-BlitDestination ReadBlitDestination(const uint8_t* record)
-{
-    return BlitDestination{
-        ReadInt32(record + EMR_BITBLT_XDEST), ReadInt32(record + EMR_BITBLT_YDEST),
-        ReadInt32(record + EMR_BITBLT_CXDEST), ReadInt32(record + EMR_BITBLT_CYDEST)};
-}
-
 uint32_t ReadRegionBrush(const uint8_t* record)
 {
     return ReadUint32(record + EMR_FILLRGN_IHBRUSH);

@@ -116,8 +116,6 @@ enum class BrushUse {
     NAMED,         // FILLRGN, FRAMERGN: with the brush its record names
 };
 BrushUse ReadBrushUse(const uint8_t* record, size_t size);
-// The destination of a PATTERN_COPY record.
-BlitDestination ReadBlitDestination(const uint8_t* record);
 // The handle-table entry of a NAMED record's brush.
 uint32_t ReadRegionBrush(const uint8_t* record);
 

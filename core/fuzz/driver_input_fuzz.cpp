@@ -161,10 +161,7 @@ void ReadCheckedRecord(const AffineMap& map, const std::vector<uint8_t>& record)
                 "a text record keeps its size and carries the characters it was given");
     }
     ReadPixel(bytes, size);
-    const BrushUse use = ReadBrushUse(bytes, size);
-    if (use == BrushUse::PATTERN_COPY) {
-        ReadBlitDestination(bytes);
-    } else if (use == BrushUse::NAMED) {
+    if (ReadBrushUse(bytes, size) == BrushUse::NAMED) {
         ReadRegionBrush(bytes);
     }
 }

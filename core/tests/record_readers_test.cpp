@@ -247,9 +247,11 @@ TEST(ReadBrushUse, HowARecordFillsWithTheBrush)
     const std::vector<uint8_t> fillRegion = MakeRecord(EMR_FILLRGN, {0, 0, 0, 0, 0, 3});
     EXPECT_EQ(BrushUse::PATTERN_COPY, ReadBrushUse(patternCopy.data(), patternCopy.size()));
     EXPECT_EQ(BrushUse::OTHER, ReadBrushUse(withSource.data(), withSource.size()));
-    const BlitDestination d = ReadBlitDestination(patternCopy.data());
-    EXPECT_EQ(5, d.x);
-    EXPECT_EQ(8, d.height);
+    const std::optional<BlitDestination> d =
+        ReadBlitRectangle(patternCopy.data(), patternCopy.size());
+    ASSERT_TRUE(d) << "expected the brush copy's destination";
+    EXPECT_EQ(5, d->x);
+    EXPECT_EQ(8, d->height);
     EXPECT_EQ(BrushUse::NAMED, ReadBrushUse(fillRegion.data(), fillRegion.size()));
     EXPECT_EQ(3u, ReadRegionBrush(fillRegion.data()));
     const std::vector<uint8_t> polygon = MakeRecord(EMR_POLYGON16, {0, 0, 0, 0, 0});

@@ -125,9 +125,12 @@ void DrawTwoColourImage(HDC device, HGDIOBJ brush, const RECT& area, const TwoCo
 void TraceFill(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, UINT handleCount,
                BrushUse use)
 {
-    if (use == BrushUse::PATTERN_COPY) {
-        const BlitDestination d = ReadBlitDestination(reinterpret_cast<const uint8_t*>(record));
-        DrawBoxAsPolygon(device, d.x, d.y, d.x + d.width, d.y + d.height);
+    const std::optional<BlitDestination> copy =
+        use == BrushUse::PATTERN_COPY
+            ? ReadBlitRectangle(reinterpret_cast<const uint8_t*>(record), record->nSize)
+            : std::nullopt;
+    if (copy) {
+        DrawBoxAsPolygon(device, copy->x, copy->y, copy->x + copy->width, copy->y + copy->height);
     } else {
         PlayEnhMetaFileRecord(device, table, record, handleCount);
     }

@@ -35,7 +35,20 @@ size_t CountOf(const std::string& text, const std::string& part)
     return count;
 }
 
-using EpsSizeTest = PrintingTest;
+class EpsSizeTest : public PrintingTest {
+protected:
+    // The EPS the job writes of the recorded picture, under name.
+    std::string ConvertRecorded(void (*draw)(HDC recorder, SIZE units), const char* name)
+    {
+        HENHMETAFILE metafile = RecordMetafile(FRAME, draw);
+        EXPECT_NE(nullptr, metafile) << "expected the picture recorded";
+        const std::string path = folder + "\\" + name;
+        EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, path.c_str()))
+            << "expected " << name << " converted";
+        DeleteEnhMetaFile(metafile);
+        return ReadFileBytes(path);
+    }
+};
 
 // A dozen small red squares inside an elliptic clip, a blue bar across its
 // curved top and a green square outside it.
@@ -66,12 +79,7 @@ void DrawUnderEllipticClip(HDC recorder, SIZE u)
 
 TEST_F(EpsSizeTest, FiguresUnderACurvedClipCarryOnlyTheClipTheyCross)
 {
-    HENHMETAFILE metafile = RecordMetafile(FRAME, DrawUnderEllipticClip);
-    ASSERT_NE(nullptr, metafile);
-    const std::string path = folder + "\\clipped.eps";
-    ASSERT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, path.c_str()));
-    DeleteEnhMetaFile(metafile);
-    const std::string eps = ReadFileBytes(path);
+    const std::string eps = ConvertRecorded(DrawUnderEllipticClip, "clipped.eps");
     EXPECT_EQ(12u, CountOf(eps, "1.00 0.00 0.00 setrgbcolor")) << "expected every red square";
     EXPECT_EQ(1u, CountOf(eps, "0.00 0.00 1.00 setrgbcolor")) << "expected the blue bar";
     EXPECT_EQ(0u, CountOf(eps, "0.00 1.00 0.00 setrgbcolor"))
@@ -95,12 +103,7 @@ void DrawLinearGradients(HDC recorder, SIZE u)
 
 TEST_F(EpsSizeTest, LinearGradientsAreOneRowOrColumnOfPixelsStretched)
 {
-    HENHMETAFILE metafile = RecordMetafile(FRAME, DrawLinearGradients);
-    ASSERT_NE(nullptr, metafile);
-    const std::string path = folder + "\\gradients.eps";
-    ASSERT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, path.c_str()));
-    DeleteEnhMetaFile(metafile);
-    const size_t size = ReadFileBytes(path).size();
+    const size_t size = ConvertRecorded(DrawLinearGradients, "gradients.eps").size();
     EXPECT_GT(40000u, size) << "expected the two gradients in under 40 KB, got " << size;
 }
 
@@ -126,12 +129,7 @@ void DrawOneColourPattern(HDC recorder, SIZE u)
 
 TEST_F(EpsSizeTest, APatternOfOneColourIsASolidFill)
 {
-    HENHMETAFILE metafile = RecordMetafile(FRAME, DrawOneColourPattern);
-    ASSERT_NE(nullptr, metafile);
-    const std::string path = folder + "\\one-colour.eps";
-    ASSERT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, path.c_str()));
-    DeleteEnhMetaFile(metafile);
-    const std::string eps = ReadFileBytes(path);
+    const std::string eps = ConvertRecorded(DrawOneColourPattern, "one-colour.eps");
     EXPECT_EQ(0u, CountOf(eps, "imagemask")) << "expected no image of the pattern";
     EXPECT_EQ(0u, CountOf(eps, "array def")) << "expected no clip of the ellipses' rectangles";
     EXPECT_EQ(3u, CountOf(eps, "0.00 0.00 0.50 setrgbcolor")) << "expected three navy fills";

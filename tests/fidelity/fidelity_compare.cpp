@@ -1,64 +1,21 @@
 // Scores the EPS files in a folder against the platform's raster playback
 // of the same pictures, and prints a table:
 //   fidelity_compare FOLDER
-// FOLDER/pictures.txt lists one picture a line:
-//   NAME LEFT TOP WIDTH HEIGHT DPI
-// where LEFT, TOP, WIDTH and HEIGHT are the picture's placement on the page
-// in device pixels at DPI, measured from the page's top-left corner.
-// FOLDER/NAME.pgm is the reference at the placement's size, FOLDER/NAME.eps
-// the job's EPS. Ghostscript renders the EPS's page at DPI; both are cropped
+// FOLDER holds the pictures' placements, references and EPS files
+// (picture_folder.h). Ghostscript renders the EPS's page at DPI; both are cropped
 // to the placement, shrunk to 100 dpi and scored (image_compare.h). Exits
 // 1 when a picture is not faithful, when Ghostscript cannot render an EPS
 // or an EPS holds a number that is not finite.
-#include "image_compare.h"
+#include "picture_folder.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <sys/wait.h>
-
 namespace {
 
 constexpr int32_t COMPARED_DPI = 100;
-constexpr char MANIFEST[] = "pictures.txt";
-constexpr size_t GHOSTSCRIPT_LINES_SHOWN = 1;
-
-struct Picture {
-    std::string name;
-    int32_t left;
-    int32_t top;
-    int32_t width;
-    int32_t height;
-    int32_t dpi;
-};
-
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-std::vector<Picture> ReadManifest(const std::string& path)
-{
-    std::vector<Picture> pictures;
-    std::istringstream lines(ReadBytes(path));
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        Picture picture{};
-        if (fields >> picture.name >> picture.left >> picture.top >> picture.width >>
-            picture.height >> picture.dpi) {
-            pictures.push_back(picture);
-        }
-    }
-    return pictures;
-}
-
 // Whether the PostScript holds a token that is not a finite number, such as
 // a C library writes for one: nan, inf, -nan, -inf.
 bool HasNonFiniteNumber(const std::string& text)
@@ -71,44 +28,6 @@ bool HasNonFiniteNumber(const std::string& text)
         }
     }
     return false;
-}
-
-struct Rendering {
-    bool rendered;
-    std::string messages;  // Ghostscript's first lines when it failed
-    GrayImage page;
-};
-
-// Ghostscript's rendering of the EPS's A4 page at dpi, in colour and turned
-// grey by the same weights as the reference.
-Rendering RenderPage(const std::string& eps, const std::string& output, int32_t dpi)
-{
-    const std::string command =
-        "gs -q -dNOPAUSE -dBATCH -dSAFER -sPAPERSIZE=a4 -sDEVICE=ppmraw -r" + std::to_string(dpi) +
-        " -sOutputFile='" + output + "' '" + eps + "' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return Rendering{false, "could not run gs", {}};
-    }
-    std::string messages;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        messages += buffer;
-    }
-    const int status = pclose(pipe);
-    const std::optional<GrayImage> page = ParsePpmAsGray(ReadBytes(output));
-    std::remove(output.c_str());
-    if (status != 0 || !page || messages.find("Error") != std::string::npos) {
-        std::istringstream lines(messages);
-        std::string shown;
-        std::string line;
-        for (size_t i = 0; i < GHOSTSCRIPT_LINES_SHOWN && std::getline(lines, line); ++i) {
-            shown += (i == 0 ? "" : " / ") + line;
-        }
-        const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : status;
-        return Rendering{false, "gs exit " + std::to_string(exitCode) + ": " + shown, {}};
-    }
-    return Rendering{true, {}, *page};
 }
 
 // Prints the picture's row; returns whether it is faithful.
@@ -161,9 +80,10 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string folder = argv[1];
-    const std::vector<Picture> pictures = ReadManifest(folder + "/" + MANIFEST);
+    const std::vector<Picture> pictures = ReadManifest(folder);
     if (pictures.empty()) {
-        std::fprintf(stderr, "FAIL: no pictures listed in %s/%s\n", folder.c_str(), MANIFEST);
+        std::fprintf(stderr, "FAIL: no pictures listed in %s/%s\n", folder.c_str(),
+                     PICTURE_MANIFEST);
         return 1;
     }
     std::printf(

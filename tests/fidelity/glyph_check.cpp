@@ -1,28 +1,24 @@
 // Checks that the glyphs of a picture's EPS are drawn, not boxes: a font
 // the system lacks comes out as an empty rectangle for every character.
 //   glyph_check FOLDER NAME COUNT FONT...
-// FOLDER/pictures.txt gives NAME's placement (see fidelity_compare.cpp);
+// FOLDER's manifest gives NAME's placement (picture_folder.h);
 // Ghostscript renders FOLDER/NAME.eps, and the placement, cut into glyphs
 // at the columns with no ink, must hold COUNT glyphs of which none is a
 // box: ink along the whole of its four sides and none inside. The EPS must
 // embed each FONT (its /FontName), so that a stand-in face drawing other
 // glyphs does not pass. Exits 1 when it does not, or Ghostscript cannot
 // render the EPS.
-#include "image_compare.h"
+#include "picture_folder.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr char MANIFEST[] = "pictures.txt";
 constexpr char FONT_NAME_KEY[] = "/FontName /";
 constexpr int FIRST_FONT_ARGUMENT = 4;
 // Darker than this is ink.
@@ -34,34 +30,15 @@ constexpr double SIDE_INK = 0.8;
 constexpr double SIDE_MARGIN = 0.2;
 constexpr double INSIDE_INK = 0.05;
 
-struct Placement {
-    int32_t left;
-    int32_t top;
-    int32_t width;
-    int32_t height;
-    int32_t dpi;
-};
-
-std::string ReadBytes(const std::string& path)
+// The listed picture of that name; none when the manifest lists none.
+std::optional<Picture> FindPicture(const std::string& folder, const std::string& name)
 {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-bool FindPlacement(const std::string& folder, const std::string& name, Placement& placement)
-{
-    std::istringstream lines(ReadBytes(folder + "/" + MANIFEST));
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string listed;
-        if (fields >> listed >> placement.left >> placement.top >> placement.width >>
-                placement.height >> placement.dpi &&
-            listed == name) {
-            return true;
+    for (const Picture& picture : ReadManifest(folder)) {
+        if (picture.name == name) {
+            return picture;
         }
     }
-    return false;
+    return std::nullopt;
 }
 
 bool IsInk(const GrayImage& image, int32_t x, int32_t y)
@@ -140,17 +117,6 @@ bool IsBox(const GrayImage& image, const InkBox& box)
                     box.bottom - marginY) < INSIDE_INK;
 }
 
-std::optional<GrayImage> RenderPage(const std::string& eps, const std::string& output, int32_t dpi)
-{
-    const std::string command =
-        "gs -q -dNOPAUSE -dBATCH -dSAFER -sPAPERSIZE=a4 -sDEVICE=ppmraw -r" + std::to_string(dpi) +
-        " -sOutputFile='" + output + "' '" + eps + "' >/dev/null 2>&1";
-    const int status = std::system(command.c_str());
-    const std::optional<GrayImage> page = ParsePpmAsGray(ReadBytes(output));
-    std::remove(output.c_str());
-    return status == 0 ? page : std::nullopt;
-}
-
 // The names of the fonts the EPS embeds.
 std::vector<std::string> ReadFontNames(const std::string& eps)
 {
@@ -192,20 +158,21 @@ int main(int argc, char** argv)
     const std::string folder = argv[1];
     const std::string name = argv[2];
     const auto expected = static_cast<size_t>(std::atoi(argv[3]));
-    Placement placement{};
-    if (!FindPlacement(folder, name, placement)) {
+    const std::optional<Picture> placement = FindPicture(folder, name);
+    if (!placement) {
         std::fprintf(stderr, "FAIL: %s is not listed in %s/%s\n", name.c_str(), folder.c_str(),
-                     MANIFEST);
+                     PICTURE_MANIFEST);
         return 1;
     }
-    const std::optional<GrayImage> page = RenderPage(
-        folder + "/" + name + ".eps", folder + "/" + name + ".glyphs.ppm", placement.dpi);
-    if (!page) {
-        std::fprintf(stderr, "FAIL: Ghostscript could not render %s.eps\n", name.c_str());
+    const Rendering rendering = RenderPage(folder + "/" + name + ".eps",
+                                           folder + "/" + name + ".glyphs.ppm", placement->dpi);
+    if (!rendering.rendered) {
+        std::fprintf(stderr, "FAIL: Ghostscript could not render %s.eps: %s\n", name.c_str(),
+                     rendering.messages.c_str());
         return 1;
     }
-    const GrayImage picture =
-        CropImage(*page, placement.left, placement.top, placement.width, placement.height);
+    const GrayImage picture = CropImage(rendering.page, placement->left, placement->top,
+                                        placement->width, placement->height);
     const std::vector<InkBox> glyphs = FindGlyphs(picture);
     int failures = 0;
     for (size_t i = 0; i < glyphs.size(); ++i) {
