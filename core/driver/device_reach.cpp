@@ -5,6 +5,7 @@
 #include "metafile/emf_record_types.h"
 #include "metafile/little_endian.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -13,6 +14,27 @@ namespace {
 LogicalBox SpanOf(const BlitDestination& blit)
 {
     return LogicalBox{blit.x, blit.y, int64_t{blit.x} + blit.width, int64_t{blit.y} + blit.height};
+}
+
+// The box through a text run's reference point and each point its advances
+// reach from there.
+LogicalBox SpanOf(const TextRun& run)
+{
+    const bool paired = (run.options & TEXT_PAIRED_ADVANCES) != 0;
+    int64_t x = run.x;
+    int64_t y = run.y;
+    LogicalBox box{x, y, x, y};
+    for (size_t i = 0; i < run.advances.size(); ++i) {
+        (paired && i % 2 == 1 ? y : x) += run.advances[i];
+        box = LogicalBox{std::min(box.left, x), std::min(box.top, y), std::max(box.right, x),
+                         std::max(box.bottom, y)};
+    }
+    return box;
+}
+
+bool LandsBeyond(const AffineMap& map, const LogicalBox& box, const DeviceReach& reach)
+{
+    return JudgeShapeBox(map, box, reach.coordinateLimit) == ShapeFit::BEYOND_DEVICE;
 }
 
 }  // namespace
@@ -24,10 +46,9 @@ bool IsWithinReach(const AffineMap& map, const uint8_t* record, size_t size,
         return false;
     }
     const std::optional<LogicalBox> box = ReadShapeBox(record, size);
-    if (box && JudgeShapeBox(map, *box, reach.coordinateLimit) == ShapeFit::BEYOND_DEVICE) {
-        return false;
-    }
     const std::optional<BlitDestination> blit = ReadBlitRectangle(record, size);
-    return !blit ||
-           JudgeShapeBox(map, SpanOf(*blit), reach.coordinateLimit) != ShapeFit::BEYOND_DEVICE;
+    const std::optional<TextRun> text = ReadTextRun(record, size);
+    return !(box && LandsBeyond(map, *box, reach)) &&
+           !(blit && LandsBeyond(map, SpanOf(*blit), reach)) &&
+           !(text && LandsBeyond(map, SpanOf(*text), reach));
 }
