@@ -5,7 +5,8 @@
 # and EMF+ records in comments), and the job converts it with the EPS test
 # printer. A seed that crashes the process is counted and the run goes on
 # after it. Further folders of metafiles (their .emf files, in subfolders
-# too) join the project's own. Run by hand after scripts/build.sh:
+# too) join the project's own. Runs of other seeds may go side by side: each
+# works in a folder of its own. Run by hand after scripts/build.sh:
 #   scripts/soak-metafiles.sh [COUNT [FIRST_SEED [FOLDER...]]]   (default 5000 from 0)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,7 +21,7 @@ shift $(($# < 2 ? $# : 2))
 start_xvfb
 trap stop_xvfb EXIT
 
-work=$build/soak
+work=$build/soak/$first
 rm -rf "$work"
 mkdir -p "$work"
 sources=()
