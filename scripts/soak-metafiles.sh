@@ -6,7 +6,10 @@
 # printer. A seed that crashes the process is counted and the run goes on
 # after it. Further folders of metafiles (their .emf files, in subfolders
 # too) join the project's own. Runs of other seeds may go side by side: each
-# works in a folder of its own. Run by hand after scripts/build.sh:
+# works in a folder of its own, with a Wine prefix of its own (made on its
+# first use, which takes a minute), so that neither counts the other's job
+# files nor loses its display when the other ends. Run by hand after
+# scripts/build.sh:
 #   scripts/soak-metafiles.sh [COUNT [FIRST_SEED [FOLDER...]]]   (default 5000 from 0)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,12 +21,15 @@ shift $(($# < 2 ? $# : 2))
 
 # shellcheck source=scripts/display.sh
 . "$root/scripts/display.sh"
-start_xvfb
-trap stop_xvfb EXIT
-
 work=$build/soak/$first
 rm -rf "$work"
 mkdir -p "$work"
+start_xvfb
+stop() {
+  stop_wine win64 "$work/wineprefix"
+  stop_xvfb
+}
+trap stop EXIT
 sources=()
 while IFS= read -r emf; do
   sources+=("$(windows_path "$emf")")
@@ -35,7 +41,7 @@ done < <(
 crashes=()
 seed=$first
 while [ "$seed" -lt "$last" ]; do
-  if "$root/scripts/wine-run" win64 "$build/wineprefix" "$build/render/metafile_soak.exe" \
+  if "$root/scripts/wine-run" win64 "$work/wineprefix" "$build/render/metafile_soak.exe" \
     "$seed" $((last - seed)) "$(windows_path "$work/progress")" "$(windows_path "$work")" \
     "${sources[@]}"; then
     break
