@@ -10,10 +10,19 @@
 
 namespace {
 
+constexpr AffineMap IDENTITY_MAP = {1, 0, 0, 1, 0, 0};
+
 // The blit's destination as a box from its corner across its extent.
 LogicalBox SpanOf(const BlitDestination& blit)
 {
     return LogicalBox{blit.x, blit.y, int64_t{blit.x} + blit.width, int64_t{blit.y} + blit.height};
+}
+
+// The source rectangle, in its bitmap's pixels.
+LogicalBox SpanOf(const BlitSource& source)
+{
+    return LogicalBox{source.x, source.y, int64_t{source.x} + source.width,
+                      int64_t{source.y} + source.height};
 }
 
 // The box through a text run's reference point and each point its advances
@@ -47,8 +56,10 @@ bool IsWithinReach(const AffineMap& map, const uint8_t* record, size_t size,
     }
     const std::optional<LogicalBox> box = ReadShapeBox(record, size);
     const std::optional<BlitDestination> blit = ReadBlitRectangle(record, size);
+    const std::optional<BlitSource> source = ReadBlitSource(record, size);
     const std::optional<TextRun> text = ReadTextRun(record, size);
     return !(box && LandsBeyond(map, *box, reach)) &&
            !(blit && LandsBeyond(map, SpanOf(*blit), reach)) &&
+           !(source && LandsBeyond(IDENTITY_MAP, SpanOf(*source), reach)) &&
            !(text && LandsBeyond(map, SpanOf(*text), reach));
 }

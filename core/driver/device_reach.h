@@ -30,7 +30,9 @@ constexpr DeviceReach RASTER_REACH = {RASTER_COORDINATE_LIMIT, false};
 // Whether the record, under the map, stays within the device's reach: not
 // a box-shaped record (record_readers.h) whose box lands beyond the limit,
 // nor a blit whose destination does (the platform's stretch code divides
-// by extents that overflow there), nor a text run whose advances carry it
+// by extents that overflow there) or whose source rectangle reaches as far
+// from its bitmap's corner (the stretch code's sums overflow), nor a text
+// run whose advances carry it
 // there (its layout divides by their overflowing sum), nor a flood fill on
 // a device that takes none.
 bool IsWithinReach(const AffineMap& map, const uint8_t* record, size_t size,

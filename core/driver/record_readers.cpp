@@ -255,6 +255,24 @@ bool ChangesScale(const uint8_t* record)
     }
 }
 
+bool TouchesClip(const uint8_t* record)
+{
+    switch (RecordType(record)) {
+        case EMR_SAVEDC:
+        case EMR_RESTOREDC:
+        case EMR_SETMETARGN:
+        case EMR_EXCLUDECLIPRECT:
+        case EMR_INTERSECTCLIPRECT:
+        case EMR_OFFSETCLIPRGN:
+        case EMR_SELECTCLIPPATH:
+        case EMR_EXTSELECTCLIPRGN:
+        case EMR_SETLAYOUT:
+            return true;
+        default:
+            return false;
+    }
+}
+
 std::optional<uint32_t> ReadTextOptions(const uint8_t* record, size_t size)
 {
     const uint32_t type = RecordType(record);
@@ -332,6 +350,55 @@ std::optional<BlitDestination> ReadBlitRectangle(const uint8_t* record, size_t s
         ReadInt32(record + EMR_BITBLT_XDEST), ReadInt32(record + EMR_BITBLT_YDEST),
         ReadInt32(record + (dibits ? EMR_STRETCHDIBITS_CXDEST : EMR_BITBLT_CXDEST)),
         ReadInt32(record + (dibits ? EMR_STRETCHDIBITS_CYDEST : EMR_BITBLT_CYDEST))};
+}
+
+namespace {
+
+struct SourceFields {
+    uint32_t x;
+    uint32_t y;
+    uint32_t width;
+    uint32_t height;
+    uint32_t sourceInfoSize;  // cbBmiSrc
+    size_t recordSize;        // the fields' end
+};
+
+std::optional<SourceFields> FindSourceFields(uint32_t type)
+{
+    switch (type) {
+        case EMR_STRETCHBLT:
+        case EMR_ALPHABLEND:
+        case EMR_TRANSPARENTBLT:
+            return SourceFields{EMR_BITBLT_XSRC,      EMR_BITBLT_YSRC,     EMR_STRETCHBLT_CXSRC,
+                                EMR_STRETCHBLT_CYSRC, EMR_BITBLT_CBBMISRC, EMR_STRETCHBLT_SIZE};
+        case EMR_BITBLT:
+        case EMR_MASKBLT:
+            return SourceFields{EMR_BITBLT_XSRC,     EMR_BITBLT_YSRC,
+                                EMR_BITBLT_CXDEST,   EMR_BITBLT_CYDEST,
+                                EMR_BITBLT_CBBMISRC, EMR_BITBLT_CBBMISRC + FIELD_SIZE};
+        case EMR_STRETCHDIBITS:
+            return SourceFields{EMR_STRETCHDIBITS_XSRC,
+                                EMR_STRETCHDIBITS_YSRC,
+                                EMR_STRETCHDIBITS_CXSRC,
+                                EMR_STRETCHDIBITS_CYSRC,
+                                EMR_STRETCHDIBITS_OFFBMISRC + BITMAP_FIELDS_CBBMI,
+                                EMR_STRETCHDIBITS_SIZE};
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+std::optional<BlitSource> ReadBlitSource(const uint8_t* record, size_t size)
+{
+    const std::optional<SourceFields> fields =
+        size < EMF_RECORD_HEADER_SIZE ? std::nullopt : FindSourceFields(RecordType(record));
+    if (!fields || size < fields->recordSize || ReadUint32(record + fields->sourceInfoSize) == 0) {
+        return std::nullopt;
+    }
+    return BlitSource{ReadInt32(record + fields->x), ReadInt32(record + fields->y),
+                      ReadInt32(record + fields->width), ReadInt32(record + fields->height)};
 }
 
 namespace {

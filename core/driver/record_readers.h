@@ -73,6 +73,11 @@ std::optional<WidthOnePen> ReadWidthOnePen(const uint8_t* record, size_t size);
 // a restored state.
 bool ChangesScale(const uint8_t* record);
 
+// Whether the record reads or changes the context's clip region: it saves
+// or restores the state, sets the meta region, changes the clip, or
+// mirrors the layout.
+bool TouchesClip(const uint8_t* record);
+
 // An EXTTEXTOUTA or EXTTEXTOUTW record's fOptions; none for other records.
 std::optional<uint32_t> ReadTextOptions(const uint8_t* record, size_t size);
 constexpr uint32_t TEXT_OPAQUE = 0x0002;  // ETO_OPAQUE
@@ -104,6 +109,19 @@ std::optional<BlitDestination> ReadBlitNeedingBackdrop(const uint8_t* record, si
 // MASKBLT, ALPHABLEND, TRANSPARENTBLT or STRETCHDIBITS; none for other
 // records and for one too short for its fields.
 std::optional<BlitDestination> ReadBlitRectangle(const uint8_t* record, size_t size);
+// The rectangle of its source bitmap, in that bitmap's pixels, that a blit
+// stretches over its destination: the source corner and extent of
+// STRETCHBLT, ALPHABLEND, TRANSPARENTBLT and STRETCHDIBITS, and of BITBLT
+// and MASKBLT, which do not stretch, the source corner and the
+// destination's extent; none for other records, one too short for its
+// fields, and one with no source bitmap.
+struct BlitSource {
+    int32_t x;
+    int32_t y;
+    int32_t width;  // negative where it runs right to left
+    int32_t height;
+};
+std::optional<BlitSource> ReadBlitSource(const uint8_t* record, size_t size);
 
 // How a drawing record uses a brush, for a pattern brush the driver cannot
 // be handed.

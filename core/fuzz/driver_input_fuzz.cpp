@@ -5,8 +5,8 @@
 // sanitizer. The record goes to the readers only when the record check
 // passes it, as in the job; the blit reader takes it unchecked, under no
 // blending capabilities and under all of them. What the printer and a raster
-// are handed must agree with the oracle's own reading of box-shaped records
-// and flood fills. Broken rules abort.
+// are handed must agree with the oracle's own reading of box-shaped records,
+// blits' destinations and sources, and flood fills. Broken rules abort.
 //
 // The oracle's offsets of box-shaped records are its own copy, apart from
 // metafile/emf_layout.h on purpose.
@@ -53,6 +53,42 @@ int64_t Field(const std::vector<uint8_t>& record, size_t at, bool isSigned)
 bool IsFloodFill(const std::vector<uint8_t>& record)
 {
     return Field(record, 0, false) == 53;
+}
+
+// Whether a blit's source rectangle, in its bitmap's pixels, stays within
+// the limit; true for any record with no source bitmap.
+bool SourceWithin(const std::vector<uint8_t>& record, double limit)
+{
+    const int64_t type = Field(record, 0, false);
+    int64_t corner[2] = {};
+    int64_t extent[2] = {};
+    if ((type == 77 || type == 114 || type == 116) && record.size() >= 108 &&
+        Field(record, 88, false) != 0) {
+        corner[0] = Field(record, 44, true);
+        corner[1] = Field(record, 48, true);
+        extent[0] = Field(record, 100, true);
+        extent[1] = Field(record, 104, true);
+    } else if ((type == 76 || type == 78) && record.size() >= 92 && Field(record, 88, false) != 0) {
+        corner[0] = Field(record, 44, true);
+        corner[1] = Field(record, 48, true);
+        extent[0] = Field(record, 32, true);
+        extent[1] = Field(record, 36, true);
+    } else if (type == 81 && record.size() >= 80 && Field(record, 52, false) != 0) {
+        corner[0] = Field(record, 32, true);
+        corner[1] = Field(record, 36, true);
+        extent[0] = Field(record, 40, true);
+        extent[1] = Field(record, 44, true);
+    } else {
+        return true;
+    }
+    for (size_t axis = 0; axis < 2; ++axis) {
+        for (const int64_t at : {corner[axis], corner[axis] + extent[axis]}) {
+            if (std::fabs(static_cast<double>(at)) > limit) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 bool BoxCornersWithin(const AffineMap& map, const std::vector<uint8_t>& record, double limit)
@@ -115,13 +151,19 @@ void ReadCheckedRecord(const AffineMap& map, const std::vector<uint8_t>& record)
     const bool printerTakes = IsWithinReach(map, bytes, size, PRINTER_REACH);
     const bool rasterTakes = IsWithinReach(map, bytes, size, RASTER_REACH);
     Require(!rasterTakes || printerTakes, "what a raster is handed, the printer may be handed");
-    Require(printerTakes == BoxCornersWithin(map, record, DRIVER_COORDINATE_LIMIT),
-            "the printer is handed a box-shaped record or a blit exactly when it lands within "
-            "its limit");
-    Require(rasterTakes ==
-                (!IsFloodFill(record) && BoxCornersWithin(map, record, RASTER_COORDINATE_LIMIT)),
-            "a raster is handed no flood fill, and a box-shaped record exactly when it lands "
-            "within its limit");
+    // A text run is judged by where its advances carry it, which this
+    // oracle does not lay out.
+    if (!ReadTextRun(bytes, size)) {
+        Require(printerTakes == (BoxCornersWithin(map, record, DRIVER_COORDINATE_LIMIT) &&
+                                 SourceWithin(record, DRIVER_COORDINATE_LIMIT)),
+                "the printer is handed a box-shaped record or a blit exactly when it lands "
+                "within its limit and a blit's source lies within it");
+        Require(rasterTakes == (!IsFloodFill(record) &&
+                                BoxCornersWithin(map, record, RASTER_COORDINATE_LIMIT) &&
+                                SourceWithin(record, RASTER_COORDINATE_LIMIT)),
+                "a raster is handed no flood fill, and a box-shaped record or a blit exactly "
+                "when it lands within its limit and a blit's source lies within it");
+    }
     if (const std::optional<Gradient> gradient = ReadGradient(bytes, size)) {
         for (const std::vector<uint32_t>& piece : gradient->pieces) {
             for (const uint32_t vertex : piece) {
@@ -146,6 +188,7 @@ void ReadCheckedRecord(const AffineMap& map, const std::vector<uint8_t>& record)
                 "a mapping record played in a record's place passes the record check");
     }
     ChangesScale(bytes);
+    TouchesClip(bytes);
     ReadTextOptions(bytes, size);
     PathOpenAfter(bytes);
     if (const std::optional<TextRun> run = ReadTextRun(bytes, size)) {

@@ -129,6 +129,8 @@ constexpr uint32_t EMR_BITBLT_YDEST = 28;
 constexpr uint32_t EMR_BITBLT_CXDEST = 32;
 constexpr uint32_t EMR_BITBLT_CYDEST = 36;
 constexpr uint32_t EMR_BITBLT_DWROP = 40;
+constexpr uint32_t EMR_BITBLT_XSRC = 44;
+constexpr uint32_t EMR_BITBLT_YSRC = 48;
 constexpr uint32_t EMR_BITBLT_IUSAGESRC = 80;
 constexpr uint32_t EMR_BITBLT_OFFBMISRC = 84;
 
@@ -139,7 +141,10 @@ constexpr uint32_t BITMAP_FIELDS_OFFBITS = 8;
 constexpr uint32_t BITMAP_FIELDS_CBBITS = 12;
 constexpr uint32_t EMR_BITBLT_CBBMISRC = EMR_BITBLT_OFFBMISRC + BITMAP_FIELDS_CBBMI;
 
-// STRETCHBLT's whole size (ALPHABLEND's too).
+// STRETCHBLT's source extent and whole size (ALPHABLEND's and
+// TRANSPARENTBLT's too).
+constexpr uint32_t EMR_STRETCHBLT_CXSRC = 100;
+constexpr uint32_t EMR_STRETCHBLT_CYSRC = 104;
 constexpr uint32_t EMR_STRETCHBLT_SIZE = 108;
 
 // MASKBLT's mask.
@@ -154,6 +159,10 @@ constexpr uint32_t EMR_PLGBLT_OFFBMIMASK = 124;
 
 // STRETCHDIBITS (its bitmap fields SETDIBITSTODEVICE's too); its xDest and
 // yDest lie where BITBLT's do.
+constexpr uint32_t EMR_STRETCHDIBITS_XSRC = 32;
+constexpr uint32_t EMR_STRETCHDIBITS_YSRC = 36;
+constexpr uint32_t EMR_STRETCHDIBITS_CXSRC = 40;
+constexpr uint32_t EMR_STRETCHDIBITS_CYSRC = 44;
 constexpr uint32_t EMR_STRETCHDIBITS_OFFBMISRC = 48;
 constexpr uint32_t EMR_STRETCHDIBITS_IUSAGESRC = 64;
 constexpr uint32_t EMR_STRETCHDIBITS_DWROP = 68;

@@ -165,6 +165,13 @@ TEST(ReadWidthOnePen, SolidPensOfWidthOneOnly)
     const std::vector<uint8_t> origin = MakeRecord(EMR_SETWINDOWORGEX, {0, 0});
     EXPECT_TRUE(ChangesScale(transform.data()));
     EXPECT_FALSE(ChangesScale(origin.data())) << "an origin moves, it does not scale";
+    const std::vector<uint8_t> intersect = MakeRecord(EMR_INTERSECTCLIPRECT, {0, 0, 10, 10});
+    const std::vector<uint8_t> saved = MakeRecord(EMR_SAVEDC, {});
+    const std::vector<uint8_t> rectangle = MakeRecord(EMR_RECTANGLE, {0, 0, 10, 10});
+    EXPECT_TRUE(TouchesClip(intersect.data())) << "expected a clip change to touch the clip";
+    EXPECT_TRUE(TouchesClip(saved.data())) << "expected a saved state to hold the clip";
+    EXPECT_FALSE(TouchesClip(rectangle.data())) << "expected a figure to leave the clip alone";
+    EXPECT_FALSE(TouchesClip(transform.data())) << "expected a transform to leave the clip alone";
 }
 
 // A blit record: bounds, destination 1, 2 of 30 x 40, then the raster
@@ -220,6 +227,61 @@ TEST(ReadBlitNeedingBackdrop, WhatTheDriverCannotDrawAsThePlatformDoes)
     ASSERT_TRUE(blit.has_value());
     EXPECT_EQ(7, blit->x);
     EXPECT_EQ(60, blit->height);
+}
+
+TEST(ReadBlitSource, TheBitmapsPixelsStretchedOverTheDestination)
+{
+    // A STRETCHBLT of an 8 x -6 source from (3, 0) with 40 bytes of bitmap
+    // info; the same with none; a BITBLT of 30 x 40; a STRETCHDIBITS of
+    // 16 x 9 from (0, 2).
+    const auto put = [](std::vector<uint8_t>& record, size_t at, int32_t value) {
+        for (size_t i = 0; i < 4; ++i) {
+            record[at + i] = static_cast<uint8_t>(static_cast<uint32_t>(value) >> (8 * i));
+        }
+    };
+    const auto sized = [&](uint32_t type, int32_t size) {
+        std::vector<uint8_t> record = MakeRecord(type, {});
+        record.resize(static_cast<size_t>(size));
+        put(record, 4, size);
+        return record;
+    };
+    std::vector<uint8_t> stretch = sized(EMR_STRETCHBLT, 108);
+    put(stretch, 44, 3);
+    put(stretch, 88, 40);
+    put(stretch, 100, 8);
+    put(stretch, 104, -6);
+    std::vector<uint8_t> pattern = stretch;
+    put(pattern, 88, 0);
+    std::vector<uint8_t> bitblt = MakeBlit(EMR_BITBLT, 0x008800C6);
+    put(bitblt, 88, 40);
+    std::vector<uint8_t> dibits = sized(EMR_STRETCHDIBITS, 80);
+    put(dibits, 36, 2);
+    put(dibits, 40, 16);
+    put(dibits, 44, 9);
+    put(dibits, 52, 40);
+    const struct {
+        const char* name;
+        std::vector<uint8_t> record;
+        std::optional<BlitSource> expected;
+    } cases[] = {
+        {"a stretch of a bitmap", stretch, BlitSource{3, 0, 8, -6}},
+        {"a stretch of the brush", pattern, std::nullopt},
+        {"a blit, which does not stretch", bitblt, BlitSource{0, 0, 30, 40}},
+        {"a stretch of DIB bits", dibits, BlitSource{0, 2, 16, 9}},
+        {"a stretch cut short", std::vector<uint8_t>(stretch.begin(), stretch.begin() + 104),
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const std::optional<BlitSource> read = ReadBlitSource(c.record.data(), c.record.size());
+        ASSERT_EQ(c.expected.has_value(), read.has_value()) << c.name;
+        if (read) {
+            EXPECT_TRUE(c.expected->x == read->x && c.expected->y == read->y &&
+                        c.expected->width == read->width && c.expected->height == read->height)
+                << c.name << ": expected (" << c.expected->x << ", " << c.expected->y << ") "
+                << c.expected->width << " x " << c.expected->height << ", got (" << read->x << ", "
+                << read->y << ") " << read->width << " x " << read->height;
+        }
+    }
 }
 
 TEST(TextAndPaths, TextOptionsAndPathBrackets)
