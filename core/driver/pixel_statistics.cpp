@@ -1,5 +1,7 @@
 #include "driver/pixel_statistics.h"
 
+#include <algorithm>
+
 namespace {
 
 // A pixel's blue, green and red bytes as 0x00BBGGRR; rows of one bit a
@@ -78,4 +80,105 @@ std::vector<uint8_t> PackTwoColours(const uint8_t* rows, int32_t width, int32_t 
         }
     }
     return packed;
+}
+
+namespace {
+
+constexpr size_t BYTES_PER_PIXEL = 3;
+constexpr int32_t LEAST_BLOCK_SIDE = 3;
+
+// The block pixel falls in when extent pixels split into count blocks.
+int32_t BlockOf(int32_t pixel, int32_t extent, int32_t count)
+{
+    return static_cast<int32_t>(int64_t{pixel} * count / extent);
+}
+
+// The middle pixel of block of count blocks over extent pixels.
+int32_t MiddleOf(int32_t block, int32_t extent, int32_t count)
+{
+    return (FirstPixelOfBlock(block, extent, count) + FirstPixelOfBlock(block + 1, extent, count) -
+            1) /
+           2;
+}
+
+// The blocks a pixel may take its colour from along one side: its own, and
+// at its block's edge the one beside it there.
+struct Neighbours {
+    int32_t own;
+    int32_t beside;  // own where the pixel is not at an edge
+};
+
+Neighbours NeighboursOf(int32_t pixel, int32_t extent, int32_t count)
+{
+    const int32_t own = BlockOf(pixel, extent, count);
+    if (pixel > 0 && BlockOf(pixel - 1, extent, count) != own) {
+        return {own, own - 1};
+    }
+    if (pixel + 1 < extent && BlockOf(pixel + 1, extent, count) != own) {
+        return {own, own + 1};
+    }
+    return {own, own};
+}
+
+}  // namespace
+
+int32_t FirstPixelOfBlock(int32_t block, int32_t extent, int32_t count)
+{
+    return static_cast<int32_t>((int64_t{block} * extent + count - 1) / count);
+}
+
+std::vector<std::optional<std::vector<uint8_t>>> ShrinkBlockRows(const uint8_t* rows, int32_t width,
+                                                                 int32_t height, size_t stride,
+                                                                 int32_t columns, int32_t blockRows)
+{
+    if (columns <= 0 || blockRows <= 0 || width < LEAST_BLOCK_SIDE * columns ||
+        height < LEAST_BLOCK_SIDE * blockRows) {
+        return std::vector<std::optional<std::vector<uint8_t>>>(
+            static_cast<size_t>(std::max(blockRows, 0)));
+    }
+    const auto colourAt = [&](int32_t x, int32_t y) {
+        return PixelColour(rows + static_cast<size_t>(y) * stride +
+                           static_cast<size_t>(x) * BYTES_PER_PIXEL);
+    };
+    std::vector<uint32_t> blocks;
+    for (int32_t row = 0; row < blockRows; ++row) {
+        for (int32_t column = 0; column < columns; ++column) {
+            blocks.push_back(
+                colourAt(MiddleOf(column, width, columns), MiddleOf(row, height, blockRows)));
+        }
+    }
+    const auto blockColour = [&](int32_t column, int32_t row) {
+        return blocks[static_cast<size_t>(row) * static_cast<size_t>(columns) +
+                      static_cast<size_t>(column)];
+    };
+    std::vector<bool> fine(static_cast<size_t>(blockRows), false);
+    for (int32_t y = 0; y < height; ++y) {
+        const Neighbours down = NeighboursOf(y, height, blockRows);
+        for (int32_t x = 0; x < width && !fine[static_cast<size_t>(down.own)]; ++x) {
+            const Neighbours across = NeighboursOf(x, width, columns);
+            const uint32_t colour = colourAt(x, y);
+            fine[static_cast<size_t>(down.own)] = colour != blockColour(across.own, down.own) &&
+                                                  colour != blockColour(across.beside, down.own) &&
+                                                  colour != blockColour(across.own, down.beside) &&
+                                                  colour != blockColour(across.beside, down.beside);
+        }
+    }
+    const size_t rowBytes = (static_cast<size_t>(columns) * BYTES_PER_PIXEL + ROW_ALIGNMENT - 1) /
+                            ROW_ALIGNMENT * ROW_ALIGNMENT;
+    std::vector<std::optional<std::vector<uint8_t>>> shrunk(static_cast<size_t>(blockRows));
+    for (int32_t row = 0; row < blockRows; ++row) {
+        if (fine[static_cast<size_t>(row)]) {
+            continue;
+        }
+        std::vector<uint8_t> pixels(rowBytes, 0);
+        for (int32_t column = 0; column < columns; ++column) {
+            const uint32_t colour = blockColour(column, row);
+            uint8_t* pixel = pixels.data() + static_cast<size_t>(column) * BYTES_PER_PIXEL;
+            pixel[0] = static_cast<uint8_t>(colour >> BYTE_SHIFT_BLUE);
+            pixel[1] = static_cast<uint8_t>(colour >> BYTE_SHIFT_GREEN);
+            pixel[2] = static_cast<uint8_t>(colour);
+        }
+        shrunk[static_cast<size_t>(row)] = std::move(pixels);
+    }
+    return shrunk;
 }

@@ -24,3 +24,21 @@ std::optional<TwoColours> ReadTwoColours(const uint8_t* rows, int32_t width, int
 // in the top bit: 1 where a pixel is of the second colour.
 std::vector<uint8_t> PackTwoColours(const uint8_t* rows, int32_t width, int32_t height,
                                     size_t stride, uint32_t second);
+
+// The first of extent pixels split into count blocks that falls in block,
+// as ShrinkBlockRows splits them; extent for block count.
+int32_t FirstPixelOfBlock(int32_t block, int32_t extent, int32_t count);
+
+// Rows of blue, green, red bytes split into columns x blockRows blocks,
+// block c of the columns reaching from pixel c * width / columns to the
+// next block's first, and likewise down: a stretched image's own pixels.
+// For each row of blocks, its blocks as one pixel each, the block's middle
+// pixel, in a row of the same bytes padded to 4 bytes, when every pixel of
+// the row of blocks has its block's colour, or at a block's edge that of
+// the block beside it there (a stretch rounds the edges its own way); none
+// for a row of blocks where a pixel does not. None for every row when a
+// block is under 3 pixels wide or high.
+std::vector<std::optional<std::vector<uint8_t>>> ShrinkBlockRows(const uint8_t* rows, int32_t width,
+                                                                 int32_t height, size_t stride,
+                                                                 int32_t columns,
+                                                                 int32_t blockRows);

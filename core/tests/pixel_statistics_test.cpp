@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 namespace {
 
@@ -31,6 +32,68 @@ TEST(ReadTwoColours, TakesAPatchOfAtMostTwoColoursAsOneBitAPixel)
     const std::optional<TwoColours> one = ReadTwoColours(two, 1, 1, 12);
     ASSERT_TRUE(one.has_value());
     EXPECT_EQ(one->first, one->second) << "one colour, given twice";
+}
+
+// A 9 x 7 patch of 2 x 2 blocks, columns 0-4 and 5-8, rows 0-3 and 4-6:
+// red, green / blue, white, as a grey level a pixel for short.
+std::vector<uint8_t> MakeStretchedPatch(const char* levels)
+{
+    std::vector<uint8_t> rows(7 * 28, 0);
+    for (size_t y = 0; y < 7; ++y) {
+        for (size_t x = 0; x < 9; ++x) {
+            const char block = levels[y * 9 + x];
+            const uint8_t bgr[4][3] = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {255, 255, 255}};
+            const auto* colour = block == 'x' ? nullptr : bgr[block - 'a'];
+            for (size_t c = 0; c < 3; ++c) {
+                rows[y * 28 + x * 3 + c] = colour == nullptr ? 128 : colour[c];
+            }
+        }
+    }
+    return rows;
+}
+
+TEST(ShrinkBlockRows, TakesAStretchedImageBackToItsPixelsRowByRow)
+{
+    // The second column's first pixel in the first row rounded into the
+    // first block, as a stretch may round it.
+    const std::vector<uint8_t> stretched = MakeStretchedPatch(
+        "aaaaaabbb"
+        "aaaaabbbb"
+        "aaaaabbbb"
+        "aaaaabbbb"
+        "cccccdddd"
+        "cccccdddd"
+        "cccccdddd");
+    const std::vector<std::optional<std::vector<uint8_t>>> rows =
+        ShrinkBlockRows(stretched.data(), 9, 7, 28, 2, 2);
+    ASSERT_EQ(2u, rows.size());
+    ASSERT_TRUE(rows[0].has_value() && rows[1].has_value()) << "expected both rows of blocks";
+    EXPECT_EQ((std::vector<uint8_t>{0, 0, 255, 0, 255, 0, 0, 0}), *rows[0]) << "red, green";
+    EXPECT_EQ((std::vector<uint8_t>{255, 0, 0, 255, 255, 255, 0, 0}), *rows[1]) << "blue, white";
+    std::string levels =
+        "aaaaabbbb"
+        "aaaaabbbb"
+        "aaaaabbbb"
+        "aaaaabbbb"
+        "cccccdddd"
+        "cccccdddd"
+        "cccccdddd";
+    levels[2 * 9 + 2] = 'x';
+    const std::vector<uint8_t> inside = MakeStretchedPatch(levels.c_str());
+    const std::vector<std::optional<std::vector<uint8_t>>> detailed =
+        ShrinkBlockRows(inside.data(), 9, 7, 28, 2, 2);
+    EXPECT_FALSE(detailed[0].has_value()) << "expected none where a grey pixel lies in a block";
+    EXPECT_TRUE(detailed[1].has_value()) << "expected the row of blocks below it shrunk";
+    levels[2 * 9 + 2] = 'a';
+    levels[2 * 9 + 4] = 'x';
+    const std::vector<uint8_t> edge = MakeStretchedPatch(levels.c_str());
+    EXPECT_FALSE(ShrinkBlockRows(edge.data(), 9, 7, 28, 2, 2)[0].has_value())
+        << "expected none where a grey line runs along a block's edge";
+    const std::vector<std::optional<std::vector<uint8_t>>> narrow =
+        ShrinkBlockRows(stretched.data(), 9, 7, 28, 4, 2);
+    EXPECT_EQ(2u, narrow.size());
+    EXPECT_FALSE(narrow[0].has_value() || narrow[1].has_value())
+        << "expected none for blocks 2 pixels wide";
 }
 
 }  // namespace

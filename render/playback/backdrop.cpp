@@ -1,11 +1,13 @@
 #include "playback/backdrop.h"
 
+#include "driver/pixel_statistics.h"
 #include "driver/record_readers.h"
 #include "playback/device_map.h"
 #include "playback/record_guards.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 
 namespace {
@@ -20,9 +22,68 @@ struct Capture {
     BackdropTiles tiles;
 };
 
+// The area's rows first to next.
+RECT BandOf(const RECT& area, LONG first, LONG next)
+{
+    return RECT{area.left, area.top + first, area.right, area.top + next};
+}
+
+// The tile's pixels in bands: each run of rows of the source bitmap's
+// pixels that show no finer detail than that bitmap, at its resolution,
+// and the rest as they stand. A destination partly off the raster, or
+// turned, stays as it stands.
+std::vector<TilePiece> CutIntoPieces(const RECT& area, const std::vector<uint8_t>& pixels,
+                                     const AffineMap& map, const RECT& unclipped,
+                                     const std::optional<BlitSource>& source)
+{
+    const LONG width = area.right - area.left;
+    const LONG height = area.bottom - area.top;
+    const size_t rowBytes = RowBytes(width);
+    const int64_t columns = source ? std::abs(int64_t{source->width}) : 0;
+    const int64_t rows = source ? std::abs(int64_t{source->height}) : 0;
+    if (columns == 0 || rows == 0 || columns > width || rows > height || TurnsOrShears(map) ||
+        !EqualRect(&area, &unclipped)) {
+        return {TilePiece{area, TopDownInfo(width, height), pixels}};
+    }
+    const auto sourceRows = static_cast<int32_t>(rows);
+    const std::vector<std::optional<std::vector<uint8_t>>> shrunk = ShrinkBlockRows(
+        pixels.data(), width, height, rowBytes, static_cast<int32_t>(columns), sourceRows);
+    std::vector<TilePiece> pieces;
+    size_t row = 0;
+    while (row < shrunk.size()) {
+        size_t end = row + 1;
+        while (end < shrunk.size() && shrunk[end].has_value() == shrunk[row].has_value()) {
+            ++end;
+        }
+        const LONG first = FirstPixelOfBlock(static_cast<int32_t>(row), height, sourceRows);
+        const LONG next = FirstPixelOfBlock(static_cast<int32_t>(end), height, sourceRows);
+        if (shrunk[row]) {
+            std::vector<uint8_t> band;
+            for (size_t r = row; r < end; ++r) {
+                band.insert(band.end(), shrunk[r]->begin(), shrunk[r]->end());
+            }
+            pieces.push_back(
+                TilePiece{BandOf(area, first, next),
+                          TopDownInfo(static_cast<LONG>(columns), static_cast<LONG>(end - row)),
+                          std::move(band)});
+        } else {
+            const auto from =
+                pixels.begin() + static_cast<std::ptrdiff_t>(rowBytes * static_cast<size_t>(first));
+            const auto to =
+                pixels.begin() + static_cast<std::ptrdiff_t>(rowBytes * static_cast<size_t>(next));
+            pieces.push_back(TilePiece{BandOf(area, first, next), TopDownInfo(width, next - first),
+                                       std::vector<uint8_t>(from, to)});
+        }
+        row = end;
+    }
+    return pieces;
+}
+
 // The raster's pixels in the blit's destination, as the context maps it
-// now, cut to the raster.
-BackdropTile KeepDestination(HDC raster, const Capture& capture, const BlitDestination& blit)
+// now, cut to the raster; in bands at the source bitmap's resolution where
+// that loses nothing.
+BackdropTile KeepDestination(HDC raster, const Capture& capture, const BlitDestination& blit,
+                             const std::optional<BlitSource>& source)
 {
     const AffineMap map = ReadDeviceMap(raster);
     double left = INFINITY;
@@ -55,17 +116,18 @@ BackdropTile KeepDestination(HDC raster, const Capture& capture, const BlitDesti
         return tile;
     }
     tile.area = area;
-    tile.info = TopDownInfo(width, height);
     const size_t rowBytes = RowBytes(width);
-    tile.pixels.assign(rowBytes * static_cast<size_t>(height), 0);
+    std::vector<uint8_t> pixels(rowBytes * static_cast<size_t>(height), 0);
     for (LONG y = 0; y < height; ++y) {
         const uint8_t* from = capture.bits +
                               static_cast<size_t>(area.top + y) * RowBytes(capture.width) +
                               static_cast<size_t>(area.left) * RASTER_BYTES_PER_PIXEL;
-        std::copy(
-            from, from + static_cast<size_t>(width) * RASTER_BYTES_PER_PIXEL,
-            tile.pixels.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(y) * rowBytes));
+        std::copy(from, from + static_cast<size_t>(width) * RASTER_BYTES_PER_PIXEL,
+                  pixels.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(y) * rowBytes));
     }
+    const RECT unclipped = {RoundToPixel(left), RoundToPixel(top), RoundToPixel(right),
+                            RoundToPixel(bottom)};
+    tile.pieces = CutIntoPieces(area, pixels, map, unclipped, source);
     return tile;
 }
 
@@ -85,7 +147,8 @@ int CALLBACK PlayOntoRaster(HDC raster, HANDLETABLE* table, const ENHMETARECORD*
     PlayEnhMetaFileRecord(raster, table, record, static_cast<UINT>(handleCount));
     if (const std::optional<BlitDestination> blit = FindBackdropBlit(capture->inspection, offset)) {
         GdiFlush();
-        capture->tiles[offset] = KeepDestination(raster, *capture, *blit);
+        capture->tiles[offset] =
+            KeepDestination(raster, *capture, *blit, ReadBlitSource(bytes, record->nSize));
     }
     return TRUE;
 }
@@ -127,13 +190,15 @@ BackdropTiles MakeBackdrop(HDC device, HENHMETAFILE metafile, const MetafileInsp
 
 void DrawBackdropTile(HDC device, const BackdropTile& tile)
 {
-    const LONG width = tile.area.right - tile.area.left;
-    const LONG height = tile.area.bottom - tile.area.top;
-    if (width <= 0 || height <= 0) {
+    if (tile.pieces.empty()) {
         return;
     }
     const SavedState saved(device);
     UseDevicePixels(device);
-    StretchDIBits(device, tile.area.left, tile.area.top, width, height, 0, 0, width, height,
-                  tile.pixels.data(), &tile.info, DIB_RGB_COLORS, SRCCOPY);
+    for (const TilePiece& piece : tile.pieces) {
+        StretchDIBits(device, piece.area.left, piece.area.top, piece.area.right - piece.area.left,
+                      piece.area.bottom - piece.area.top, 0, 0, piece.info.bmiHeader.biWidth,
+                      -piece.info.bmiHeader.biHeight, piece.pixels.data(), &piece.info,
+                      DIB_RGB_COLORS, SRCCOPY);
+    }
 }

@@ -19,13 +19,21 @@
 
 #include "driver/inspection.h"
 
-// What the raster shows in one blit's destination, just after the blit,
-// in device pixels from the placement's top-left corner, which is the
-// printer device's origin.
-struct BackdropTile {
+// A band of a tile: its area, in device pixels, drawn from an image of a
+// pixel a device pixel, or of a pixel a pixel of the bitmap the blit
+// stretched there, where that loses nothing.
+struct TilePiece {
     RECT area;
     BITMAPINFO info;              // top-down, 24 bits
-    std::vector<uint8_t> pixels;  // rows of the area
+    std::vector<uint8_t> pixels;  // the image's rows
+};
+
+// What the raster shows in one blit's destination, just after the blit,
+// in device pixels from the placement's top-left corner, which is the
+// printer device's origin, in bands from the top.
+struct BackdropTile {
+    RECT area;
+    std::vector<TilePiece> pieces;
 };
 
 // The tiles of the blits the inspection names (driver/inspection.h), by
@@ -36,6 +44,6 @@ using BackdropTiles = std::map<size_t, BackdropTile>;
 BackdropTiles MakeBackdrop(HDC device, HENHMETAFILE metafile, const MetafileInspection& inspection,
                            const RECT& target);
 
-// Draws the tile over its area of the device in device pixels, opaque,
-// under the device's clipping.
+// Draws the tile's pieces over their areas of the device in device pixels,
+// opaque, under the device's clipping.
 void DrawBackdropTile(HDC device, const BackdropTile& tile);
