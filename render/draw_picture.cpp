@@ -90,8 +90,12 @@ FaithfulPlayback PreparePlayback(HDC device, HENHMETAFILE metafile,
                                  const MetafileInspection& inspection, uint32_t shadeBlendCaps,
                                  const RECT& target)
 {
-    FaithfulPlayback playback{
-        shadeBlendCaps, {}, nullptr, false, DefinedPlayback{inspection.header.reference, {}}};
+    FaithfulPlayback playback{shadeBlendCaps,
+                              {},
+                              nullptr,
+                              false,
+                              DefinedPlayback{inspection.header.reference, {}},
+                              StartWrittenClip(device)};
     if (!inspection.backdropBlits.empty()) {
         playback.backdrop = MakeBackdrop(device, metafile, inspection, target);
     }

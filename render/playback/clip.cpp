@@ -1,17 +1,21 @@
 // A figure under a clip of many rectangles: the driver writes every
 // rectangle of the clip before each figure it draws, which for a curved
-// clip is thousands of lines a figure. The figure is drawn under the clip
+// clip is thousands of lines a figure. A driver that takes the PostScript
+// path escapes is handed the clip once (written_clip.h). For any other,
+// the figure is drawn under the clip
 // cut to a rectangle that holds all it can paint, its points and its
 // outline's reach past them, which leaves the same pixels painted and the
 // driver only the rectangles near the figure to write; a figure wholly
 // outside the clip, which paints nothing, is not handed to the driver.
 #include "playback/mendings.h"
+#include "playback/written_clip.h"
 
 #include "driver/device_geometry.h"
 #include "gdi_owners.h"
 #include "playback/device_map.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -20,6 +24,17 @@ namespace {
 
 // A clip of this many rectangles or fewer is left as it stands.
 constexpr size_t FEW_CLIP_RECTANGLES = 4;
+// The functions of the CLIP_TO_PATH escape.
+constexpr WORD CLIP_PATH_SAVE = 0;
+constexpr WORD CLIP_PATH_RESTORE = 1;
+constexpr WORD CLIP_PATH_INCLUSIVE = 2;
+constexpr size_t RECTANGLE_CORNERS = 4;
+
+// END_PATH's input, the 16-bit PATH_INFO, all zero: its render mode of 0,
+// RENDERMODE_NO_DISPLAY, leaves the path undrawn, for a clip; the driver
+// reads nothing else of it then.
+constexpr size_t PATH_INFO_SIZE = 26;
+
 // How far an outline may reach past the figure's points, in pen widths: a
 // mitred join as far as the default miter limit of 10 lets it (half the
 // limit each side), any other join or end half the width times the
@@ -159,7 +174,127 @@ bool LiesWithinClip(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
            CombineRgn(painted.get(), painted.get(), clip, RGN_DIFF) == NULLREGION;
 }
 
+bool TakesEscape(HDC device, int escape)
+{
+    return ExtEscape(device, QUERYESCSUPPORT, sizeof escape, reinterpret_cast<LPCSTR>(&escape), 0,
+                     nullptr) > 0;
+}
+
+void EscapeToClipPath(HDC device, WORD function)
+{
+    ExtEscape(device, CLIP_TO_PATH, sizeof function, reinterpret_cast<LPCSTR>(&function), 0,
+              nullptr);
+}
+
+// The region's rectangles, each a figure of the current path, in device
+// pixels.
+void TraceRegion(HDC device, HRGN region)
+{
+    const DWORD size = GetRegionData(region, 0, nullptr);
+    std::vector<uint8_t> data(size);
+    if (size < sizeof(RGNDATAHEADER) ||
+        GetRegionData(region, size, reinterpret_cast<RGNDATA*>(data.data())) != size) {
+        return;
+    }
+    const auto* header = reinterpret_cast<const RGNDATAHEADER*>(data.data());
+    const auto* rectangles = reinterpret_cast<const RECT*>(data.data() + header->dwSize);
+    std::vector<POINT> corners;
+    for (DWORD i = 0; i < header->nCount; ++i) {
+        const RECT& r = rectangles[i];
+        corners.insert(
+            corners.end(),
+            {{r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}});
+    }
+    const std::vector<INT> counts(header->nCount, RECTANGLE_CORNERS);
+    const SavedState saved(device);
+    UseDevicePixels(device);
+    PolyPolygon(device, corners.data(), counts.data(), static_cast<int>(counts.size()));
+}
+
+// The current pen, brush and font selected anew: the driver writes what it
+// keeps of them again, where the clip path's state given up took it.
+void SelectObjectsAnew(HDC device)
+{
+    const struct {
+        UINT kind;
+        int standIn;
+    } objects[] = {{OBJ_PEN, NULL_PEN}, {OBJ_BRUSH, NULL_BRUSH}, {OBJ_FONT, SYSTEM_FONT}};
+    for (const auto& object : objects) {
+        HGDIOBJ current = GetCurrentObject(device, object.kind);
+        SelectObject(device, GetStockObject(object.standIn));
+        SelectObject(device, current);
+    }
+}
+
+void GiveUpClipPath(WrittenClip& written)
+{
+    if (written.region == nullptr) {
+        return;
+    }
+    EscapeToClipPath(written.device, CLIP_PATH_RESTORE);
+    SelectObjectsAnew(written.device);
+    written.region.reset();
+}
+
+// Hands the driver the region as the clip path, its state saved first.
+void WriteClipPath(WrittenClip& written, HRGN clip)
+{
+    GdiObject<HRGN> region(CreateRectRgn(0, 0, 0, 0));
+    if (region == nullptr || CombineRgn(region.get(), clip, nullptr, RGN_COPY) == ERROR) {
+        return;
+    }
+    HDC device = written.device;
+    EscapeToClipPath(device, CLIP_PATH_SAVE);
+    ExtEscape(device, BEGIN_PATH, 0, nullptr, 0, nullptr);
+    TraceRegion(device, region.get());
+    const std::array<char, PATH_INFO_SIZE> undrawn = {};
+    ExtEscape(device, END_PATH, static_cast<int>(undrawn.size()), undrawn.data(), 0, nullptr);
+    EscapeToClipPath(device, CLIP_PATH_INCLUSIVE);
+    written.region = std::move(region);
+}
+
 }  // namespace
+
+WrittenClip::~WrittenClip()
+{
+    GiveUpClipPath(*this);
+}
+
+WrittenClip StartWrittenClip(HDC device)
+{
+    WrittenClip written;
+    if (TakesEscape(device, BEGIN_PATH) && TakesEscape(device, CLIP_TO_PATH) &&
+        TakesEscape(device, END_PATH)) {
+        written.device = device;
+    }
+    return written;
+}
+
+HandedClip HandClipOnce(WrittenClip& written, const uint8_t* record, bool pathOpen)
+{
+    HDC device = written.device;
+    if (device == nullptr || pathOpen || TouchesClip(record)) {
+        return HandedClip(nullptr, PutClipBack{device});
+    }
+    GdiObject<HRGN> clip(CreateRectRgn(0, 0, 0, 0));
+    if (clip == nullptr || GetClipRgn(device, clip.get()) != 1 ||
+        CountRectangles(clip.get()) <= FEW_CLIP_RECTANGLES) {
+        GiveUpClipPath(written);
+        return HandedClip(nullptr, PutClipBack{device});
+    }
+    if (written.region == nullptr || !EqualRgn(written.region.get(), clip.get())) {
+        GiveUpClipPath(written);
+        WriteClipPath(written, clip.get());
+    }
+    RECT box = {};
+    GetRgnBox(clip.get(), &box);
+    const GdiObject<HRGN> bounds(CreateRectRgnIndirect(&box));
+    if (written.region == nullptr || bounds == nullptr) {
+        return HandedClip(nullptr, PutClipBack{device});
+    }
+    SelectClipRgn(device, bounds.get());
+    return HandedClip(clip.release(), PutClipBack{device});
+}
 
 bool DrawUnderNarrowedClip(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
                            UINT handleCount)

@@ -14,6 +14,7 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
 {
     const auto* bytes = reinterpret_cast<const uint8_t*>(record);
     const size_t size = record->nSize;
+    const HandedClip handed = HandClipOnce(playback.writtenClip, bytes, playback.pathOpen);
     if (IsKeptFromDriver(device, bytes, size)) {
         DrawLineOfKeptArc(device, bytes, size);
         return;
