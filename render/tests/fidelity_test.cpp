@@ -647,6 +647,43 @@ HENHMETAFILE WithExtendedPens(HENHMETAFILE recorded)
     return SetEnhMetaFileBits(total, rewritten.data());
 }
 
+// Thick outlined squares and a word under an elliptic clip, then, the clip
+// given back, a square and a word outside where it was in the same pen and
+// font: the clip lets through its part of the first, and nothing of it
+// stays for the second.
+void DrawUnderCurvedClip(HDC recorder, SIZE u)
+{
+    HPEN pen = CreatePen(PS_SOLID, Across(u, 1), RGB(0, 0, 160));
+    HBRUSH brush = CreateSolidBrush(RGB(240, 160, 0));
+    LOGFONTA font = {};
+    font.lfHeight = Down(u, 20);
+    font.lfWeight = FW_BOLD;
+    std::strcpy(font.lfFaceName, "Arial");
+    HFONT made = CreateFontIndirectA(&font);
+    HGDIOBJ oldPen = SelectObject(recorder, pen);
+    HGDIOBJ oldBrush = SelectObject(recorder, brush);
+    HGDIOBJ oldFont = SelectObject(recorder, made);
+    SetBkMode(recorder, TRANSPARENT);
+    SaveDC(recorder);
+    HRGN ellipse = CreateEllipticRgn(Across(u, 5), Down(u, 5), Across(u, 60), Down(u, 95));
+    SelectClipRgn(recorder, ellipse);
+    DeleteObject(ellipse);
+    for (int i = 0; i < 4; ++i) {
+        Rectangle(recorder, Across(u, 2 + 15 * i), Down(u, 10), Across(u, 14 + 15 * i),
+                  Down(u, 40));
+    }
+    TextOutA(recorder, Across(u, 10), Down(u, 55), "Clip", 4);
+    RestoreDC(recorder, -1);
+    Rectangle(recorder, Across(u, 66), Down(u, 10), Across(u, 95), Down(u, 40));
+    TextOutA(recorder, Across(u, 66), Down(u, 55), "Free", 4);
+    SelectObject(recorder, oldFont);
+    SelectObject(recorder, oldBrush);
+    SelectObject(recorder, oldPen);
+    DeleteObject(made);
+    DeleteObject(brush);
+    DeleteObject(pen);
+}
+
 struct SyntheticPicture {
     const char* name;
     void (*draw)(HDC recorder, SIZE units);
@@ -674,6 +711,7 @@ const SyntheticPicture SYNTHETIC_PICTURES[] = {
     {"font-condensed-opaque", DrawCondensedOpaque},
     {"metric-modes", DrawMetricModes},
     {"symbol-fonts", DrawSymbolFonts},
+    {"curved-clip", DrawUnderCurvedClip},
 };
 
 // Dual pictures whose GDI rendering GDI+ wrote as a blit that leaves the
