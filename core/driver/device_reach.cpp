@@ -58,7 +58,9 @@ bool IsWithinReach(const AffineMap& map, const uint8_t* record, size_t size,
     const std::optional<BlitDestination> blit = ReadBlitRectangle(record, size);
     const std::optional<BlitSource> source = ReadBlitSource(record, size);
     const std::optional<TextRun> text = ReadTextRun(record, size);
-    return !(box && LandsBeyond(map, *box, reach)) &&
+    const std::optional<uint32_t> rectangles = ReadRegionRectangleCount(record, size);
+    return !(rectangles && *rectangles > REGION_RECTANGLE_LIMIT) &&
+           !(box && LandsBeyond(map, *box, reach)) &&
            !(blit && LandsBeyond(map, SpanOf(*blit), reach)) &&
            !(source && LandsBeyond(IDENTITY_MAP, SpanOf(*source), reach)) &&
            !(text && LandsBeyond(map, SpanOf(*text), reach));

@@ -390,6 +390,35 @@ std::optional<SourceFields> FindSourceFields(uint32_t type)
 
 }  // namespace
 
+std::optional<uint32_t> ReadRegionRectangleCount(const uint8_t* record, size_t size)
+{
+    if (size < EMF_RECORD_HEADER_SIZE) {
+        return std::nullopt;
+    }
+    uint32_t dataAt = 0;
+    switch (RecordType(record)) {
+        case EMR_FILLRGN:
+            dataAt = EMR_FILLRGN_RGNDATA;
+            break;
+        case EMR_FRAMERGN:
+            dataAt = EMR_FRAMERGN_RGNDATA;
+            break;
+        case EMR_INVERTRGN:
+        case EMR_PAINTRGN:
+            dataAt = EMR_INVERTRGN_RGNDATA;
+            break;
+        case EMR_EXTSELECTCLIPRGN:
+            dataAt = EMR_EXTSELECTCLIPRGN_RGNDATA;
+            break;
+        default:
+            return std::nullopt;
+    }
+    if (size < size_t{dataAt} + RGNDATAHEADER_SIZE) {
+        return std::nullopt;
+    }
+    return ReadUint32(record + dataAt + RGNDATAHEADER_NCOUNT);
+}
+
 std::optional<BlitSource> ReadBlitSource(const uint8_t* record, size_t size)
 {
     const std::optional<SourceFields> fields =

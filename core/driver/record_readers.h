@@ -109,6 +109,11 @@ std::optional<BlitDestination> ReadBlitNeedingBackdrop(const uint8_t* record, si
 // MASKBLT, ALPHABLEND, TRANSPARENTBLT or STRETCHDIBITS; none for other
 // records and for one too short for its fields.
 std::optional<BlitDestination> ReadBlitRectangle(const uint8_t* record, size_t size);
+// The number of rectangles in the region data of a FILLRGN, FRAMERGN,
+// INVERTRGN, PAINTRGN or EXTSELECTCLIPRGN; none for other records and for
+// one too short for the region's header.
+std::optional<uint32_t> ReadRegionRectangleCount(const uint8_t* record, size_t size);
+
 // The rectangle of its source bitmap, in that bitmap's pixels, that a blit
 // stretches over its destination: the source corner and extent of
 // STRETCHBLT, ALPHABLEND, TRANSPARENTBLT and STRETCHDIBITS, and of BITBLT

@@ -6,7 +6,8 @@
 // passes it, as in the job; the blit reader takes it unchecked, under no
 // blending capabilities and under all of them. What the printer and a raster
 // are handed must agree with the oracle's own reading of box-shaped records,
-// blits' destinations and sources, and flood fills. Broken rules abort.
+// blits' destinations and sources, regions' sizes and flood fills. Broken
+// rules abort.
 //
 // The oracle's offsets of box-shaped records are its own copy, apart from
 // metafile/emf_layout.h on purpose.
@@ -91,6 +92,21 @@ bool SourceWithin(const std::vector<uint8_t>& record, double limit)
     return true;
 }
 
+// Whether a region record's region holds no more rectangles than the
+// platform's region code takes in time; true for any other record.
+bool RegionWithin(const std::vector<uint8_t>& record)
+{
+    constexpr int64_t MOST_RECTANGLES = 16384;
+    const int64_t type = Field(record, 0, false);
+    const size_t countAt = type == 71                 ? 40
+                           : type == 72               ? 48
+                           : type == 73 || type == 74 ? 36
+                           : type == 75               ? 24
+                                                      : 0;
+    return countAt == 0 || record.size() < countAt + 24 ||
+           Field(record, countAt, false) <= MOST_RECTANGLES;
+}
+
 bool BoxCornersWithin(const AffineMap& map, const std::vector<uint8_t>& record, double limit)
 {
     const int64_t type = Field(record, 0, false);
@@ -154,15 +170,17 @@ void ReadCheckedRecord(const AffineMap& map, const std::vector<uint8_t>& record)
     // A text run is judged by where its advances carry it, which this
     // oracle does not lay out.
     if (!ReadTextRun(bytes, size)) {
-        Require(printerTakes == (BoxCornersWithin(map, record, DRIVER_COORDINATE_LIMIT) &&
-                                 SourceWithin(record, DRIVER_COORDINATE_LIMIT)),
-                "the printer is handed a box-shaped record or a blit exactly when it lands "
-                "within its limit and a blit's source lies within it");
-        Require(rasterTakes == (!IsFloodFill(record) &&
-                                BoxCornersWithin(map, record, RASTER_COORDINATE_LIMIT) &&
-                                SourceWithin(record, RASTER_COORDINATE_LIMIT)),
-                "a raster is handed no flood fill, and a box-shaped record or a blit exactly "
-                "when it lands within its limit and a blit's source lies within it");
+        Require(
+            printerTakes == (BoxCornersWithin(map, record, DRIVER_COORDINATE_LIMIT) &&
+                             SourceWithin(record, DRIVER_COORDINATE_LIMIT) && RegionWithin(record)),
+            "the printer is handed a box-shaped record or a blit exactly when it lands "
+            "within its limit and a blit's source lies within it");
+        Require(
+            rasterTakes ==
+                (!IsFloodFill(record) && BoxCornersWithin(map, record, RASTER_COORDINATE_LIMIT) &&
+                 SourceWithin(record, RASTER_COORDINATE_LIMIT) && RegionWithin(record)),
+            "a raster is handed no flood fill, and a box-shaped record or a blit exactly "
+            "when it lands within its limit and a blit's source lies within it");
     }
     if (const std::optional<Gradient> gradient = ReadGradient(bytes, size)) {
         for (const std::vector<uint32_t>& piece : gradient->pieces) {

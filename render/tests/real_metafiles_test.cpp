@@ -47,7 +47,8 @@ constexpr char SMALL_FRAME_BOX_LINE[] = "%%BoundingBox: 13 261 584 832";
 constexpr int BEYOND = 2000;  // reference-device pixels around the frame
 
 // Seeds of the mutated metafiles: the first few dozen of the soak run, and
-// the mutants that once crashed it.
+// the mutants that once crashed it or held it past the hour (a clip region
+// of 413,183 rectangles that GDI+ made under a flattened transform).
 constexpr uint64_t MUTANT_SEEDS = 36;
 // And the first dozen of the seeds that also make box-shaped records and
 // points at INT_MIN.
@@ -57,7 +58,10 @@ struct Mutant {
     const char* source;
     uint64_t seed;
 };
-constexpr Mutant CRASHING_MUTANTS[] = {{"63327.emf", 819}, {"plus\\test-emf-plus.emf", 3103}};
+constexpr Mutant CRASHING_MUTANTS[] = {
+    {"63327.emf", 819},      {"plus\\test-emf-plus.emf", 3103},
+    {"test-2.emf", 2008342}, {"test-2.emf", 2019681},
+    {"test-2.emf", 3013396}, {"plus\\test-emf-plus.emf", 4014913}};
 
 std::string DataPath(const char* name)
 {
