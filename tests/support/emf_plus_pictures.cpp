@@ -1,5 +1,7 @@
 #include "emf_plus_pictures.h"
 
+#include "raster_reference.h"
+
 #include <gdiplus.h>
 
 #include <cstring>
@@ -20,7 +22,6 @@ constexpr size_t RECORD_SIZE_AT = 4;
 constexpr size_t HEADER_BYTES_AT = 48;
 constexpr size_t HEADER_RECORDS_AT = 52;
 constexpr DWORD LEAVE_PAGE = 0x00AA0029;
-constexpr WORD TRUE_COLOUR_BITS = 24;
 
 // The picture's size in millimetres, which the drawings scale to.
 struct Size {
@@ -251,39 +252,18 @@ HENHMETAFILE RecordMarkedDualPicture(EmfPlusDrawing drawing, const RECT& frame)
 
 GrayImage PlayThroughGdiPlus(HENHMETAFILE metafile, int32_t width, int32_t height)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = TRUE_COLOUR_BITS;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC memory = CreateCompatibleDC(nullptr);
     gp::GpMetafile* picture = nullptr;
-    GrayImage image{0, 0, {}};
-    if (bitmap != nullptr && memory != nullptr &&
-        flat::GdipCreateMetafileFromEmf(metafile, FALSE, &picture) == gp::Ok) {
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        const RECT whole = {0, 0, width, height};
-        FillRect(memory, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    if (flat::GdipCreateMetafileFromEmf(metafile, FALSE, &picture) != gp::Ok) {
+        return GrayImage{0, 0, {}};
+    }
+    const GrayImage image = PaintOnWhite(width, height, [picture](HDC raster, const RECT& whole) {
         gp::GpGraphics* graphics = nullptr;
-        if (flat::GdipCreateFromHDC(memory, &graphics) == gp::Ok) {
-            flat::GdipDrawImageRectI(graphics, picture, 0, 0, width, height);
+        if (flat::GdipCreateFromHDC(raster, &graphics) == gp::Ok) {
+            flat::GdipDrawImageRectI(graphics, picture, 0, 0, whole.right, whole.bottom);
             flat::GdipDeleteGraphics(graphics);
         }
-        GdiFlush();
-        const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
-        image = GrayFromBgr(static_cast<const uint8_t*>(bits), width, height, stride);
-        SelectObject(memory, previous);
-        flat::GdipDisposeImage(picture);
-    }
-    if (memory != nullptr) {
-        DeleteDC(memory);
-    }
-    if (bitmap != nullptr) {
-        DeleteObject(bitmap);
-    }
+    });
+    flat::GdipDisposeImage(picture);
     return image;
 }
 

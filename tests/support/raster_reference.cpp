@@ -2,10 +2,10 @@
 
 #include "metafile/emf_records.h"
 #include "playback/defined_playback.h"
+#include "playback/device_map.h"
 
 namespace {
 
-constexpr WORD TRUE_COLOUR_BITS = 24;
 constexpr LONG HUNDREDTHS_PER_MILLIMETRE = 100;
 
 LONG ToScreenPixels(LONG hundredths, int pixels, int millimetres)
@@ -41,36 +41,25 @@ void PlayMetafileAsDefined(HDC device, HENHMETAFILE metafile, const RECT& target
     EnumEnhMetaFile(device, metafile, PlayAsDefined, &playback, &target);
 }
 
+GrayImage PaintOnWhite(int32_t width, int32_t height,
+                       const std::function<void(HDC raster, const RECT& whole)>& draw)
+{
+    const Raster raster = MakeRaster(width, height);
+    if (raster.dc() == nullptr) {
+        return GrayImage{0, 0, {}};
+    }
+    const RECT whole = {0, 0, width, height};
+    FillRect(raster.dc(), &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    draw(raster.dc(), whole);
+    GdiFlush();
+    return GrayFromBgr(raster.bits, width, height, raster.stride);
+}
+
 GrayImage PlayIntoRaster(HENHMETAFILE metafile, int32_t width, int32_t height)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = TRUE_COLOUR_BITS;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC memory = CreateCompatibleDC(nullptr);
-    GrayImage image{0, 0, {}};
-    if (bitmap != nullptr && memory != nullptr) {
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        const RECT whole = {0, 0, width, height};
-        FillRect(memory, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        PlayMetafileAsDefined(memory, metafile, whole);
-        GdiFlush();
-        const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
-        image = GrayFromBgr(static_cast<const uint8_t*>(bits), width, height, stride);
-        SelectObject(memory, previous);
-    }
-    if (memory != nullptr) {
-        DeleteDC(memory);
-    }
-    if (bitmap != nullptr) {
-        DeleteObject(bitmap);
-    }
-    return image;
+    return PaintOnWhite(width, height, [metafile](HDC raster, const RECT& whole) {
+        PlayMetafileAsDefined(raster, metafile, whole);
+    });
 }
 
 HENHMETAFILE RecordMetafile(const RECT& frame, void (*draw)(HDC recorder, SIZE units))

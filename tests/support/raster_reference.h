@@ -10,9 +10,16 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "image_compare.h"
+
+// What draw paints over the whole of a white 24-bit raster of width x
+// height pixels (a device context and its bounds), in grey; an empty image
+// when no raster can be made.
+GrayImage PaintOnWhite(int32_t width, int32_t height,
+                       const std::function<void(HDC raster, const RECT& whole)>& draw);
 
 // Plays the metafile over the whole of a white 24-bit DIB section of width
 // x height pixels, each record as PlayEnhMetaFile would but those above as
