@@ -12,17 +12,13 @@ namespace {
 
 constexpr AffineMap IDENTITY_MAP = {1, 0, 0, 1, 0, 0};
 
-// The blit's destination as a box from its corner across its extent.
-LogicalBox SpanOf(const BlitDestination& blit)
+// A blit's destination, or its source in its bitmap's pixels, as a box
+// from its corner across its extent.
+template <typename BlitRectangle>
+LogicalBox SpanOf(const BlitRectangle& rectangle)
 {
-    return LogicalBox{blit.x, blit.y, int64_t{blit.x} + blit.width, int64_t{blit.y} + blit.height};
-}
-
-// The source rectangle, in its bitmap's pixels.
-LogicalBox SpanOf(const BlitSource& source)
-{
-    return LogicalBox{source.x, source.y, int64_t{source.x} + source.width,
-                      int64_t{source.y} + source.height};
+    return LogicalBox{rectangle.x, rectangle.y, int64_t{rectangle.x} + rectangle.width,
+                      int64_t{rectangle.y} + rectangle.height};
 }
 
 // The box through a text run's reference point and each point its advances
