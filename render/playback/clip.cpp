@@ -186,9 +186,25 @@ void EscapeToClipPath(HDC device, WORD function)
               nullptr);
 }
 
-// The region's rectangles, each a figure of the current path, in device
-// pixels.
-void TraceRegion(HDC device, HRGN region)
+// The polygons, in device pixels, handed to the driver as a clip path
+// within the clip in force, its state saved first.
+void WritePolygonsAsClipPath(HDC device, const std::vector<POINT>& corners,
+                             const std::vector<INT>& counts)
+{
+    EscapeToClipPath(device, CLIP_PATH_SAVE);
+    ExtEscape(device, BEGIN_PATH, 0, nullptr, 0, nullptr);
+    {
+        const SavedState saved(device);
+        UseDevicePixels(device);
+        PolyPolygon(device, corners.data(), counts.data(), static_cast<int>(counts.size()));
+    }
+    const std::array<char, PATH_INFO_SIZE> undrawn = {};
+    ExtEscape(device, END_PATH, static_cast<int>(undrawn.size()), undrawn.data(), 0, nullptr);
+    EscapeToClipPath(device, CLIP_PATH_INCLUSIVE);
+}
+
+// The region's rectangles as the corners of polygons and their counts.
+void TraceRegion(HRGN region, std::vector<POINT>& corners, std::vector<INT>& counts)
 {
     const DWORD size = GetRegionData(region, 0, nullptr);
     std::vector<uint8_t> data(size);
@@ -198,17 +214,13 @@ void TraceRegion(HDC device, HRGN region)
     }
     const auto* header = reinterpret_cast<const RGNDATAHEADER*>(data.data());
     const auto* rectangles = reinterpret_cast<const RECT*>(data.data() + header->dwSize);
-    std::vector<POINT> corners;
     for (DWORD i = 0; i < header->nCount; ++i) {
         const RECT& r = rectangles[i];
         corners.insert(
             corners.end(),
             {{r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}});
     }
-    const std::vector<INT> counts(header->nCount, RECTANGLE_CORNERS);
-    const SavedState saved(device);
-    UseDevicePixels(device);
-    PolyPolygon(device, corners.data(), counts.data(), static_cast<int>(counts.size()));
+    counts.assign(header->nCount, static_cast<INT>(RECTANGLE_CORNERS));
 }
 
 // The current pen, brush and font selected anew: the driver writes what it
@@ -231,8 +243,7 @@ void GiveUpClipPath(WrittenClip& written)
     if (written.region == nullptr) {
         return;
     }
-    EscapeToClipPath(written.device, CLIP_PATH_RESTORE);
-    SelectObjectsAnew(written.device);
+    GiveBackClipPath{}(written.device);
     written.region.reset();
 }
 
@@ -243,13 +254,10 @@ void WriteClipPath(WrittenClip& written, HRGN clip)
     if (region == nullptr || CombineRgn(region.get(), clip, nullptr, RGN_COPY) == ERROR) {
         return;
     }
-    HDC device = written.device;
-    EscapeToClipPath(device, CLIP_PATH_SAVE);
-    ExtEscape(device, BEGIN_PATH, 0, nullptr, 0, nullptr);
-    TraceRegion(device, region.get());
-    const std::array<char, PATH_INFO_SIZE> undrawn = {};
-    ExtEscape(device, END_PATH, static_cast<int>(undrawn.size()), undrawn.data(), 0, nullptr);
-    EscapeToClipPath(device, CLIP_PATH_INCLUSIVE);
+    std::vector<POINT> corners;
+    std::vector<INT> counts;
+    TraceRegion(region.get(), corners, counts);
+    WritePolygonsAsClipPath(written.device, corners, counts);
     written.region = std::move(region);
 }
 
@@ -260,14 +268,40 @@ WrittenClip::~WrittenClip()
     GiveUpClipPath(*this);
 }
 
+void GiveBackClipPath::operator()(HDC device) const
+{
+    EscapeToClipPath(device, CLIP_PATH_RESTORE);
+    SelectObjectsAnew(device);
+}
+
+bool TakesPathEscapes(HDC device)
+{
+    return TakesEscape(device, BEGIN_PATH) && TakesEscape(device, CLIP_TO_PATH) &&
+           TakesEscape(device, END_PATH);
+}
+
 WrittenClip StartWrittenClip(HDC device)
 {
     WrittenClip written;
-    if (TakesEscape(device, BEGIN_PATH) && TakesEscape(device, CLIP_TO_PATH) &&
-        TakesEscape(device, END_PATH)) {
+    if (TakesPathEscapes(device)) {
         written.device = device;
     }
     return written;
+}
+
+HandedClipPath HandPolygonsAsClipPath(HDC device, const std::vector<std::vector<POINT>>& polygons)
+{
+    if (!TakesPathEscapes(device)) {
+        return HandedClipPath(nullptr);
+    }
+    std::vector<POINT> corners;
+    std::vector<INT> counts;
+    for (const std::vector<POINT>& polygon : polygons) {
+        corners.insert(corners.end(), polygon.begin(), polygon.end());
+        counts.push_back(static_cast<INT>(polygon.size()));
+    }
+    WritePolygonsAsClipPath(device, corners, counts);
+    return HandedClipPath(device);
 }
 
 HandedClip HandClipOnce(WrittenClip& written, const uint8_t* record, bool pathOpen)

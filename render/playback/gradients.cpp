@@ -1,13 +1,18 @@
-// A gradient, where the device cannot shade one, becomes an image the job
-// renders itself, clipped to the gradient's rectangles or triangles. A
-// single upright rectangle, which changes colour along one side only, is
-// one row or column of pixels stretched over its area.
+// A gradient, where the device cannot shade one, becomes images the job
+// renders itself, one for each rectangle or triangle, clipped to it. A
+// piece's colour is linear over the device (driver/shading.h), so its
+// image has only the pixels that colour needs: one row of an upright
+// rectangle that shades across, one column of one that shades down, and
+// a triangle's pixels as large as keep neighbours a step of colour apart.
 #include "playback/mendings.h"
 
+#include "driver/shading.h"
 #include "gdi_owners.h"
 #include "playback/device_map.h"
+#include "playback/written_clip.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -20,147 +25,107 @@ bool CanShade(uint32_t shadeBlendCaps, uint32_t mode)
     return (shadeBlendCaps & (mode == GRADIENT_MODE_TRIANGLE ? SB_GRAD_TRI : SB_GRAD_RECT)) != 0;
 }
 
-// The gradient's pieces as device polygons: a rectangle's four corners, a
-// triangle's three.
-std::vector<std::vector<DevicePoint>> PieceOutlines(const Gradient& gradient, const AffineMap& map)
+ShadedCorner ShadeCorner(const AffineMap& map, int32_t x, int32_t y, const GradientVertex& colour)
 {
-    std::vector<std::vector<DevicePoint>> outlines;
-    for (const std::vector<uint32_t>& piece : gradient.pieces) {
-        std::vector<DevicePoint> outline;
-        if (gradient.mode == GRADIENT_MODE_TRIANGLE) {
-            for (uint32_t vertex : piece) {
-                const GradientVertex& v = gradient.vertices[vertex];
-                outline.push_back(MapPoint(map, v.x, v.y));
-            }
-        } else {
-            const GradientVertex& a = gradient.vertices[piece[0]];
-            const GradientVertex& b = gradient.vertices[piece[1]];
-            for (const POINT& corner :
-                 {POINT{a.x, a.y}, POINT{b.x, a.y}, POINT{b.x, b.y}, POINT{a.x, b.y}}) {
-                outline.push_back(MapPoint(map, corner.x, corner.y));
-            }
-        }
-        outlines.push_back(outline);
-    }
-    return outlines;
+    return ShadedCorner{MapPoint(map, x, y), {colour.red, colour.green, colour.blue}};
 }
 
-// The device rectangle the outlines cover, cut to the printable area.
-RECT CoveredArea(HDC device, const std::vector<std::vector<DevicePoint>>& outlines)
+// A piece of the gradient on the device: its outline and three corners
+// that fix its shade.
+struct DevicePiece {
+    std::vector<DevicePoint> outline;
+    std::array<ShadedCorner, 3> corners;
+};
+
+// A triangle's three corners; a rectangle's four, its shade fixed by the
+// corner of each vertex and a third that takes the first's colour along
+// the side the rectangle does not shade.
+DevicePiece MapPiece(const Gradient& gradient, const std::vector<uint32_t>& piece,
+                     const AffineMap& map)
+{
+    const GradientVertex& a = gradient.vertices[piece[0]];
+    const GradientVertex& b = gradient.vertices[piece[1]];
+    if (gradient.mode == GRADIENT_MODE_TRIANGLE) {
+        const GradientVertex& c = gradient.vertices[piece[2]];
+        const std::array<ShadedCorner, 3> corners = {ShadeCorner(map, a.x, a.y, a),
+                                                     ShadeCorner(map, b.x, b.y, b),
+                                                     ShadeCorner(map, c.x, c.y, c)};
+        return DevicePiece{{corners[0].at, corners[1].at, corners[2].at}, corners};
+    }
+    const bool across = gradient.mode == GRADIENT_FILL_RECT_H;
+    return DevicePiece{{MapPoint(map, a.x, a.y), MapPoint(map, b.x, a.y), MapPoint(map, b.x, b.y),
+                        MapPoint(map, a.x, b.y)},
+                       {ShadeCorner(map, a.x, a.y, a), ShadeCorner(map, b.x, across ? a.y : b.y, b),
+                        across ? ShadeCorner(map, a.x, b.y, a) : ShadeCorner(map, b.x, a.y, a)}};
+}
+
+// The device rectangle the outline covers, cut to the printable area.
+RECT CoveredArea(HDC device, const std::vector<DevicePoint>& outline)
 {
     RECT area = {GetDeviceCaps(device, HORZRES), GetDeviceCaps(device, VERTRES), 0, 0};
-    for (const auto& outline : outlines) {
-        for (const DevicePoint& p : outline) {
-            area.left = std::min(area.left, RoundToPixel(std::floor(p.x)));
-            area.top = std::min(area.top, RoundToPixel(std::floor(p.y)));
-            area.right = std::max(area.right, RoundToPixel(std::ceil(p.x)));
-            area.bottom = std::max(area.bottom, RoundToPixel(std::ceil(p.y)));
-        }
+    for (const DevicePoint& p : outline) {
+        area.left = std::min(area.left, RoundToPixel(std::floor(p.x)));
+        area.top = std::min(area.top, RoundToPixel(std::floor(p.y)));
+        area.right = std::max(area.right, RoundToPixel(std::ceil(p.x)));
+        area.bottom = std::max(area.bottom, RoundToPixel(std::ceil(p.y)));
     }
     return CutToPage(device, area);
 }
 
-// A vertex's coordinate within the image along one side: as it stands
-// where the image has every pixel of the area's side, and where it has one,
-// the near or the far edge of that pixel, so that the rectangle spans it.
-LONG FitToImage(LONG coordinate, LONG areaSide, LONG imageSide)
+std::vector<POINT> DevicePixels(const std::vector<DevicePoint>& outline)
 {
-    if (imageSide == areaSide) {
-        return coordinate;
+    std::vector<POINT> points;
+    for (const DevicePoint& p : outline) {
+        points.push_back(POINT{RoundToPixel(p.x), RoundToPixel(p.y)});
     }
-    return coordinate * 2 < areaSide ? 0 : imageSide;
+    return points;
 }
 
-// Shades the gradient into the raster of the image's size, whose top-left
-// corner is the area's on the device, through the platform's own gradient
-// fill.
-void ShadeInto(const Raster& raster, const Gradient& gradient, const AffineMap& map,
-               const RECT& area, const SIZE& image)
+// Clips the context, which counts in device pixels, to the outline for the
+// drawing that follows; the caller has saved the state to restore.
+void ClipToOutline(HDC device, const std::vector<POINT>& outline)
 {
-    std::vector<TRIVERTEX> vertices;
-    for (const GradientVertex& v : gradient.vertices) {
-        const DevicePoint p = MapPoint(map, v.x, v.y);
-        vertices.push_back(
-            TRIVERTEX{FitToImage(RoundToPixel(p.x) - area.left, area.right - area.left, image.cx),
-                      FitToImage(RoundToPixel(p.y) - area.top, area.bottom - area.top, image.cy),
-                      v.red, v.green, v.blue, v.alpha});
-    }
-    std::vector<ULONG> pieces;
-    for (const std::vector<uint32_t>& piece : gradient.pieces) {
-        pieces.insert(pieces.end(), piece.begin(), piece.end());
-    }
-    GdiGradientFill(raster.dc(), vertices.data(), static_cast<ULONG>(vertices.size()),
-                    pieces.data(), static_cast<ULONG>(gradient.pieces.size()), gradient.mode);
-    GdiFlush();
-}
-
-// Clips the device to the outlines, in device pixels, for the drawing that
-// follows; the caller has saved the state to restore.
-void ClipToOutlines(HDC device, const std::vector<std::vector<DevicePoint>>& outlines)
-{
-    UseDevicePixels(device);
     SetPolyFillMode(device, WINDING);
     BeginPath(device);
-    for (const auto& outline : outlines) {
-        std::vector<POINT> points;
-        for (const DevicePoint& p : outline) {
-            points.push_back(POINT{RoundToPixel(p.x), RoundToPixel(p.y)});
-        }
-        Polygon(device, points.data(), static_cast<int>(points.size()));
-    }
+    Polygon(device, outline.data(), static_cast<int>(outline.size()));
     EndPath(device);
     SelectClipPath(device, RGN_AND);
 }
 
-bool FitsDevice(const std::vector<std::vector<DevicePoint>>& outlines)
+bool FitsDevice(const std::vector<DevicePoint>& outline)
 {
-    for (const auto& outline : outlines) {
-        for (const DevicePoint& p : outline) {
-            if (!IsWithinDriverLimit(p)) {
-                return false;
-            }
-        }
-    }
-    return true;
+    return std::all_of(outline.begin(), outline.end(), IsWithinDriverLimit);
 }
 
-// The pixels the image of the gradient over the area needs: one row of a
-// single rectangle that shades across, upright on the device, one column
-// of one that shades down, and every pixel of any other.
-SIZE ImageSize(const Gradient& gradient, const AffineMap& map, const RECT& area)
+// One piece as an image of its device area, limited to its shape: handed
+// to the driver as a clip path where it takes one, which it writes as the
+// outline's few points rather than the rectangles of a region.
+void DrawPieceAsImage(HDC device, const DevicePiece& piece)
 {
-    const SIZE whole = {area.right - area.left, area.bottom - area.top};
-    if (gradient.mode == GRADIENT_MODE_TRIANGLE || gradient.pieces.size() != 1 ||
-        TurnsOrShears(map)) {
-        return whole;
-    }
-    return gradient.mode == GRADIENT_FILL_RECT_H ? SIZE{whole.cx, 1} : SIZE{1, whole.cy};
-}
-
-// The gradient as an image of its device area, limited to its shape.
-void DrawGradientAsImage(HDC device, const Gradient& gradient)
-{
-    const AffineMap map = ReadDeviceMap(device);
-    const std::vector<std::vector<DevicePoint>> outlines = PieceOutlines(gradient, map);
-    if (!FitsDevice(outlines)) {
+    const std::optional<LinearShade> shade = ShadeThrough(piece.corners);
+    if (!shade || !FitsDevice(piece.outline)) {
         return;
     }
-    const RECT area = CoveredArea(device, outlines);
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    if (width <= 0 || height <= 0) {
+    const RECT area = CoveredArea(device, piece.outline);
+    const PixelArea pixels = {area.left, area.top, area.right - area.left, area.bottom - area.top};
+    if (pixels.width <= 0 || pixels.height <= 0) {
         return;
     }
-    const SIZE image = ImageSize(gradient, map, area);
-    const Raster raster = MakeRaster(image.cx, image.cy);
+    const ImageGrid grid = GridFor(*shade, pixels.width, pixels.height);
+    const Raster raster = MakeRaster(grid.columns, grid.rows);
     if (raster.dc() == nullptr) {
         return;
     }
-    ShadeInto(raster, gradient, map, area, image);
+    ShadeImage(*shade, pixels, grid, raster.bits, raster.stride);
     const SavedState saved(device);
-    ClipToOutlines(device, outlines);
-    StretchDIBits(device, area.left, area.top, width, height, 0, 0, image.cx, image.cy, raster.bits,
-                  &raster.info, DIB_RGB_COLORS, SRCCOPY);
+    UseDevicePixels(device);
+    const std::vector<POINT> outline = DevicePixels(piece.outline);
+    const HandedClipPath clipPath = HandPolygonsAsClipPath(device, {outline});
+    if (clipPath == nullptr) {
+        ClipToOutline(device, outline);
+    }
+    StretchDIBits(device, pixels.left, pixels.top, pixels.width, pixels.height, 0, 0, grid.columns,
+                  grid.rows, raster.bits, &raster.info, DIB_RGB_COLORS, SRCCOPY);
 }
 
 }  // namespace
@@ -175,6 +140,9 @@ bool DrawUnshadedGradient(HDC device, const ENHMETARECORD* record, uint32_t shad
     if (!gradient || CanShade(shadeBlendCaps, gradient->mode)) {
         return false;
     }
-    DrawGradientAsImage(device, *gradient);
+    const AffineMap map = ReadDeviceMap(device);
+    for (const std::vector<uint32_t>& piece : gradient->pieces) {
+        DrawPieceAsImage(device, MapPiece(*gradient, piece, map));
+    }
     return true;
 }

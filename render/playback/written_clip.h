@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <type_traits>
+#include <vector>
 
 #include "gdi_owners.h"
 
@@ -29,6 +30,21 @@ struct WrittenClip {
     HDC device = nullptr;    // null where the device takes no path escapes
     GdiObject<HRGN> region;  // the clip path in force, in device pixels; null when none
 };
+
+// Whether the driver takes the three PostScript path escapes.
+bool TakesPathEscapes(HDC device);
+
+// Gives the driver's clip path back as it was before the last handed one,
+// and selects the pen, brush and font anew: the driver writes what it
+// keeps of them again, where giving the clip path back took that away.
+struct GiveBackClipPath {
+    void operator()(HDC device) const;
+};
+using HandedClipPath = std::unique_ptr<std::remove_pointer_t<HDC>, GiveBackClipPath>;
+// Polygons, in device pixels, handed to the driver as a clip path within
+// the clip in force until the owner goes; null where the device takes no
+// path escapes.
+HandedClipPath HandPolygonsAsClipPath(HDC device, const std::vector<std::vector<POINT>>& polygons);
 
 // The written clip of a playback on the device: none yet, and none ever
 // where the device does not take the path escapes.

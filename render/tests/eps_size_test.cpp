@@ -85,7 +85,8 @@ TEST_F(EpsSizeTest, ACurvedClipIsWrittenOnceForAllTheFiguresUnderIt)
     EXPECT_EQ(1u, CountOf(eps, "0.00 0.00 1.00 setrgbcolor")) << "expected the blue bar";
     EXPECT_EQ(0u, CountOf(eps, "array def"))
         << "expected no figure to carry the ellipse's rectangles";
-    EXPECT_EQ(1u, CountOf(eps, "\r\nclip\r\n")) << "expected the ellipse written once, as a clip path";
+    EXPECT_EQ(1u, CountOf(eps, "\r\nclip\r\n"))
+        << "expected the ellipse written once, as a clip path";
 }
 
 // A red to blue rectangle shading across and a green to black one shading
@@ -105,6 +106,26 @@ TEST_F(EpsSizeTest, LinearGradientsAreOneRowOrColumnOfPixelsStretched)
 {
     const size_t size = ConvertRecorded(DrawLinearGradients, "gradients.eps").size();
     EXPECT_GT(40000u, size) << "expected the two gradients in under 40 KB, got " << size;
+}
+
+// A triangle over the whole frame that turns red from left to right and
+// green from top to bottom, a quarter of the way.
+void DrawShadedTriangle(HDC recorder, SIZE u)
+{
+    TRIVERTEX corners[3] = {{0, 0, 0, 0, 0, 0},
+                            {Across(u, 100), 0, 0xFF00, 0, 0, 0},
+                            {0, Down(u, 100), 0, 0x4000, 0, 0}};
+    GRADIENT_TRIANGLE triangle = {0, 1, 2};
+    GdiGradientFill(recorder, corners, 3, &triangle, 1, GRADIENT_FILL_TRIANGLE);
+}
+
+TEST_F(EpsSizeTest, AShadedTriangleHasPixelsNoFinerThanItsColours)
+{
+    // At device resolution the image takes megabytes of the EPS; a step of
+    // red spans several device pixels, a step of green more.
+    const std::string eps = ConvertRecorded(DrawShadedTriangle, "triangle.eps");
+    EXPECT_GT(150000u, eps.size()) << "expected the triangle in under 150 KB, got " << eps.size();
+    EXPECT_EQ(0u, CountOf(eps, "array def")) << "expected the triangle clipped by its outline";
 }
 
 // Ellipses filled with a monochrome pattern whose text and background
