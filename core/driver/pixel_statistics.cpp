@@ -1,6 +1,8 @@
 #include "driver/pixel_statistics.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -80,6 +82,41 @@ std::vector<uint8_t> PackTwoColours(const uint8_t* rows, int32_t width, int32_t 
         }
     }
     return packed;
+}
+
+std::optional<NumberedColours> NumberColours(const uint8_t* rows, int32_t width, int32_t height,
+                                             size_t stride)
+{
+    if (width <= 0 || height <= 0) {
+        return std::nullopt;
+    }
+    const size_t rowBytes =
+        (static_cast<size_t>(width) + ROW_ALIGNMENT - 1) / ROW_ALIGNMENT * ROW_ALIGNMENT;
+    NumberedColours numbered = {{}, std::vector<uint8_t>(rowBytes * static_cast<size_t>(height))};
+    std::unordered_map<uint32_t, uint8_t> numbers;
+    // Runs of one colour are looked up once.
+    std::optional<std::pair<uint32_t, uint8_t>> last;
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* row = rows + static_cast<size_t>(y) * stride;
+        uint8_t* out = numbered.rows.data() + static_cast<size_t>(y) * rowBytes;
+        for (int32_t x = 0; x < width; ++x) {
+            const uint32_t colour = PixelColour(row + static_cast<size_t>(x) * 3);
+            if (!last || last->first != colour) {
+                auto found = numbers.find(colour);
+                if (found == numbers.end()) {
+                    if (numbered.colours.size() == MOST_NUMBERED_COLOURS) {
+                        return std::nullopt;
+                    }
+                    found = numbers.emplace(colour, static_cast<uint8_t>(numbered.colours.size()))
+                                .first;
+                    numbered.colours.push_back(colour);
+                }
+                last = *found;
+            }
+            out[x] = last->second;
+        }
+    }
+    return numbered;
 }
 
 namespace {

@@ -25,6 +25,18 @@ std::optional<TwoColours> ReadTwoColours(const uint8_t* rows, int32_t width, int
 std::vector<uint8_t> PackTwoColours(const uint8_t* rows, int32_t width, int32_t height,
                                     size_t stride, uint32_t second);
 
+// Rows of blue, green, red pixels as one byte a pixel, where they have no
+// more colours than a byte can number: the colours as COLORREFs in the
+// order they first appear, and each pixel's number among them, rows padded
+// to 4 bytes.
+struct NumberedColours {
+    std::vector<uint32_t> colours;
+    std::vector<uint8_t> rows;
+};
+constexpr size_t MOST_NUMBERED_COLOURS = 256;
+std::optional<NumberedColours> NumberColours(const uint8_t* rows, int32_t width, int32_t height,
+                                             size_t stride);
+
 // The first of extent pixels split into count blocks that falls in block,
 // as ShrinkBlockRows splits them; extent for block count.
 int32_t FirstPixelOfBlock(int32_t block, int32_t extent, int32_t count);

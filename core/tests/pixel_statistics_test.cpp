@@ -34,6 +34,28 @@ TEST(ReadTwoColours, TakesAPatchOfAtMostTwoColoursAsOneBitAPixel)
     EXPECT_EQ(one->first, one->second) << "one colour, given twice";
 }
 
+TEST(NumberColours, EachPixelItsColoursNumberInOrderOfFirstSight)
+{
+    // Rows of three pixels, 12 bytes apart: red, white, red / white, blue, red.
+    const uint8_t rows[] = {0,   0,   255, 255, 255, 255, 0, 0, 255, 0, 0, 0,
+                            255, 255, 255, 255, 0,   0,   0, 0, 255, 0, 0, 0};
+    const std::optional<NumberedColours> numbered = NumberColours(rows, 3, 2, 12);
+    ASSERT_TRUE(numbered.has_value()) << "expected three colours numbered";
+    EXPECT_EQ((std::vector<uint32_t>{0x0000FF, 0xFFFFFF, 0xFF0000}), numbered->colours);
+    EXPECT_EQ((std::vector<uint8_t>{0, 1, 0, 0, 1, 2, 0, 0}), numbered->rows)
+        << "a byte a pixel, rows padded to 4 bytes";
+    // A row of 257 pixels of as many colours, then one of 256.
+    std::vector<uint8_t> many(257 * 3);
+    for (size_t x = 0; x < 257; ++x) {
+        many[x * 3] = static_cast<uint8_t>(x);
+        many[x * 3 + 1] = static_cast<uint8_t>(x / 256);
+    }
+    EXPECT_FALSE(NumberColours(many.data(), 257, 1, many.size()).has_value());
+    const std::optional<NumberedColours> most = NumberColours(many.data(), 256, 1, many.size());
+    ASSERT_TRUE(most.has_value()) << "expected 256 colours numbered";
+    EXPECT_EQ(255, most->rows[255]);
+}
+
 // A 9 x 7 patch of 2 x 2 blocks, columns 0-4 and 5-8, rows 0-3 and 4-6:
 // red, green / blue, white, as a grey level a pixel for short.
 std::vector<uint8_t> MakeStretchedPatch(const char* levels)

@@ -196,9 +196,7 @@ void DrawBackdropTile(HDC device, const BackdropTile& tile)
     const SavedState saved(device);
     UseDevicePixels(device);
     for (const TilePiece& piece : tile.pieces) {
-        StretchDIBits(device, piece.area.left, piece.area.top, piece.area.right - piece.area.left,
-                      piece.area.bottom - piece.area.top, 0, 0, piece.info.bmiHeader.biWidth,
-                      -piece.info.bmiHeader.biHeight, piece.pixels.data(), &piece.info,
-                      DIB_RGB_COLORS, SRCCOPY);
+        DrawPixelRows(device, piece.area, piece.info.bmiHeader.biWidth,
+                      -piece.info.bmiHeader.biHeight, piece.pixels.data());
     }
 }

@@ -1,8 +1,19 @@
 #include "playback/device_map.h"
 
+#include "driver/pixel_statistics.h"
+
+#include <optional>
+
 namespace {
 
 constexpr WORD TRUE_COLOUR_BITS = 24;
+constexpr WORD NUMBERED_COLOUR_BITS = 8;
+
+// A DIB of a byte a pixel's description, with its colour table.
+struct NumberedColourInfo {
+    BITMAPINFOHEADER header;
+    RGBQUAD colours[MOST_NUMBERED_COLOURS];
+};
 
 }  // namespace
 
@@ -86,4 +97,31 @@ Raster MakeRaster(LONG width, LONG height)
     raster.bits = static_cast<uint8_t*>(bits);
     raster.stride = RowBytes(width);
     return raster;
+}
+
+RGBQUAD AsQuad(uint32_t colour)
+{
+    return RGBQUAD{GetBValue(colour), GetGValue(colour), GetRValue(colour), 0};
+}
+
+void DrawPixelRows(HDC device, const RECT& area, LONG width, LONG height, const uint8_t* rows)
+{
+    const BITMAPINFO info = TopDownInfo(width, height);
+    const std::optional<NumberedColours> numbered =
+        NumberColours(rows, width, height, RowBytes(width));
+    if (!numbered) {
+        StretchDIBits(device, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                      0, 0, width, height, rows, &info, DIB_RGB_COLORS, SRCCOPY);
+        return;
+    }
+    NumberedColourInfo table = {};
+    table.header = info.bmiHeader;
+    table.header.biBitCount = NUMBERED_COLOUR_BITS;
+    table.header.biClrUsed = static_cast<DWORD>(numbered->colours.size());
+    for (size_t i = 0; i < numbered->colours.size(); ++i) {
+        table.colours[i] = AsQuad(numbered->colours[i]);
+    }
+    StretchDIBits(device, area.left, area.top, area.right - area.left, area.bottom - area.top, 0, 0,
+                  width, height, numbered->rows.data(), reinterpret_cast<const BITMAPINFO*>(&table),
+                  DIB_RGB_COLORS, SRCCOPY);
 }

@@ -52,3 +52,13 @@ struct Raster {
     }
 };
 Raster MakeRaster(LONG width, LONG height);
+
+// A COLORREF as a DIB's colour-table entry.
+RGBQUAD AsQuad(uint32_t colour);
+
+// Draws rows of width by height pixels, laid out as a raster's, stretched
+// over the area of the device: as a byte a pixel with a table of their
+// colours where they have no more than a byte can number, which the driver
+// writes in a third of the room and packs in runs, and as they stand
+// otherwise.
+void DrawPixelRows(HDC device, const RECT& area, LONG width, LONG height, const uint8_t* rows);

@@ -124,8 +124,7 @@ void DrawPieceAsImage(HDC device, const DevicePiece& piece)
     if (clipPath == nullptr) {
         ClipToOutline(device, outline);
     }
-    StretchDIBits(device, pixels.left, pixels.top, pixels.width, pixels.height, 0, 0, grid.columns,
-                  grid.rows, raster.bits, &raster.info, DIB_RGB_COLORS, SRCCOPY);
+    DrawPixelRows(device, area, grid.columns, grid.rows, raster.bits);
 }
 
 }  // namespace

@@ -79,11 +79,6 @@ struct TwoColourInfo {
     RGBQUAD colours[2];
 };
 
-RGBQUAD AsQuad(uint32_t colour)
-{
-    return RGBQUAD{GetBValue(colour), GetGValue(colour), GetRValue(colour), 0};
-}
-
 // The one-bit rows of the brush painted over the device's area, the bits
 // set where it shows the second colour; none when no raster can be made.
 std::vector<uint8_t> PaintTwoColours(HDC device, HGDIOBJ brush, const RECT& area,
