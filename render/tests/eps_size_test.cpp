@@ -184,4 +184,24 @@ TEST_F(EpsSizeTest, ABlendedBitmapIsHandedOverAtItsOwnResolution)
     EXPECT_GT(40000u, size) << "expected the 8 x 8 blend in under 40 KB, got " << size;
 }
 
+// The blend over a thick black diagonal, which shows finer than the
+// checker's squares: the tile keeps the device's pixels, of a few colours.
+void DrawBlendOverDiagonal(HDC recorder, SIZE u)
+{
+    HPEN pen = CreatePen(PS_SOLID, Across(u, 3), RGB(0, 0, 0));
+    HGDIOBJ previous = SelectObject(recorder, pen);
+    MoveToEx(recorder, 0, 0, nullptr);
+    LineTo(recorder, Across(u, 100), Down(u, 100));
+    SelectObject(recorder, previous);
+    DeleteObject(pen);
+    DrawStretchedBlend(recorder, u);
+}
+
+TEST_F(EpsSizeTest, ATileOfFewColoursTakesAByteAPixel)
+{
+    // At three bytes a pixel the tile takes megabytes of the EPS.
+    const size_t size = ConvertRecorded(DrawBlendOverDiagonal, "diagonal.eps").size();
+    EXPECT_GT(150000u, size) << "expected the blend over the line in under 150 KB, got " << size;
+}
+
 }  // namespace
