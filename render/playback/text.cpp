@@ -84,14 +84,29 @@ GdiObject<HFONT> MakeDeviceFont(HDC device, const AffineMap& map)
     return GdiObject<HFONT>(CreateFontIndirectW(&font));
 }
 
+bool PlacesAtCurrentPosition(HDC device)
+{
+    return (GetTextAlign(device) & TA_UPDATECP) != 0;
+}
+
+// Where the text is placed on the device: at the current position where
+// the context places text there, else at the record's reference point.
+DevicePoint TextOrigin(HDC device, const AffineMap& map, const TextRun& run)
+{
+    POINT current = {};
+    if (PlacesAtCurrentPosition(device) && GetCurrentPositionEx(device, &current)) {
+        return MapPoint(map, current.x, current.y);
+    }
+    return MapPoint(map, run.x, run.y);
+}
+
 // Whether the text can be laid out in device pixels: upright, x not
-// flipped, placed by its reference point rather than the current position,
-// with no y advances.
+// flipped, with no y advances.
 bool CanLayOutInDevicePixels(HDC device, const AffineMap& map, const TextRun& run)
 {
     return !TurnsOrShears(map) && map.m11 > 0 && map.m22 != 0 &&
-           (GetTextAlign(device) & TA_UPDATECP) == 0 && (run.options & TEXT_PAIRED_ADVANCES) == 0 &&
-           IsWithinDriverLimit(MapPoint(map, run.x, run.y));
+           (run.options & TEXT_PAIRED_ADVANCES) == 0 &&
+           IsWithinDriverLimit(TextOrigin(device, map, run));
 }
 
 // A logical rectangle in device pixels, under a map that does not turn.
@@ -143,7 +158,7 @@ void FillOpaqueBackground(HDC device, const RECT& cell)
 }
 
 // Adds the text's glyph outlines to an open path on a device drawing in its
-// own pixels.
+// own pixels; text placed at the current position moves it on.
 void TraceRun(HDC device, const TextRun& run, const DevicePoint& origin, const RECT& rect,
               const std::vector<INT>& advances)
 {
@@ -180,9 +195,10 @@ void TraceTextOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* reco
         return;
     }
     const RECT rect = MapRect(map, run->rect);
-    const DevicePoint origin = MapPoint(map, run->x, run->y);
+    const DevicePoint origin = TextOrigin(device, map, *run);
     const std::vector<INT> advances = MapAdvances(run->advances, map.m11);
     UseDevicePixels(device);
+    MoveToEx(device, RoundToPixel(origin.x), RoundToPixel(origin.y), nullptr);
     const Selection selected = Select(device, font.get());
     if (GetBkMode(device) == OPAQUE) {
         FillOpaqueBackground(device, CellBox(device, *run, origin, advances));
@@ -258,17 +274,15 @@ bool IsNarrowedText(HDC device, const uint8_t* bytes, size_t size, bool pathOpen
            MakeDeviceFont(device, ReadDeviceMap(device)) != nullptr;
 }
 
-// The text as its glyphs' outlines, filled in the text colour.
-void DrawTextAsOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
-                        UINT handleCount)
+namespace {
+
+// Fills the text's glyph outlines with the brush; the device's state comes
+// back after. Returns where the current position is left, in device pixels.
+POINT FillTextOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                       UINT handleCount, HBRUSH ink)
 {
-    const GdiObject<HBRUSH> ink(CreateSolidBrush(GetTextColor(device)));
-    if (ink == nullptr) {
-        PlayEnhMetaFileRecord(device, table, record, handleCount);
-        return;
-    }
     const SavedState saved(device);
-    SelectObject(device, ink.get());
+    SelectObject(device, ink);
     SelectObject(device, GetStockObject(NULL_PEN));
     SetPolyFillMode(device, WINDING);
     const std::optional<std::vector<uint8_t>> coded =
@@ -277,6 +291,30 @@ void DrawTextAsOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* rec
                       coded ? reinterpret_cast<const ENHMETARECORD*>(coded->data()) : record,
                       handleCount);
     FillPath(device);
+    POINT current = {};
+    GetCurrentPositionEx(device, &current);
+    LPtoDP(device, &current, 1);
+    return current;
+}
+
+}  // namespace
+
+// The text as its glyphs' outlines, filled in the text colour. Text placed
+// at the current position leaves it where the text ends, as the record
+// would.
+void DrawTextAsOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
+                        UINT handleCount)
+{
+    const GdiObject<HBRUSH> ink(CreateSolidBrush(GetTextColor(device)));
+    if (ink == nullptr) {
+        PlayEnhMetaFileRecord(device, table, record, handleCount);
+        return;
+    }
+    POINT current = FillTextOutlines(device, table, record, handleCount, ink.get());
+    if (PlacesAtCurrentPosition(device)) {
+        DPtoLP(device, &current, 1);
+        MoveToEx(device, current.x, current.y, nullptr);
+    }
 }
 
 bool MakeFontAtDefaultHeight(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,

@@ -492,6 +492,26 @@ void DrawCondensedOpaque(HDC recorder, SIZE u)
     DeleteObject(font);
 }
 
+// Narrowed words written one after another at the current position, which
+// each moves on: on a transparent background, then on an opaque band.
+void DrawCondensedAtPosition(HDC recorder, SIZE u)
+{
+    constexpr const char* WORDS[] = {"Words ", "placed ", "one ", "after ", "another"};
+    HFONT font = MakeNarrowedFont(u, 0);
+    HGDIOBJ old = SelectObject(recorder, font);
+    SetTextAlign(recorder, TA_UPDATECP);
+    SetBkColor(recorder, RGB(255, 230, 120));
+    for (int line = 0; line < 2; ++line) {
+        SetBkMode(recorder, line == 0 ? TRANSPARENT : OPAQUE);
+        MoveToEx(recorder, Across(u, 5), Down(u, 15 + 45 * line), nullptr);
+        for (const char* word : WORDS) {
+            TextOutA(recorder, 0, 0, word, static_cast<int>(std::strlen(word)));
+        }
+    }
+    SelectObject(recorder, old);
+    DeleteObject(font);
+}
+
 // Outlines drawn with extended pens, which a metafile keeps in EXTCREATEPEN
 // records: a rectangle in a grey geometric pen 4% of the width wide with
 // mitred corners, and a line in a lighter dashed geometric pen 6% of the
@@ -712,6 +732,7 @@ const SyntheticPicture SYNTHETIC_PICTURES[] = {
     {"metric-modes", DrawMetricModes},
     {"symbol-fonts", DrawSymbolFonts},
     {"curved-clip", DrawUnderCurvedClip},
+    {"font-condensed-at-position", DrawCondensedAtPosition},
 };
 
 // Dual pictures whose GDI rendering GDI+ wrote as a blit that leaves the
