@@ -8,6 +8,7 @@
 // drawn at the font's own codes where the font has glyphs only there.
 #include "playback/mendings.h"
 
+#include "driver/turned_text.h"
 #include "gdi_owners.h"
 #include "metafile/emf_layout.h"
 #include "playback/device_map.h"
@@ -175,11 +176,166 @@ void TraceRun(HDC device, const TextRun& run, const DevicePoint& origin, const R
     }
 }
 
+TextAnchor AnchorOf(UINT align)
+{
+    return (align & TA_CENTER) == TA_CENTER ? TextAnchor::CENTRE
+           : (align & TA_RIGHT) != 0        ? TextAnchor::RIGHT
+                                            : TextAnchor::LEFT;
+}
+
+// The text laid out a glyph at a time, for text that cannot be laid out
+// upright in device pixels; none where it cannot be.
+std::optional<TurnedLayout> LayOutTurned(HDC device, const AffineMap& map, const TextRun& run)
+{
+    LOGFONTW font = {};
+    if (GetObjectW(GetCurrentObject(device, OBJ_FONT), sizeof font, &font) == 0 ||
+        (run.options & TEXT_PAIRED_ADVANCES) != 0 || run.advances.size() != run.characters.size()) {
+        return std::nullopt;
+    }
+    return LayOutTurnedText(TurnedTextInput{map, GetGraphicsMode(device) == GM_COMPATIBLE,
+                                            font.lfEscapement, font.lfOrientation, font.lfHeight,
+                                            font.lfWidth, TextOrigin(device, map, run),
+                                            run.advances, AnchorOf(GetTextAlign(device))});
+}
+
+// The current font at the layout's size, not turned itself.
+GdiObject<HFONT> MakeGlyphFont(HDC device, const TurnedLayout& layout)
+{
+    LOGFONTW font = {};
+    if (GetObjectW(GetCurrentObject(device, OBJ_FONT), sizeof font, &font) == 0) {
+        return nullptr;
+    }
+    font.lfHeight = layout.fontHeight;
+    font.lfWidth = layout.fontWidth;
+    font.lfEscapement = 0;
+    font.lfOrientation = 0;
+    return GdiObject<HFONT>(CreateFontIndirectW(&font));
+}
+
+DevicePoint Offset(const DevicePoint& from, const AffineMap& map, double x, double y)
+{
+    return DevicePoint{from.x + x * map.m11 + y * map.m21, from.y + x * map.m12 + y * map.m22};
+}
+
+// Fills the turned text's cell in the background colour: as long as its
+// advances, as high as the font's cell, placed by the text's alignment.
+// The device draws in its pixels, the glyphs' font selected.
+void FillTurnedBackground(HDC device, const TurnedLayout& layout)
+{
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(device, &metrics);
+    const UINT align = GetTextAlign(device);
+    const double top = (align & TA_BASELINE) == TA_BASELINE ? -metrics.tmAscent
+                       : (align & TA_BOTTOM) != 0           ? -metrics.tmHeight
+                                                            : 0;
+    const DevicePoint corner = Offset(layout.start, layout.glyph, 0, top);
+    const DevicePoint below = Offset(layout.start, layout.glyph, 0, top + metrics.tmHeight);
+    const DevicePoint cell[] = {corner,
+                                {corner.x + layout.span.x, corner.y + layout.span.y},
+                                {below.x + layout.span.x, below.y + layout.span.y},
+                                below};
+    std::vector<POINT> points;
+    for (const DevicePoint& p : cell) {
+        points.push_back(POINT{RoundToPixel(p.x), RoundToPixel(p.y)});
+    }
+    const GdiObject<HBRUSH> background(CreateSolidBrush(GetBkColor(device)));
+    if (background == nullptr) {
+        return;
+    }
+    const Selection brush = Select(device, background.get());
+    const Selection pen = Select(device, GetStockObject(NULL_PEN));
+    Polygon(device, points.data(), static_cast<int>(points.size()));
+}
+
+// How far below the text's reference point its baseline lies, in the
+// selected font's units, by the text's alignment.
+LONG BaselineDrop(HDC device)
+{
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(device, &metrics);
+    const UINT align = GetTextAlign(device);
+    return (align & TA_BASELINE) == TA_BASELINE ? 0
+           : (align & TA_BOTTOM) != 0           ? -metrics.tmDescent
+                                                : metrics.tmAscent;
+}
+
+// A path's points and the kind of each, as the platform gives them.
+struct TracedPath {
+    std::vector<POINT> points;
+    std::vector<BYTE> kinds;
+};
+
+// The character's glyph outline traced upright, its baseline's origin at
+// the device's origin, in the selected font and device pixels.
+TracedPath TraceUprightGlyph(HDC device, const TextRun& run, size_t index)
+{
+    BeginPath(device);
+    if (run.wide) {
+        const auto character = static_cast<wchar_t>(run.characters[index]);
+        ExtTextOutW(device, 0, 0, 0, nullptr, &character, 1, nullptr);
+    } else {
+        const auto character = static_cast<char>(run.characters[index]);
+        ExtTextOutA(device, 0, 0, 0, nullptr, &character, 1, nullptr);
+    }
+    EndPath(device);
+    const int count = GetPath(device, nullptr, nullptr, 0);
+    TracedPath traced = {std::vector<POINT>(static_cast<size_t>(std::max(count, 0))), {}};
+    traced.kinds.resize(traced.points.size());
+    if (count <= 0 || GetPath(device, traced.points.data(), traced.kinds.data(), count) != count) {
+        traced = {};
+    }
+    AbortPath(device);
+    return traced;
+}
+
+// Adds each glyph's outline to an open path: traced upright as the font
+// draws it, then turned by the layout's glyph map onto its own origin,
+// curves and all, since a map that keeps lines keeps Bezier curves. The
+// device draws in its pixels, the glyphs' font selected. The current
+// position is left where the text leaves it.
+void TraceTurnedRun(HDC device, const TextRun& run, const TurnedLayout& layout)
+{
+    const LONG drop = BaselineDrop(device);
+    SetTextAlign(device, TA_BASELINE);
+    TracedPath turned;
+    for (size_t i = 0; i < run.characters.size(); ++i) {
+        const TracedPath glyph = TraceUprightGlyph(device, run, i);
+        const DevicePoint origin = Offset(layout.origins[i], layout.glyph, 0, drop);
+        for (const POINT& p : glyph.points) {
+            const DevicePoint at = Offset(origin, layout.glyph, p.x, p.y);
+            turned.points.push_back(POINT{RoundToPixel(at.x), RoundToPixel(at.y)});
+        }
+        turned.kinds.insert(turned.kinds.end(), glyph.kinds.begin(), glyph.kinds.end());
+    }
+    BeginPath(device);
+    PolyDraw(device, turned.points.data(), turned.kinds.data(),
+             static_cast<int>(turned.points.size()));
+    EndPath(device);
+    MoveToEx(device, RoundToPixel(layout.after.x), RoundToPixel(layout.after.y), nullptr);
+}
+
+// Makes the turned text's glyph outlines the device's path, its opaque
+// background filled first. The caller has saved the state.
+void TraceTurnedText(HDC device, const TextRun& run, const TurnedLayout& layout)
+{
+    const GdiObject<HFONT> font = MakeGlyphFont(device, layout);
+    if (font == nullptr) {
+        return;
+    }
+    UseDevicePixels(device);
+    const Selection selected = Select(device, font.get());
+    if (GetBkMode(device) == OPAQUE) {
+        FillTurnedBackground(device, layout);
+    }
+    TraceTurnedRun(device, run, layout);
+}
+
 // Makes the text's glyph outlines the device's path. The platform puts an
 // outline's points on whole logical units, which are coarse where the
 // metafile's units are large on the device, so the text is laid out in
-// device pixels wherever it can be, in its font at its device size;
-// elsewhere the record itself is traced. The caller has saved the state.
+// device pixels wherever it can be, in its font at its device size: upright
+// as one run, turned a glyph at a time; elsewhere the record itself is
+// traced. The caller has saved the state.
 void TraceTextOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
                        UINT handleCount)
 {
@@ -189,6 +345,11 @@ void TraceTextOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* reco
     const GdiObject<HFONT> font =
         run && CanLayOutInDevicePixels(device, map, *run) ? MakeDeviceFont(device, map) : nullptr;
     if (font == nullptr) {
+        if (const std::optional<TurnedLayout> turned =
+                run ? LayOutTurned(device, map, *run) : std::nullopt) {
+            TraceTurnedText(device, *run, *turned);
+            return;
+        }
         BeginPath(device);
         PlayEnhMetaFileRecord(device, table, record, handleCount);
         EndPath(device);
@@ -270,8 +431,10 @@ bool IsNarrowedText(HDC device, const uint8_t* bytes, size_t size, bool pathOpen
         return true;
     }
     const std::optional<TextRun> run = ReadTextRun(bytes, size);
-    return run && CanLayOutInDevicePixels(device, ReadDeviceMap(device), *run) &&
-           MakeDeviceFont(device, ReadDeviceMap(device)) != nullptr;
+    const AffineMap map = ReadDeviceMap(device);
+    return run && ((CanLayOutInDevicePixels(device, map, *run) &&
+                    MakeDeviceFont(device, map) != nullptr) ||
+                   LayOutTurned(device, map, *run));
 }
 
 namespace {

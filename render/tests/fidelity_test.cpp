@@ -14,7 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -512,6 +514,64 @@ void DrawCondensedAtPosition(HDC recorder, SIZE u)
     DeleteObject(font);
 }
 
+// Narrowed text on an opaque band, turned by its font's escapement about
+// its reference point, the top-left corner of its cell.
+constexpr LONG TURNED_TEXT_TENTHS = 200;
+constexpr int TURNED_TEXT_ACROSS = 10;
+constexpr int TURNED_TEXT_DOWN = 60;
+
+void DrawCondensedTurnedBy(HDC recorder, SIZE u, LONG escapement)
+{
+    constexpr char TEXT[] = "Turned narrow text";
+    HFONT font = MakeNarrowedFont(u, escapement);
+    HGDIOBJ old = SelectObject(recorder, font);
+    SetBkMode(recorder, OPAQUE);
+    SetBkColor(recorder, RGB(255, 230, 120));
+    TextOutA(recorder, Across(u, TURNED_TEXT_ACROSS), Down(u, TURNED_TEXT_DOWN), TEXT,
+             static_cast<int>(sizeof TEXT - 1));
+    SelectObject(recorder, old);
+    DeleteObject(font);
+}
+
+void DrawCondensedTurned(HDC recorder, SIZE u)
+{
+    DrawCondensedTurnedBy(recorder, u, TURNED_TEXT_TENTHS);
+}
+
+void DrawCondensedUpright(HDC recorder, SIZE u)
+{
+    DrawCondensedTurnedBy(recorder, u, 0);
+}
+
+// The image turned counterclockwise by tenths of a degree about (x, y),
+// white where it shows nothing, each pixel the nearest of the image's.
+GrayImage TurnAbout(const GrayImage& image, double x, double y, LONG tenths)
+{
+    constexpr uint8_t WHITE = 255;
+    const double angle = tenths * 3.14159265358979323846 / 1800.0;
+    GrayImage turned = {image.width, image.height,
+                        std::vector<uint8_t>(image.pixels.size(), WHITE)};
+    for (int32_t row = 0; row < image.height; ++row) {
+        for (int32_t column = 0; column < image.width; ++column) {
+            // Turned back onto the image: y runs down, so counterclockwise
+            // on the page is clockwise in these coordinates.
+            const double dx = column - x;
+            const double dy = row - y;
+            const auto fromX =
+                static_cast<int32_t>(std::lround(x + dx * std::cos(angle) - dy * std::sin(angle)));
+            const auto fromY =
+                static_cast<int32_t>(std::lround(y + dx * std::sin(angle) + dy * std::cos(angle)));
+            if (fromX >= 0 && fromY >= 0 && fromX < image.width && fromY < image.height) {
+                turned.pixels[static_cast<size_t>(row) * static_cast<size_t>(image.width) +
+                              static_cast<size_t>(column)] =
+                    image.pixels[static_cast<size_t>(fromY) * static_cast<size_t>(image.width) +
+                                 static_cast<size_t>(fromX)];
+            }
+        }
+    }
+    return turned;
+}
+
 // Outlines drawn with extended pens, which a metafile keeps in EXTCREATEPEN
 // records: a rectangle in a grey geometric pen 4% of the width wide with
 // mitred corners, and a line in a lighter dashed geometric pen 6% of the
@@ -771,7 +831,7 @@ GrayImage PlayNothing(HENHMETAFILE, int32_t width, int32_t height)
 }
 
 using FidelityTest = PrintingTest;
-using RasterPlayer = GrayImage (*)(HENHMETAFILE metafile, int32_t width, int32_t height);
+using RasterPlayer = std::function<GrayImage(HENHMETAFILE metafile, int32_t width, int32_t height)>;
 
 // Converts the picture, plays it into a raster of its placement's size
 // beside the EPS, and lists it for the comparer.
@@ -819,6 +879,21 @@ TEST_F(FidelityTest, WritesPicturesWithReferences)
             CopyEnhMetaFileA(metafile, (folder + "\\" + marked.name + ".emf").c_str()));
         DeleteEnhMetaFile(metafile);
     }
+    // Turned narrowed text against the platform's upright text turned by
+    // the test: the platform's own turned text under Wine narrows its
+    // glyphs otherwise than its upright text, and fills an upright box
+    // behind it where the text's cell is turned.
+    HENHMETAFILE upright = RecordMetafile(SYNTHETIC_FRAME, DrawCondensedUpright);
+    HENHMETAFILE turned = RecordMetafile(SYNTHETIC_FRAME, DrawCondensedTurned);
+    WritePicture(folder, "font-condensed-turned", turned, SYNTHETIC_PLACED_HEIGHT, manifest,
+                 [upright](HENHMETAFILE, int32_t width, int32_t height) {
+                     return TurnAbout(PlayIntoRaster(upright, width, height),
+                                      width * TURNED_TEXT_ACROSS / 100.0,
+                                      height * TURNED_TEXT_DOWN / 100.0, TURNED_TEXT_TENTHS);
+                 });
+    DeleteEnhMetaFile(CopyEnhMetaFileA(turned, (folder + "\\font-condensed-turned.emf").c_str()));
+    DeleteEnhMetaFile(turned);
+    DeleteEnhMetaFile(upright);
     HENHMETAFILE pens = WithExtendedPens(RecordMetafile(SYNTHETIC_FRAME, DrawExtendedPens));
     WritePicture(folder, "extended-pen", pens, SYNTHETIC_PLACED_HEIGHT, manifest);
     DeleteEnhMetaFile(CopyEnhMetaFileA(pens, (folder + "\\extended-pen.emf").c_str()));
