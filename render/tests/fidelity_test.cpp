@@ -385,8 +385,9 @@ void DrawPixels(HDC recorder, SIZE u)
 }
 
 // Rectangles filled as MFC's FillSolidRect fills them: text of no
-// characters whose opaque rectangle is painted in the background colour,
-// a field of them over a grey ellipse, with gaps where the ellipse shows.
+// characters at the origin whose opaque rectangle is painted in the
+// background colour, a field of them over a grey ellipse, with gaps where
+// the ellipse shows.
 void DrawEmptyOpaqueText(HDC recorder, SIZE u)
 {
     SelectObject(recorder, GetStockObject(GRAY_BRUSH));
@@ -399,7 +400,7 @@ void DrawEmptyOpaqueText(HDC recorder, SIZE u)
             SetBkColor(recorder, RGB(column * 8, 20 + row * 6, 110));
             const RECT cell = {Across(u, 10 + column * 5), Down(u, 10 + row * 8),
                                Across(u, 15 + column * 5), Down(u, 18 + row * 8)};
-            ExtTextOutA(recorder, cell.left, cell.top, ETO_OPAQUE, &cell, "", 0, nullptr);
+            ExtTextOutA(recorder, 0, 0, ETO_OPAQUE, &cell, "", 0, nullptr);
         }
     }
 }
