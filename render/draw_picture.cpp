@@ -95,7 +95,8 @@ FaithfulPlayback PreparePlayback(HDC device, HENHMETAFILE metafile,
                               nullptr,
                               false,
                               DefinedPlayback{inspection.header.reference, {}},
-                              StartWrittenClip(device)};
+                              StartWrittenClip(device),
+                              {}};
     if (!inspection.backdropBlits.empty()) {
         playback.backdrop = MakeBackdrop(device, metafile, inspection, target);
     }
@@ -133,6 +134,7 @@ void PlayMetafile(HDC device, HENHMETAFILE metafile, const MetafileInspection& i
     Playing playing{inspection,
                     PreparePlayback(device, metafile, inspection, shadeBlendCaps, target)};
     EnumEnhMetaFile(device, metafile, PlayInspectedRecord, &playing, &target);
+    FinishPlayback(device, playing.playback);
 }
 
 // Plays what GDI+ recorded, inspected like any metafile and its alpha

@@ -7,6 +7,24 @@
 #include <cstdint>
 #include <optional>
 
+namespace {
+
+// Pixels held back at most, before they are drawn.
+constexpr size_t MOST_PIXELS_HELD = 65536;
+
+// Holds the pixel back with those set just before it, up to the most held.
+void HoldPixel(HDC device, const Pixel& pixel, FaithfulPlayback& playback)
+{
+    if (const std::optional<DevicePixel> placed = PlacePixel(device, pixel)) {
+        playback.pixels.push_back(*placed);
+    }
+    if (playback.pixels.size() >= MOST_PIXELS_HELD) {
+        FinishPlayback(device, playback);
+    }
+}
+
+}  // namespace
+
 // Each mending in the order it applies, the first that draws the record
 // ending it; a record none of them draws is played as it stands.
 void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
@@ -14,6 +32,11 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
 {
     const auto* bytes = reinterpret_cast<const uint8_t*>(record);
     const size_t size = record->nSize;
+    if (const std::optional<Pixel> pixel = ReadPixel(bytes, size)) {
+        HoldPixel(device, *pixel, playback);
+        return;
+    }
+    FinishPlayback(device, playback);
     const HandedClip handed = HandClipOnce(playback.writtenClip, bytes, playback.pathOpen);
     if (IsKeptFromDriver(device, bytes, size)) {
         DrawLineOfKeptArc(device, bytes, size);
@@ -37,10 +60,6 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
         DrawThroughPath(device, table, record, handleCount);
         return;
     }
-    if (const std::optional<Pixel> pixel = ReadPixel(bytes, size)) {
-        DrawPixel(device, *pixel);
-        return;
-    }
     if (IsNarrowedText(device, bytes, size, playback.pathOpen)) {
         DrawTextAsOutlines(device, table, record, handleCount);
         return;
@@ -52,4 +71,10 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
         PlayRecordAsDefined(device, table, record, handleCount, playback.defined);
     }
     FollowPenWidth(device, table, handleCount, bytes, size);
+}
+
+void FinishPlayback(HDC device, FaithfulPlayback& playback)
+{
+    DrawPixels(device, playback.pixels, playback.pathOpen);
+    playback.pixels.clear();
 }

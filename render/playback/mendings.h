@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driver/record_readers.h"
+#include "playback/faithful_playback.h"
 
 // shapes.cpp: whether the record is a shape kept from the driver.
 bool IsKeptFromDriver(HDC device, const uint8_t* bytes, size_t size);
@@ -21,8 +22,13 @@ void DrawLineOfKeptArc(HDC device, const uint8_t* bytes, size_t size);
 // or the wrong way round, and the shape drawn through a path instead.
 bool IsTurnedShape(HDC device, const ENHMETARECORD* record);
 void DrawThroughPath(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, UINT handleCount);
-// shapes.cpp: the pixel as a filled device pixel.
-void DrawPixel(HDC device, const Pixel& pixel);
+// shapes.cpp: the pixel's place on the device and its colour; none where
+// it lies beyond the driver's reach. Pixels set one after another are
+// drawn together, each colour's as one figure of filled device pixels (the
+// driver writes a pixel of its own as a fill of no area), or square by
+// square while the metafile's path is open.
+std::optional<DevicePixel> PlacePixel(HDC device, const Pixel& pixel);
+void DrawPixels(HDC device, const std::vector<DevicePixel>& pixels, bool pathOpen);
 
 // gradients.cpp: a gradient the device cannot shade drawn as an image.
 // False, leaving the record to be played as it stands, for any other

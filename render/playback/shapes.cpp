@@ -4,22 +4,28 @@
 // record_guards.h skip it first); of a skipped ARCTO or ANGLEARC the line
 // from the current position to the arc's start is drawn, and the current
 // position left at the arc's end, as the platform does. A rectangle,
-// ellipse, round
-// rectangle, arc, chord or pie under a transform that turns or shears, and
-// an arc, chord or pie drawn clockwise, goes through a path (a rectangle
-// as a polygon), which the platform lays out on the device itself: the
-// driver would draw it upright and anticlockwise. A pixel is drawn as a
-// filled device pixel.
+// ellipse, round rectangle, arc, chord or pie under a transform that turns
+// or shears, and an arc, chord or pie drawn clockwise, goes through a path
+// (a rectangle as a polygon), which the platform lays out on the device
+// itself: the driver would draw it upright and anticlockwise. Pixels set
+// one after another are drawn as filled device pixels, one figure a
+// colour.
 #include "playback/mendings.h"
 
 #include "gdi_owners.h"
 #include "playback/device_map.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace {
+
+constexpr INT SQUARE_CORNERS = 4;
 
 bool IsArc(DWORD type)
 {
@@ -96,22 +102,70 @@ void DrawThroughPath(HDC device, HANDLETABLE* table, const ENHMETARECORD* record
     }
 }
 
-// Draws the pixel as a filled device pixel: the driver writes a pixel as
-// a fill of no area.
-void DrawPixel(HDC device, const Pixel& pixel)
+std::optional<DevicePixel> PlacePixel(HDC device, const Pixel& pixel)
 {
     const DevicePoint at = MapPoint(ReadDeviceMap(device), pixel.x, pixel.y);
     if (!IsWithinDriverLimit(at)) {
-        return;
+        return std::nullopt;
     }
-    const GdiObject<HBRUSH> ink(CreateSolidBrush(pixel.colour));
-    if (ink == nullptr) {
+    return DevicePixel{{RoundToPixel(at.x), RoundToPixel(at.y)}, pixel.colour};
+}
+
+namespace {
+
+// Each pixel's square of the device, the last colour set there, by colour
+// in the order the colours first come.
+std::vector<std::pair<COLORREF, std::vector<POINT>>> SquaresByColour(
+    const std::vector<DevicePixel>& pixels)
+{
+    std::map<std::pair<LONG, LONG>, size_t> last;
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        last[{pixels[i].at.x, pixels[i].at.y}] = i;
+    }
+    std::vector<std::pair<COLORREF, std::vector<POINT>>> squares;
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        const POINT& p = pixels[i].at;
+        if (last[{p.x, p.y}] != i) {
+            continue;
+        }
+        auto group = std::find_if(squares.begin(), squares.end(),
+                                  [&](const auto& g) { return g.first == pixels[i].colour; });
+        if (group == squares.end()) {
+            group = squares.insert(squares.end(), {pixels[i].colour, {}});
+        }
+        group->second.insert(group->second.end(),
+                             {{p.x, p.y}, {p.x + 1, p.y}, {p.x + 1, p.y + 1}, {p.x, p.y + 1}});
+    }
+    return squares;
+}
+
+}  // namespace
+
+void DrawPixels(HDC device, const std::vector<DevicePixel>& pixels, bool pathOpen)
+{
+    if (pixels.empty()) {
         return;
     }
     const SavedState saved(device);
     UseDevicePixels(device);
-    const LONG x = RoundToPixel(at.x);
-    const LONG y = RoundToPixel(at.y);
-    const RECT dot = {x, y, x + 1, y + 1};
-    FillRect(device, &dot, ink.get());
+    SelectObject(device, GetStockObject(NULL_PEN));
+    for (const auto& [colour, corners] : SquaresByColour(pixels)) {
+        const GdiObject<HBRUSH> ink(CreateSolidBrush(colour));
+        if (ink == nullptr) {
+            continue;
+        }
+        if (pathOpen) {
+            // A figure would join the open path: each square is filled
+            // by itself.
+            for (size_t i = 0; i < corners.size(); i += SQUARE_CORNERS) {
+                const RECT square = {corners[i].x, corners[i].y, corners[i + 2].x,
+                                     corners[i + 2].y};
+                FillRect(device, &square, ink.get());
+            }
+            continue;
+        }
+        const Selection brush = Select(device, ink.get());
+        const std::vector<INT> counts(corners.size() / SQUARE_CORNERS, SQUARE_CORNERS);
+        PolyPolygon(device, corners.data(), counts.data(), static_cast<int>(counts.size()));
+    }
 }

@@ -204,4 +204,23 @@ TEST_F(EpsSizeTest, ATileOfFewColoursTakesAByteAPixel)
     EXPECT_GT(150000u, size) << "expected the blend over the line in under 150 KB, got " << size;
 }
 
+// A block of 40 x 40 pixels set one by one, in four colours by the
+// parity of their row and column.
+void DrawPixelBlock(HDC recorder, SIZE)
+{
+    const COLORREF colours[] = {RGB(255, 0, 0), RGB(0, 128, 0), RGB(0, 0, 255), RGB(0, 0, 0)};
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 40; ++x) {
+            SetPixelV(recorder, 100 + x, 100 + y, colours[(y % 2) * 2 + x % 2]);
+        }
+    }
+}
+
+TEST_F(EpsSizeTest, PixelsSetOneAfterAnotherAreOneFigureAColour)
+{
+    const std::string eps = ConvertRecorded(DrawPixelBlock, "pixels.eps");
+    EXPECT_EQ(4u, CountOf(eps, "setrgbcolor")) << "expected one fill for each of four colours";
+    EXPECT_EQ(1u, CountOf(eps, "1.00 0.00 0.00 setrgbcolor")) << "expected the red pixels";
+}
+
 }  // namespace
