@@ -1,6 +1,7 @@
 #include "driver/turned_text.h"
 
 #include <cmath>
+#include <numeric>
 
 namespace {
 
@@ -74,10 +75,7 @@ std::optional<TurnedLayout> LayOutTurnedText(const TurnedTextInput& text)
         text.compatible ? baseline : Scaled(Then(TurnBy(text.orientation), stretch), 1.0 / scale);
     // One logical unit of advance along the turned baseline, on the device.
     const DevicePoint unit = Along(stretch, baseline.m11, baseline.m12);
-    double total = 0;
-    for (const int32_t advance : text.advances) {
-        total += advance;
-    }
+    const double total = std::accumulate(text.advances.begin(), text.advances.end(), 0.0);
     layout.span = DevicePoint{unit.x * total, unit.y * total};
     const double share = AnchorShare(text.anchor);
     layout.start =
