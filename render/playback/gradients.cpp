@@ -97,24 +97,35 @@ bool FitsDevice(const std::vector<DevicePoint>& outline)
     return std::all_of(outline.begin(), outline.end(), IsWithinDriverLimit);
 }
 
+// The pixels the images of one record's pieces may have between them, about
+// an A4 page at 300 dpi. A piece's image has at most about 512 x 512 pixels
+// (a channel has 256 steps), and pieces that do not overlap cover no more
+// than the page; only a damaged record piles up more, its pieces past the
+// budget each one pixel of the shade at its middle.
+constexpr int64_t GRADIENT_PIXEL_BUDGET = int64_t{1} << 23;
+
 // One piece as an image of its device area, limited to its shape: handed
 // to the driver as a clip path where it takes one, which it writes as the
-// outline's few points rather than the rectangles of a region.
-void DrawPieceAsImage(HDC device, const DevicePiece& piece)
+// outline's few points rather than the rectangles of a region. The image
+// has one pixel where its shade needs more than allowed. Returns the
+// image's pixels.
+int64_t DrawPieceAsImage(HDC device, const DevicePiece& piece, int64_t allowed)
 {
     const std::optional<LinearShade> shade = ShadeThrough(piece.corners);
     if (!shade || !FitsDevice(piece.outline)) {
-        return;
+        return 0;
     }
     const RECT area = CoveredArea(device, piece.outline);
     const PixelArea pixels = {area.left, area.top, area.right - area.left, area.bottom - area.top};
     if (pixels.width <= 0 || pixels.height <= 0) {
-        return;
+        return 0;
     }
-    const ImageGrid grid = GridFor(*shade, pixels.width, pixels.height);
+    const ImageGrid needed = GridFor(*shade, pixels.width, pixels.height);
+    const ImageGrid grid =
+        int64_t{needed.columns} * needed.rows > allowed ? ImageGrid{1, 1} : needed;
     const Raster raster = MakeRaster(grid.columns, grid.rows);
     if (raster.dc() == nullptr) {
-        return;
+        return 0;
     }
     ShadeImage(*shade, pixels, grid, raster.bits, raster.stride);
     const SavedState saved(device);
@@ -125,6 +136,7 @@ void DrawPieceAsImage(HDC device, const DevicePiece& piece)
         ClipToOutline(device, outline);
     }
     DrawPixelRows(device, area, grid.columns, grid.rows, raster.bits);
+    return int64_t{grid.columns} * grid.rows;
 }
 
 }  // namespace
@@ -140,8 +152,9 @@ bool DrawUnshadedGradient(HDC device, const ENHMETARECORD* record, uint32_t shad
         return false;
     }
     const AffineMap map = ReadDeviceMap(device);
+    int64_t left = GRADIENT_PIXEL_BUDGET;
     for (const std::vector<uint32_t>& piece : gradient->pieces) {
-        DrawPieceAsImage(device, MapPiece(*gradient, piece, map));
+        left -= DrawPieceAsImage(device, MapPiece(*gradient, piece, map), left);
     }
     return true;
 }
