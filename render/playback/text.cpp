@@ -1,11 +1,13 @@
 // Text in a font of a width of its own (lfWidth), drawn outside the
-// metafile's own path, over a transparent background or, where it is
-// upright, an opaque one, is drawn as its glyphs' outlines, filled in the
-// text colour, so that its glyphs keep that width; laid out in device
-// pixels, in the font at its device size, where the text is upright, its
-// opaque background filled first over the text's cell. A font of height 0
-// is made at the height a raster playback gives it. A symbol font's text is
-// drawn at the font's own codes where the font has glyphs only there.
+// metafile's own path, is drawn as its glyphs' outlines, filled in the text
+// colour, so that its glyphs keep that width; laid out in device pixels, in
+// the font at its device size: upright text as one run, its opaque
+// background filled first over its cell, and text turned by its font or the
+// world transform a glyph at a time, each glyph traced upright and turned
+// onto its place, over its turned cell. Text placed at the current position
+// starts there and moves it on. A font of height 0 is made at the height a
+// raster playback gives it. A symbol font's text is drawn at the font's own
+// codes where the font has glyphs only there.
 #include "playback/mendings.h"
 
 #include "driver/turned_text.h"
@@ -217,6 +219,18 @@ DevicePoint Offset(const DevicePoint& from, const AffineMap& map, double x, doub
     return DevicePoint{from.x + x * map.m11 + y * map.m21, from.y + x * map.m12 + y * map.m22};
 }
 
+// How far below the text's reference point its baseline lies, in the
+// selected font's units, by the text's alignment.
+LONG BaselineDrop(HDC device)
+{
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(device, &metrics);
+    const UINT align = GetTextAlign(device);
+    return (align & TA_BASELINE) == TA_BASELINE ? 0
+           : (align & TA_BOTTOM) != 0           ? -metrics.tmDescent
+                                                : metrics.tmAscent;
+}
+
 // Fills the turned text's cell in the background colour: as long as its
 // advances, as high as the font's cell, placed by the text's alignment.
 // The device draws in its pixels, the glyphs' font selected.
@@ -224,10 +238,7 @@ void FillTurnedBackground(HDC device, const TurnedLayout& layout)
 {
     TEXTMETRICW metrics = {};
     GetTextMetricsW(device, &metrics);
-    const UINT align = GetTextAlign(device);
-    const double top = (align & TA_BASELINE) == TA_BASELINE ? -metrics.tmAscent
-                       : (align & TA_BOTTOM) != 0           ? -metrics.tmHeight
-                                                            : 0;
+    const double top = BaselineDrop(device) - metrics.tmAscent;
     const DevicePoint corner = Offset(layout.start, layout.glyph, 0, top);
     const DevicePoint below = Offset(layout.start, layout.glyph, 0, top + metrics.tmHeight);
     const DevicePoint cell[] = {corner,
@@ -245,18 +256,6 @@ void FillTurnedBackground(HDC device, const TurnedLayout& layout)
     const Selection brush = Select(device, background.get());
     const Selection pen = Select(device, GetStockObject(NULL_PEN));
     Polygon(device, points.data(), static_cast<int>(points.size()));
-}
-
-// How far below the text's reference point its baseline lies, in the
-// selected font's units, by the text's alignment.
-LONG BaselineDrop(HDC device)
-{
-    TEXTMETRICW metrics = {};
-    GetTextMetricsW(device, &metrics);
-    const UINT align = GetTextAlign(device);
-    return (align & TA_BASELINE) == TA_BASELINE ? 0
-           : (align & TA_BOTTOM) != 0           ? -metrics.tmDescent
-                                                : metrics.tmAscent;
 }
 
 // A path's points and the kind of each, as the platform gives them.
