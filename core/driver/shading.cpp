@@ -56,6 +56,10 @@ std::optional<LinearShade> ShadeThrough(const std::array<ShadedCorner, 3>& corne
         shade.perX[c] = (along * vy - across * uy) / area;
         shade.perY[c] = (across * ux - along * vx) / area;
         shade.base[c] = corners[0].colour[c] - a.x * shade.perX[c] - a.y * shade.perY[c];
+        if (!std::isfinite(shade.base[c]) || !std::isfinite(shade.perX[c]) ||
+            !std::isfinite(shade.perY[c])) {
+            return std::nullopt;
+        }
     }
     return shade;
 }

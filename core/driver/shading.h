@@ -26,8 +26,8 @@ struct LinearShade {
     std::array<double, SHADE_CHANNELS> perY;
 };
 
-// The shade through three corners; none when they lie on one line or are
-// not finite.
+// The shade through three corners; none when they lie on one line, or so
+// near it that the shade's change is beyond a double, or are not finite.
 std::optional<LinearShade> ShadeThrough(const std::array<ShadedCorner, 3>& corners);
 
 // The shade at a device point as 0x00RRGGBB: each channel cut to 8 bits,

@@ -27,6 +27,11 @@ TEST(ShadeThrough, ColoursTheDeviceLinearlyThroughTheCorners)
     EXPECT_FALSE(ShadeThrough({CORNERS[0], CORNERS[1], ShadedCorner{{500, 0}, {0, 0, 0}}}))
         << "expected no shade through corners on one line";
     EXPECT_FALSE(ShadeThrough({CORNERS[0], CORNERS[1], ShadedCorner{{NAN, 0}, {0, 0, 0}}}));
+    // Corners so near one line that the change down overflows a double.
+    EXPECT_FALSE(
+        ShadeThrough({ShadedCorner{{0, 0}, {0, 0, 0}}, ShadedCorner{{1e-300, 0}, {0xFF00, 0, 0}},
+                      ShadedCorner{{1, 1e-10}, {0, 0, 0}}}))
+        << "expected no shade whose change overflows";
 }
 
 TEST(GridFor, PixelsNoFinerThanOneStepOfColour)
