@@ -529,6 +529,75 @@ std::optional<TextRun> ReadTextRun(const uint8_t* record, size_t size)
     return run;
 }
 
+namespace {
+
+// Where the glyph indices of each text of the record that draws glyph
+// indices lie: their offset and count, for those that lie within it.
+std::vector<std::pair<uint64_t, uint64_t>> FindGlyphIndices(const uint8_t* record, size_t size)
+{
+    std::vector<uint64_t> texts;
+    switch (RecordType(record)) {
+        case EMR_EXTTEXTOUTA:
+        case EMR_EXTTEXTOUTW:
+            texts.push_back(EMR_EXTTEXTOUTW_EMRTEXT);
+            break;
+        case EMR_POLYTEXTOUTA:
+        case EMR_POLYTEXTOUTW:
+            if (size >= EMR_POLYTEXTOUTW_AEMRTEXT) {
+                const uint64_t count = ReadUint32(record + EMR_POLYTEXTOUTW_CSTRINGS);
+                for (uint64_t i = 0; i < count; ++i) {
+                    texts.push_back(EMR_POLYTEXTOUTW_AEMRTEXT + i * EMRTEXT_SIZE);
+                }
+            }
+            break;
+        default:
+            break;
+    }
+    std::vector<std::pair<uint64_t, uint64_t>> found;
+    for (const uint64_t at : texts) {
+        if (at + EMRTEXT_SIZE > size) {
+            break;
+        }
+        const uint8_t* text = record + at;
+        const uint64_t count = ReadUint32(text + EMRTEXT_NCHARS);
+        const uint64_t string = ReadUint32(text + EMRTEXT_OFFSTRING);
+        if ((ReadUint32(text + EMRTEXT_FOPTIONS) & TEXT_GLYPH_INDICES) != 0 &&
+            string + count * sizeof(uint16_t) <= size) {
+            found.emplace_back(string, count);
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+std::optional<uint16_t> ReadHighestGlyphIndex(const uint8_t* record, size_t size)
+{
+    std::optional<uint16_t> highest;
+    for (const auto& [string, count] : FindGlyphIndices(record, size)) {
+        for (uint64_t i = 0; i < count; ++i) {
+            highest =
+                std::max(highest.value_or(0), ReadUint16(record + string + i * sizeof(uint16_t)));
+        }
+    }
+    return highest;
+}
+
+std::vector<uint8_t> WithGlyphsWithin(const uint8_t* record, size_t size, uint32_t glyphs)
+{
+    std::vector<uint8_t> copy(record, record + size);
+    for (const auto& [string, count] : FindGlyphIndices(record, size)) {
+        for (uint64_t i = 0; i < count; ++i) {
+            uint8_t* index = copy.data() + string + i * sizeof(uint16_t);
+            if (ReadUint16(index) >= glyphs) {
+                index[0] = 0;
+                index[1] = 0;
+            }
+        }
+    }
+    return copy;
+}
+
 bool DrawsOwnFigure(const uint8_t* record)
 {
     switch (RecordType(record)) {

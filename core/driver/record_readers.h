@@ -166,6 +166,16 @@ struct TextRun {
 };
 std::optional<TextRun> ReadTextRun(const uint8_t* record, size_t size);
 constexpr uint32_t TEXT_PAIRED_ADVANCES = 0x2000;  // ETO_PDY
+constexpr uint32_t TEXT_GLYPH_INDICES = 0x0010;    // ETO_GLYPH_INDEX
+
+// The highest glyph index a text record of one text or of several names,
+// where its text is glyph indices (ETO_GLYPH_INDEX), 16 bits each in the
+// ANSI records too, as the platform reads them; none for other records and
+// for text of characters. For a record that passed the record check.
+std::optional<uint16_t> ReadHighestGlyphIndex(const uint8_t* record, size_t size);
+// A copy of such a record with each glyph index at or past a font's glyphs
+// made 0, the glyph that stands for a missing one.
+std::vector<uint8_t> WithGlyphsWithin(const uint8_t* record, size_t size, uint32_t glyphs);
 
 // Whether the record draws a figure from its own points alone and leaves
 // the context as it found it: the box shapes but ARCTO, and the polygons,

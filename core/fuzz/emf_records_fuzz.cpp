@@ -84,7 +84,9 @@ bool TextInside(const Record& record, double charSize)
     const double chars = Number(record, 44);
     const double advancesAt = Number(record, 72);
     const double advanceSize = (Word(record, 52) & 0x2000) != 0 ? 8 : 4;
-    return Inside(record, Number(record, 48), chars * charSize) &&
+    // Glyph indices are 16 bits each, in ANSI text too.
+    const double unitSize = (Word(record, 52) & 0x10) != 0 ? 2 : charSize;
+    return Inside(record, Number(record, 48), chars * unitSize) &&
            (advancesAt == 0 || Inside(record, advancesAt, chars * advanceSize));
 }
 

@@ -28,8 +28,10 @@ constexpr uint32_t UFI_SIZE = 8;
 constexpr uint32_t BYTE_SIZE = 1;
 
 // Text options: an x and a y advance per character; no clip rectangle;
-// 8-bit characters.
+// 8-bit characters; glyph indices, which the platform reads as 16 bits
+// each even in the ANSI records.
 constexpr uint32_t TEXT_PAIRED_ADVANCES = 0x2000;
+constexpr uint32_t TEXT_GLYPH_INDICES = 0x0010;
 constexpr uint32_t TEXT_NO_RECT = 0x100;
 constexpr uint32_t TEXT_SMALL_CHARS = 0x200;
 
@@ -384,14 +386,16 @@ bool HasPolylinesInside(const RecordView& record, uint32_t pointSize)
     return counted <= points;
 }
 
-// A text's string, and its advances unless they may be absent (offset 0).
+// A text's string, of glyph indices or of characters, and its advances
+// unless they may be absent (offset 0).
 bool IsTextInside(const RecordView& record, uint64_t textAt, uint32_t charSize,
                   bool advancesOptional)
 {
     const uint32_t chars = ReadField(record, textAt + EMRTEXT_NCHARS);
     const uint32_t options = ReadField(record, textAt + EMRTEXT_FOPTIONS);
     const uint32_t advancesAt = ReadField(record, textAt + EMRTEXT_OFFDX);
-    if (!FitsArray(record, ReadField(record, textAt + EMRTEXT_OFFSTRING), chars, charSize)) {
+    const uint32_t unitSize = (options & TEXT_GLYPH_INDICES) != 0 ? WIDE_CHAR_SIZE : charSize;
+    if (!FitsArray(record, ReadField(record, textAt + EMRTEXT_OFFSTRING), chars, unitSize)) {
         return false;
     }
     if (advancesOptional && advancesAt == 0) {

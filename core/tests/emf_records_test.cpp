@@ -154,6 +154,9 @@ TEST(IsRecordSafe, KeepsTextAndAdvancesInside)
         {"ETO_PDY's 4 advances in room for 2", Text(EMR_EXTTEXTOUTW, 2, 0x2000, 12, 80), false},
         {"ETO_PDY with 4 advances", Text(EMR_EXTTEXTOUTW, 2, 0x2000, 4 + 16, 80), true},
         {"4 one-byte characters", Text(EMR_EXTTEXTOUTA, 4, 0, 4 + 16, 80), true},
+        {"4 glyph indices, 16 bits each, in room for 2", Text(EMR_EXTTEXTOUTA, 4, 0x10, 4, 0),
+         false},
+        {"4 glyph indices in room for 4", Text(EMR_EXTTEXTOUTA, 4, 0x10, 8, 0), true},
         {"advances ending past 2^32", Text(EMR_EXTTEXTOUTA, 2, 0, 12, 0xFFFFFFFC), false},
     });
     // POLYTEXTOUTW: 2 texts of 40 bytes at 40, one character each.

@@ -1,4 +1,5 @@
 #include "driver/record_readers.h"
+#include "driver/font_tables.h"
 
 #include <gtest/gtest.h>
 
@@ -348,6 +349,30 @@ TEST(ReadTextRun, ReferenceCharactersAndAdvancesOfAWideText)
     EXPECT_EQ(4, run->rect[3]);
     text[72] = 84;  // advances reaching past the record
     EXPECT_FALSE(ReadTextRun(text.data(), text.size()).has_value());
+}
+
+TEST(ReadHighestGlyphIndex, GlyphIndicesAreMadeToNameGlyphsTheFontHas)
+{
+    // Glyph indices 36 and 2704 at 76 (ETO_GLYPH_INDEX), no advances.
+    const std::vector<uint8_t> text = MakeRecord(
+        EMR_EXTTEXTOUTW, {0, 0, 0, 0, 1, 0, 0, 7, 8, 2, 76, 0x10, 1, 2, 3, 4, 0, 0x0A900024});
+    EXPECT_EQ(std::optional<uint16_t>(2704), ReadHighestGlyphIndex(text.data(), text.size()));
+    const std::vector<uint8_t> within = WithGlyphsWithin(text.data(), text.size(), 2620);
+    EXPECT_EQ(std::optional<uint16_t>(36), ReadHighestGlyphIndex(within.data(), within.size()))
+        << "expected 2704 made the missing glyph, 0";
+    std::vector<uint8_t> characters = text;
+    characters[52] = 0;  // the options
+    EXPECT_FALSE(ReadHighestGlyphIndex(characters.data(), characters.size()).has_value())
+        << "expected nothing of text of characters";
+    // A font's glyphs: 'maxp' says 3000, a 'post' table of format 2 names
+    // 2620 of them.
+    const uint8_t maxp[] = {0, 1, 0, 0, 0x0B, 0xB8};
+    uint8_t post[POST_HEAD_SIZE] = {0, 2, 0, 0};
+    post[32] = 0x0A;
+    post[33] = 0x3C;
+    EXPECT_EQ(std::optional<uint32_t>(3000), CountFontGlyphs(maxp, sizeof maxp, post, 0));
+    EXPECT_EQ(std::optional<uint32_t>(2620), CountFontGlyphs(maxp, sizeof maxp, post, sizeof post));
+    EXPECT_FALSE(CountFontGlyphs(maxp, 4, post, sizeof post).has_value());
 }
 
 TEST(LowerSymbolCode, OnlyTheSymbolFontRange)

@@ -37,12 +37,18 @@ void PlayRecordFaithfully(HDC device, HANDLETABLE* table, const ENHMETARECORD* r
         return;
     }
     FinishPlayback(device, playback);
+    const auto offset = static_cast<size_t>(bytes - playback.metafileStart);
+    const std::optional<std::vector<uint8_t>> within = WithGlyphsWithinFont(device, bytes, size);
+    if (within) {
+        bytes = within->data();
+        record = reinterpret_cast<const ENHMETARECORD*>(bytes);
+    }
     const HandedClip handed = HandClipOnce(playback.writtenClip, bytes, playback.pathOpen);
     if (IsKeptFromDriver(device, bytes, size)) {
         DrawLineOfKeptArc(device, bytes, size);
         return;
     }
-    const auto tile = playback.backdrop.find(static_cast<size_t>(bytes - playback.metafileStart));
+    const auto tile = playback.backdrop.find(offset);
     if (tile != playback.backdrop.end()) {
         DrawBackdropTile(device, tile->second);
         return;

@@ -45,7 +45,9 @@ struct FaithfulPlayback {
 // - a gradient the device cannot shade (gradients.cpp);
 // - a pattern or hatch fill (patterns.cpp);
 // - a turned shape drawn through a path (shapes.cpp);
-// - narrowed text, and a font of height 0 (text.cpp);
+// - text of glyph indices naming a glyph past its font's, made to name the
+//   missing glyph, and then narrowed text, and a font of height 0
+//   (text.cpp);
 // - a figure under a clip of many rectangles the driver was not handed
 //   once, the clip cut to the figure's reach (clip.cpp);
 // - an extended pen and a fixed metric mapping mode (defined_playback.h);

@@ -42,6 +42,11 @@ bool HasPen(HDC device);
 // stands, when it fills with no such brush.
 bool DrawPatternFill(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, UINT handleCount);
 
+// text.cpp: a text record of glyph indices that names a glyph past the
+// device's font's glyphs, as a copy that names glyph 0, the missing glyph,
+// in its place; none for any other record.
+std::optional<std::vector<uint8_t>> WithGlyphsWithinFont(HDC device, const uint8_t* bytes,
+                                                         size_t size);
 // text.cpp: whether the record draws narrowed text, and that text drawn as
 // its glyphs' outlines.
 bool IsNarrowedText(HDC device, const uint8_t* bytes, size_t size, bool pathOpen);

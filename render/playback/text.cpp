@@ -5,17 +5,21 @@
 // background filled first over its cell, and text turned by its font or the
 // world transform a glyph at a time, each glyph traced upright and turned
 // onto its place, over its turned cell. Text placed at the current position
-// starts there and moves it on. A font of height 0 is made at the height a
+// starts there and moves it on. Text of glyph indices that names a glyph
+// past the font's, for which the driver reads past the font's tables, names
+// the missing glyph instead. A font of height 0 is made at the height a
 // raster playback gives it. A symbol font's text is drawn at the font's own
 // codes where the font has glyphs only there.
 #include "playback/mendings.h"
 
+#include "driver/font_tables.h"
 #include "driver/turned_text.h"
 #include "gdi_owners.h"
 #include "metafile/emf_layout.h"
 #include "playback/device_map.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -410,6 +414,38 @@ std::optional<std::vector<uint8_t>> WithSymbolFontCodes(HDC device, const uint8_
         }
     }
     return drawn == run->characters ? std::nullopt : WithTextCharacters(bytes, size, drawn);
+}
+
+namespace {
+
+// The glyphs of the device's font, where it is a font whose tables can be
+// read.
+std::optional<uint32_t> CountDeviceFontGlyphs(HDC device)
+{
+    std::array<uint8_t, MAXP_HEAD_SIZE> maxp = {};
+    std::array<uint8_t, POST_HEAD_SIZE> post = {};
+    const DWORD maxpRead =
+        GetFontData(device, FONT_TABLE_MAXP, 0, maxp.data(), static_cast<DWORD>(maxp.size()));
+    const DWORD postRead =
+        GetFontData(device, FONT_TABLE_POST, 0, post.data(), static_cast<DWORD>(post.size()));
+    return CountFontGlyphs(maxp.data(), maxpRead == GDI_ERROR ? 0 : maxpRead, post.data(),
+                           postRead == GDI_ERROR ? 0 : postRead);
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> WithGlyphsWithinFont(HDC device, const uint8_t* bytes,
+                                                         size_t size)
+{
+    const std::optional<uint16_t> highest = ReadHighestGlyphIndex(bytes, size);
+    if (!highest) {
+        return std::nullopt;
+    }
+    const std::optional<uint32_t> glyphs = CountDeviceFontGlyphs(device);
+    if (!glyphs || *highest < *glyphs) {
+        return std::nullopt;
+    }
+    return WithGlyphsWithin(bytes, size, *glyphs);
 }
 
 // Whether the text the record draws is in a font of a width of its own,

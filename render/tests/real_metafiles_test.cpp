@@ -8,6 +8,7 @@
 #include "playback/backdrop.h"
 
 #include "metafile_mutator.h"
+#include "raster_reference.h"
 #include "test_printer.h"
 #include "test_support.h"
 
@@ -332,6 +333,47 @@ TEST_F(RealMetafilesTest, BackdropReachesNoFartherThanThePage)
 
 // Damaged copies of the real metafiles, as the soak run makes them: each
 // converts or is refused, and the process lives on.
+// Text of glyph indices in bold Arial: a capital A, then three indices
+// past the glyphs of the font that stands for it here. The PostScript
+// driver read past the font's tables for them and brought the process down
+// (soak seed 5,016,923, a clip region read as several such texts).
+void DrawGlyphsPastTheFont(HDC recorder, SIZE)
+{
+    LOGFONTA description = {};
+    description.lfHeight = -40;
+    description.lfWeight = FW_BOLD;
+    std::strcpy(description.lfFaceName, "Arial");
+    HFONT font = CreateFontIndirectA(&description);
+    HGDIOBJ previous = SelectObject(recorder, font);
+    const WORD glyphs[] = {36, 2704, 3000, 0xFFF0};
+    ExtTextOutW(recorder, 20, 20, ETO_GLYPH_INDEX, nullptr, reinterpret_cast<LPCWSTR>(glyphs), 4,
+                nullptr);
+    SelectObject(recorder, previous);
+    DeleteObject(font);
+}
+
+size_t CountOf(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+TEST_F(RealMetafilesTest, GlyphsPastTheFontAreDrawnAsTheMissingGlyph)
+{
+    HENHMETAFILE metafile = RecordMetafile(RECT{0, 0, 4000, 2000}, DrawGlyphsPastTheFont);
+    ASSERT_NE(nullptr, metafile);
+    const std::string eps = folder + "\\glyphs.eps";
+    EXPECT_TRUE(ConvertToEps(MetafileImage(metafile), EPS_PRINTER, eps.c_str()))
+        << "expected the picture converted";
+    DeleteEnhMetaFile(metafile);
+    const std::string written = ReadFileBytes(eps);
+    EXPECT_EQ(1u, CountOf(written, "/A glyphshow")) << "expected the capital A";
+    EXPECT_EQ(3u, CountOf(written, "/.notdef glyphshow")) << "expected three missing glyphs";
+}
+
 TEST_F(RealMetafilesTest, MutatedMetafilesConvertOrAreRefused)
 {
     std::vector<Mutant> mutants(std::begin(CRASHING_MUTANTS), std::end(CRASHING_MUTANTS));
