@@ -13,6 +13,12 @@ constexpr uint32_t BYTE_SHIFT_BLUE = 16;
 constexpr uint32_t BITS_PER_BYTE = 8;
 constexpr uint32_t ROW_ALIGNMENT = 4;
 
+// A row of that many bytes, padded to ROW_ALIGNMENT.
+size_t PaddedRow(size_t bytes)
+{
+    return (bytes + ROW_ALIGNMENT - 1) / ROW_ALIGNMENT * ROW_ALIGNMENT;
+}
+
 uint32_t PixelColour(const uint8_t* pixel)
 {
     return uint32_t{pixel[2]} | uint32_t{pixel[1]} << BYTE_SHIFT_GREEN |
@@ -69,8 +75,8 @@ std::optional<TwoColours> ReadTwoColours(const uint8_t* rows, int32_t width, int
 std::vector<uint8_t> PackTwoColours(const uint8_t* rows, int32_t width, int32_t height,
                                     size_t stride, uint32_t second)
 {
-    const size_t rowBytes = (static_cast<size_t>(width) + BITS_PER_BYTE * ROW_ALIGNMENT - 1) /
-                            (BITS_PER_BYTE * ROW_ALIGNMENT) * ROW_ALIGNMENT;
+    const size_t rowBytes =
+        PaddedRow((static_cast<size_t>(width) + BITS_PER_BYTE - 1) / BITS_PER_BYTE);
     std::vector<uint8_t> packed(rowBytes * static_cast<size_t>(height), 0);
     for (int32_t y = 0; y < height; ++y) {
         const uint8_t* row = rows + static_cast<size_t>(y) * stride;
@@ -90,8 +96,7 @@ std::optional<NumberedColours> NumberColours(const uint8_t* rows, int32_t width,
     if (width <= 0 || height <= 0) {
         return std::nullopt;
     }
-    const size_t rowBytes =
-        (static_cast<size_t>(width) + ROW_ALIGNMENT - 1) / ROW_ALIGNMENT * ROW_ALIGNMENT;
+    const size_t rowBytes = PaddedRow(static_cast<size_t>(width));
     NumberedColours numbered = {{}, std::vector<uint8_t>(rowBytes * static_cast<size_t>(height))};
     std::unordered_map<uint32_t, uint8_t> numbers;
     // Runs of one colour are looked up once.
@@ -200,8 +205,7 @@ std::vector<std::optional<std::vector<uint8_t>>> ShrinkBlockRows(const uint8_t* 
                                                   colour != blockColour(across.beside, down.beside);
         }
     }
-    const size_t rowBytes = (static_cast<size_t>(columns) * BYTES_PER_PIXEL + ROW_ALIGNMENT - 1) /
-                            ROW_ALIGNMENT * ROW_ALIGNMENT;
+    const size_t rowBytes = PaddedRow(static_cast<size_t>(columns) * BYTES_PER_PIXEL);
     std::vector<std::optional<std::vector<uint8_t>>> shrunk(static_cast<size_t>(blockRows));
     for (int32_t row = 0; row < blockRows; ++row) {
         if (fine[static_cast<size_t>(row)]) {

@@ -43,7 +43,7 @@ std::vector<TilePiece> CutIntoPieces(const RECT& area, const std::vector<uint8_t
     const int64_t rows = source ? std::abs(int64_t{source->height}) : 0;
     if (columns == 0 || rows == 0 || columns > width || rows > height || TurnsOrShears(map) ||
         !EqualRect(&area, &unclipped)) {
-        return {TilePiece{area, TopDownInfo(width, height), pixels}};
+        return {TilePiece{area, width, height, pixels}};
     }
     const auto sourceRows = static_cast<int32_t>(rows);
     const std::vector<std::optional<std::vector<uint8_t>>> shrunk = ShrinkBlockRows(
@@ -62,16 +62,14 @@ std::vector<TilePiece> CutIntoPieces(const RECT& area, const std::vector<uint8_t
             for (size_t r = row; r < end; ++r) {
                 band.insert(band.end(), shrunk[r]->begin(), shrunk[r]->end());
             }
-            pieces.push_back(
-                TilePiece{BandOf(area, first, next),
-                          TopDownInfo(static_cast<LONG>(columns), static_cast<LONG>(end - row)),
-                          std::move(band)});
+            pieces.push_back(TilePiece{BandOf(area, first, next), static_cast<LONG>(columns),
+                                       static_cast<LONG>(end - row), std::move(band)});
         } else {
             const auto from =
                 pixels.begin() + static_cast<std::ptrdiff_t>(rowBytes * static_cast<size_t>(first));
             const auto to =
                 pixels.begin() + static_cast<std::ptrdiff_t>(rowBytes * static_cast<size_t>(next));
-            pieces.push_back(TilePiece{BandOf(area, first, next), TopDownInfo(width, next - first),
+            pieces.push_back(TilePiece{BandOf(area, first, next), width, next - first,
                                        std::vector<uint8_t>(from, to)});
         }
         row = end;
@@ -196,7 +194,6 @@ void DrawBackdropTile(HDC device, const BackdropTile& tile)
     const SavedState saved(device);
     UseDevicePixels(device);
     for (const TilePiece& piece : tile.pieces) {
-        DrawPixelRows(device, piece.area, piece.info.bmiHeader.biWidth,
-                      -piece.info.bmiHeader.biHeight, piece.pixels.data());
+        DrawPixelRows(device, piece.area, piece.width, piece.height, piece.pixels.data());
     }
 }

@@ -24,8 +24,9 @@
 // stretched there, where that loses nothing.
 struct TilePiece {
     RECT area;
-    BITMAPINFO info;              // top-down, 24 bits
-    std::vector<uint8_t> pixels;  // the image's rows
+    LONG width;  // the image's pixels across and down
+    LONG height;
+    std::vector<uint8_t> pixels;  // its rows, top-down, as a raster's
 };
 
 // What the raster shows in one blit's destination, just after the blit,

@@ -15,7 +15,6 @@
 #include "gdi_owners.h"
 #include "playback/device_map.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <map>
@@ -123,18 +122,19 @@ std::vector<std::pair<COLORREF, std::vector<POINT>>> SquaresByColour(
         last[{pixels[i].at.x, pixels[i].at.y}] = i;
     }
     std::vector<std::pair<COLORREF, std::vector<POINT>>> squares;
+    std::map<COLORREF, size_t> groups;  // each colour's place in squares
     for (size_t i = 0; i < pixels.size(); ++i) {
         const POINT& p = pixels[i].at;
-        if (last[{p.x, p.y}] != i) {
+        if (last.at({p.x, p.y}) != i) {
             continue;
         }
-        auto group = std::find_if(squares.begin(), squares.end(),
-                                  [&](const auto& g) { return g.first == pixels[i].colour; });
-        if (group == squares.end()) {
-            group = squares.insert(squares.end(), {pixels[i].colour, {}});
+        const auto [group, added] = groups.try_emplace(pixels[i].colour, squares.size());
+        if (added) {
+            squares.push_back({pixels[i].colour, {}});
         }
-        group->second.insert(group->second.end(),
-                             {{p.x, p.y}, {p.x + 1, p.y}, {p.x + 1, p.y + 1}, {p.x, p.y + 1}});
+        std::vector<POINT>& corners = squares[group->second].second;
+        corners.insert(corners.end(),
+                       {{p.x, p.y}, {p.x + 1, p.y}, {p.x + 1, p.y + 1}, {p.x, p.y + 1}});
     }
     return squares;
 }
