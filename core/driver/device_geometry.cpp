@@ -1,5 +1,6 @@
 #include "driver/device_geometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 
@@ -17,6 +18,22 @@ bool IsWithinLimit(const DevicePoint& point, double limit)
 bool IsWithinDriverLimit(const DevicePoint& point)
 {
     return IsWithinLimit(point, DRIVER_COORDINATE_LIMIT);
+}
+
+std::optional<DeviceBounds> BoundDevicePoints(const std::vector<DevicePoint>& points)
+{
+    if (points.empty()) {
+        return std::nullopt;
+    }
+    DeviceBounds bounds = {points[0].x, points[0].y, points[0].x, points[0].y};
+    for (const DevicePoint& p : points) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+            return std::nullopt;
+        }
+        bounds = {std::min(bounds.left, p.x), std::min(bounds.top, p.y),
+                  std::max(bounds.right, p.x), std::max(bounds.bottom, p.y)};
+    }
+    return bounds;
 }
 
 AffineMap ComposeDeviceMap(const AffineMap& world, int32_t windowOrgX, int32_t windowOrgY,

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 // An affine map from logical to device coordinates, laid out as the
 // platform's XFORM: device x = x m11 + y m21 + dx, device y = x m12 + y m22 + dy.
@@ -42,6 +44,17 @@ bool IsWithinLimit(const DevicePoint& point, double limit);
 bool IsWithinDriverLimit(const DevicePoint& point);
 // A device coordinate rounded to its pixel, as the driver rounds it.
 double RoundAsDevice(double value);
+
+// An upright box in device coordinates.
+struct DeviceBounds {
+    double left;
+    double top;
+    double right;
+    double bottom;
+};
+// The smallest upright box that holds the points; none for no points, or
+// when a point is not finite.
+std::optional<DeviceBounds> BoundDevicePoints(const std::vector<DevicePoint>& points);
 
 // A box-shaped drawing record's box, in logical units.
 struct LogicalBox {

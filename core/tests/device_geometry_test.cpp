@@ -54,4 +54,18 @@ TEST(TurnsOrShears, ShearsAndTurnsOnly)
     EXPECT_TRUE(TurnsOrShears(AffineMap{1, 0, 0.5, 1, 0, 0})) << "a shear";
 }
 
+TEST(BoundDevicePoints, HoldsEveryPointOrNone)
+{
+    const std::optional<DeviceBounds> box =
+        BoundDevicePoints({{10.5, -2}, {-3, 7.25}, {4, 100}, {0, 0}});
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(-3.0, box->left);
+    EXPECT_EQ(-2.0, box->top);
+    EXPECT_EQ(10.5, box->right);
+    EXPECT_EQ(100.0, box->bottom);
+    EXPECT_FALSE(BoundDevicePoints({}).has_value()) << "no points";
+    EXPECT_FALSE(BoundDevicePoints({{0, 0}, {INFINITY, 1}}).has_value()) << "a point at infinity";
+    EXPECT_FALSE(BoundDevicePoints({{NAN, 0}, {1, 1}}).has_value()) << "a point of no number";
+}
+
 }  // namespace

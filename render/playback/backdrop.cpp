@@ -77,6 +77,18 @@ std::vector<TilePiece> CutIntoPieces(const RECT& area, const std::vector<uint8_t
     return pieces;
 }
 
+// Where the blit's destination lands under the map: the box around its
+// four corners.
+std::optional<DeviceBounds> MapDestination(const AffineMap& map, const BlitDestination& blit)
+{
+    const double left = blit.x;
+    const double top = blit.y;
+    const double right = left + blit.width;
+    const double bottom = top + blit.height;
+    return BoundDevicePoints({MapPoint(map, left, top), MapPoint(map, right, top),
+                              MapPoint(map, left, bottom), MapPoint(map, right, bottom)});
+}
+
 // The raster's pixels in the blit's destination, as the context maps it
 // now, cut to the raster; in bands at the source bitmap's resolution where
 // that loses nothing.
@@ -84,30 +96,17 @@ BackdropTile KeepDestination(HDC raster, const Capture& capture, const BlitDesti
                              const std::optional<BlitSource>& source)
 {
     const AffineMap map = ReadDeviceMap(raster);
-    double left = INFINITY;
-    double top = INFINITY;
-    double right = -INFINITY;
-    double bottom = -INFINITY;
-    const double xs[] = {static_cast<double>(blit.x), static_cast<double>(blit.x) + blit.width};
-    const double ys[] = {static_cast<double>(blit.y), static_cast<double>(blit.y) + blit.height};
-    for (double x : xs) {
-        for (double y : ys) {
-            const DevicePoint p = MapPoint(map, x, y);
-            left = std::min(left, p.x);
-            top = std::min(top, p.y);
-            right = std::max(right, p.x);
-            bottom = std::max(bottom, p.y);
-        }
-    }
+    const std::optional<DeviceBounds> bounds = MapDestination(map, blit);
     BackdropTile tile = {};
-    if (!(std::isfinite(left) && std::isfinite(top) && std::isfinite(right) &&
-          std::isfinite(bottom))) {
+    if (!bounds) {
         return tile;
     }
-    const RECT area = {RoundToPixel(std::clamp(left, 0.0, static_cast<double>(capture.width))),
-                       RoundToPixel(std::clamp(top, 0.0, static_cast<double>(capture.height))),
-                       RoundToPixel(std::clamp(right, 0.0, static_cast<double>(capture.width))),
-                       RoundToPixel(std::clamp(bottom, 0.0, static_cast<double>(capture.height)))};
+    const double wide = capture.width;
+    const double high = capture.height;
+    const RECT area = {RoundToPixel(std::clamp(bounds->left, 0.0, wide)),
+                       RoundToPixel(std::clamp(bounds->top, 0.0, high)),
+                       RoundToPixel(std::clamp(bounds->right, 0.0, wide)),
+                       RoundToPixel(std::clamp(bounds->bottom, 0.0, high))};
     const LONG width = area.right - area.left;
     const LONG height = area.bottom - area.top;
     if (width <= 0 || height <= 0) {
@@ -123,8 +122,8 @@ BackdropTile KeepDestination(HDC raster, const Capture& capture, const BlitDesti
         std::copy(from, from + static_cast<size_t>(width) * RASTER_BYTES_PER_PIXEL,
                   pixels.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(y) * rowBytes));
     }
-    const RECT unclipped = {RoundToPixel(left), RoundToPixel(top), RoundToPixel(right),
-                            RoundToPixel(bottom)};
+    const RECT unclipped = {RoundToPixel(bounds->left), RoundToPixel(bounds->top),
+                            RoundToPixel(bounds->right), RoundToPixel(bounds->bottom)};
     tile.pieces = CutIntoPieces(area, pixels, map, unclipped, source);
     return tile;
 }

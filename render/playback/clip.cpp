@@ -107,18 +107,16 @@ std::optional<RECT> FigureReach(HDC device, HANDLETABLE* table, const ENHMETAREC
     const double stretch = LongestStretch(map);
     // A logical point may have been rounded by half a unit each way.
     const double reach = (*penReach + 1.0) * stretch + ROUNDING_MARGIN;
-    double left = INFINITY;
-    double top = INFINITY;
-    double right = -INFINITY;
-    double bottom = -INFINITY;
+    std::vector<DevicePoint> mapped;
     for (const POINT& point : points) {
-        const DevicePoint p = MapPoint(map, point.x, point.y);
-        left = std::min(left, p.x);
-        top = std::min(top, p.y);
-        right = std::max(right, p.x);
-        bottom = std::max(bottom, p.y);
+        mapped.push_back(MapPoint(map, point.x, point.y));
     }
-    const DevicePoint corners[] = {{left - reach, top - reach}, {right + reach, bottom + reach}};
+    const std::optional<DeviceBounds> bounds = BoundDevicePoints(mapped);
+    if (!bounds) {
+        return std::nullopt;
+    }
+    const DevicePoint corners[] = {{bounds->left - reach, bounds->top - reach},
+                                   {bounds->right + reach, bounds->bottom + reach}};
     if (!IsWithinDriverLimit(corners[0]) || !IsWithinDriverLimit(corners[1])) {
         return std::nullopt;
     }

@@ -62,14 +62,13 @@ DevicePiece MapPiece(const Gradient& gradient, const std::vector<uint32_t>& piec
 // The device rectangle the outline covers, cut to the printable area.
 RECT CoveredArea(HDC device, const std::vector<DevicePoint>& outline)
 {
-    RECT area = {GetDeviceCaps(device, HORZRES), GetDeviceCaps(device, VERTRES), 0, 0};
-    for (const DevicePoint& p : outline) {
-        area.left = std::min(area.left, RoundToPixel(std::floor(p.x)));
-        area.top = std::min(area.top, RoundToPixel(std::floor(p.y)));
-        area.right = std::max(area.right, RoundToPixel(std::ceil(p.x)));
-        area.bottom = std::max(area.bottom, RoundToPixel(std::ceil(p.y)));
+    const std::optional<DeviceBounds> bounds = BoundDevicePoints(outline);
+    if (!bounds) {
+        return RECT{};
     }
-    return CutToPage(device, area);
+    return CutToPage(
+        device, {RoundToPixel(std::floor(bounds->left)), RoundToPixel(std::floor(bounds->top)),
+                 RoundToPixel(std::ceil(bounds->right)), RoundToPixel(std::ceil(bounds->bottom))});
 }
 
 std::vector<POINT> DevicePixels(const std::vector<DevicePoint>& outline)
