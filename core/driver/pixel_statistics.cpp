@@ -1,22 +1,26 @@
 #include "driver/pixel_statistics.h"
 
+#include "metafile/dib_layout.h"
+
 #include <algorithm>
 #include <unordered_map>
 #include <utility>
 
 namespace {
 
-// A pixel's blue, green and red bytes as 0x00BBGGRR; rows of one bit a
-// pixel are padded to 4 bytes.
+// A pixel's blue, green and red bytes as 0x00BBGGRR.
 constexpr uint32_t BYTE_SHIFT_GREEN = 8;
 constexpr uint32_t BYTE_SHIFT_BLUE = 16;
 constexpr uint32_t BITS_PER_BYTE = 8;
-constexpr uint32_t ROW_ALIGNMENT = 4;
+// The bit counts of the rows this file packs.
+constexpr uint32_t ONE_BIT = 1;
+constexpr uint32_t ONE_BYTE = 8;
+constexpr uint32_t THREE_BYTES = 24;
 
-// A row of that many bytes, padded to ROW_ALIGNMENT.
-size_t PaddedRow(size_t bytes)
+// A row of that many pixels of that bit count, padded as a DIB's.
+size_t PaddedRow(int32_t pixels, uint32_t bitCount)
 {
-    return (bytes + ROW_ALIGNMENT - 1) / ROW_ALIGNMENT * ROW_ALIGNMENT;
+    return static_cast<size_t>(DibRowBytes(static_cast<uint64_t>(pixels), bitCount));
 }
 
 uint32_t PixelColour(const uint8_t* pixel)
@@ -75,8 +79,7 @@ std::optional<TwoColours> ReadTwoColours(const uint8_t* rows, int32_t width, int
 std::vector<uint8_t> PackTwoColours(const uint8_t* rows, int32_t width, int32_t height,
                                     size_t stride, uint32_t second)
 {
-    const size_t rowBytes =
-        PaddedRow((static_cast<size_t>(width) + BITS_PER_BYTE - 1) / BITS_PER_BYTE);
+    const size_t rowBytes = PaddedRow(width, ONE_BIT);
     std::vector<uint8_t> packed(rowBytes * static_cast<size_t>(height), 0);
     for (int32_t y = 0; y < height; ++y) {
         const uint8_t* row = rows + static_cast<size_t>(y) * stride;
@@ -96,7 +99,7 @@ std::optional<NumberedColours> NumberColours(const uint8_t* rows, int32_t width,
     if (width <= 0 || height <= 0) {
         return std::nullopt;
     }
-    const size_t rowBytes = PaddedRow(static_cast<size_t>(width));
+    const size_t rowBytes = PaddedRow(width, ONE_BYTE);
     NumberedColours numbered = {{}, std::vector<uint8_t>(rowBytes * static_cast<size_t>(height))};
     std::unordered_map<uint32_t, uint8_t> numbers;
     // Runs of one colour are looked up once.
@@ -205,7 +208,7 @@ std::vector<std::optional<std::vector<uint8_t>>> ShrinkBlockRows(const uint8_t* 
                                                   colour != blockColour(across.beside, down.beside);
         }
     }
-    const size_t rowBytes = PaddedRow(static_cast<size_t>(columns) * BYTES_PER_PIXEL);
+    const size_t rowBytes = PaddedRow(columns, THREE_BYTES);
     std::vector<std::optional<std::vector<uint8_t>>> shrunk(static_cast<size_t>(blockRows));
     for (int32_t row = 0; row < blockRows; ++row) {
         if (fine[static_cast<size_t>(row)]) {

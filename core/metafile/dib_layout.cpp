@@ -27,9 +27,7 @@ size_t FullTableSize(uint16_t bitCount)
 // multiplication can overflow).
 bool FitUncompressedPixels(DibLayout& layout, size_t available)
 {
-    const uint64_t rowBits = static_cast<uint64_t>(layout.width) * layout.bitCount;
-    const uint64_t rowBytes = (rowBits + SCAN_LINE_ALIGN_BITS - 1) / SCAN_LINE_ALIGN_BITS *
-                              (SCAN_LINE_ALIGN_BITS / BITS_PER_BYTE);
+    const uint64_t rowBytes = DibRowBytes(static_cast<uint64_t>(layout.width), layout.bitCount);
     const uint64_t rows = layout.height < 0 ? 0 - static_cast<uint64_t>(layout.height)
                                             : static_cast<uint64_t>(layout.height);
     if (rowBytes > available || rows > available / rowBytes) {
@@ -181,6 +179,13 @@ bool FitHeaderAndTable(const uint8_t* info, size_t infoSize, uint32_t usage, Dib
 }
 
 }  // namespace
+
+uint64_t DibRowBytes(uint64_t width, uint32_t bitCount)
+{
+    const uint64_t rowBits = width * bitCount;
+    return (rowBits + SCAN_LINE_ALIGN_BITS - 1) / SCAN_LINE_ALIGN_BITS *
+           (SCAN_LINE_ALIGN_BITS / BITS_PER_BYTE);
+}
 
 bool ComputeDibLayout(const uint8_t* block, size_t blockSize, DibLayout& layout)
 {

@@ -59,6 +59,10 @@ struct DibLayout {
     uint16_t bitCount;
 };
 
+// The bytes of one row of pixels of that width and bit count, padded to 32
+// bits as every uncompressed DIB row is.
+uint64_t DibRowBytes(uint64_t width, uint32_t bitCount);
+
 // Reads the header at the start of the block and locates the colour table
 // and the pixel array. Returns false, leaving layout unspecified, for a DIB
 // whose header, colour table or pixels would reach past blockSize, or whose

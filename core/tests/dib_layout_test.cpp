@@ -141,6 +141,16 @@ TEST(ComputeDibLayout, TopDownRowsCountByMagnitude)
     ExpectLayout(InfoBlock(Info(1, -7, 32), 40 + 7 * 4), 0, 40, 28);
 }
 
+TEST(DibRowBytes, RowsArePaddedTo32Bits)
+{
+    EXPECT_EQ(4u, DibRowBytes(1, 1));
+    EXPECT_EQ(4u, DibRowBytes(32, 1));
+    EXPECT_EQ(8u, DibRowBytes(33, 1));
+    EXPECT_EQ(12u, DibRowBytes(9, 8));
+    EXPECT_EQ(12u, DibRowBytes(3, 24)) << "three pixels of three bytes take 9, padded to 12";
+    EXPECT_EQ(uint64_t{0x80000000} * 4, DibRowBytes(0x80000000, 32)) << "no overflow";
+}
+
 TEST(ComputeDibLayout, RunLengthPixelsTakeTheImageSize)
 {
     InfoFields fields = Info(100, 100, 8);

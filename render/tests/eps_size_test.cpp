@@ -27,15 +27,6 @@ int Down(SIZE units, int percent)
     return static_cast<int>(units.cy * percent / PERCENT);
 }
 
-size_t CountOf(const std::string& text, const std::string& part)
-{
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
-}
-
 class EpsSizeTest : public PrintingTest {
 protected:
     // The EPS the job writes of the recorded picture, under name.

@@ -352,15 +352,6 @@ void DrawGlyphsPastTheFont(HDC recorder, SIZE)
     DeleteObject(font);
 }
 
-size_t CountOf(const std::string& text, const std::string& part)
-{
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
-}
-
 TEST_F(RealMetafilesTest, GlyphsPastTheFontAreDrawnAsTheMissingGlyph)
 {
     HENHMETAFILE metafile = RecordMetafile(RECT{0, 0, 4000, 2000}, DrawGlyphsPastTheFont);

@@ -176,6 +176,15 @@ std::vector<std::string> ListTempJobFiles()
     return ListFiles(TempFolder(), "eps*.tmp");
 }
 
+size_t CountOf(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 std::vector<std::string> SplitLines(const std::string& bytes, bool* allCrLf)
 {
     std::vector<std::string> lines;

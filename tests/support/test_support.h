@@ -65,6 +65,8 @@ std::vector<std::string> ListFiles(const std::string& folder, const char* patter
 std::string TempFolder();
 std::vector<std::string> ListTempJobFiles();
 
+// How many times part stands in text, overlaps counted.
+size_t CountOf(const std::string& text, const std::string& part);
 // Splits a document into lines at LF; reports whether every line ended in CR LF.
 std::vector<std::string> SplitLines(const std::string& bytes, bool* allCrLf);
 // The lines that begin with "%%BoundingBox:", and the others.
