@@ -92,9 +92,7 @@ std::optional<RECT> FigureReach(HDC device, HANDLETABLE* table, const ENHMETAREC
     if (!penReach) {
         return std::nullopt;
     }
-    BeginPath(device);
-    PlayEnhMetaFileRecord(device, table, record, handleCount);
-    EndPath(device);
+    TraceRecord(device, table, record, handleCount);
     const int count = GetPath(device, nullptr, nullptr, 0);
     std::vector<POINT> points(static_cast<size_t>(std::max(count, 0)));
     std::vector<BYTE> kinds(points.size());
@@ -129,9 +127,7 @@ std::optional<RECT> FigureReach(HDC device, HANDLETABLE* table, const ENHMETAREC
 GdiObject<HRGN> PaintedRegion(HDC device, HANDLETABLE* table, const ENHMETARECORD* record,
                               UINT handleCount)
 {
-    BeginPath(device);
-    PlayEnhMetaFileRecord(device, table, record, handleCount);
-    EndPath(device);
+    TraceRecord(device, table, record, handleCount);
     GdiObject<HRGN> fill(PathToRegion(device));
     if (fill == nullptr) {
         return {};
@@ -139,9 +135,7 @@ GdiObject<HRGN> PaintedRegion(HDC device, HANDLETABLE* table, const ENHMETARECOR
     GdiObject<HRGN> painted(CreateRectRgn(0, 0, 0, 0));
     CombineRgn(painted.get(), fill.get(), nullptr, RGN_COPY);
     if (HasPen(device)) {
-        BeginPath(device);
-        PlayEnhMetaFileRecord(device, table, record, handleCount);
-        EndPath(device);
+        TraceRecord(device, table, record, handleCount);
         if (!WidenPath(device)) {
             AbortPath(device);
             return {};

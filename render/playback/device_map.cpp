@@ -57,6 +57,13 @@ RECT CutToPage(HDC device, const RECT& area)
     return cut;
 }
 
+void TraceRecord(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, UINT handleCount)
+{
+    BeginPath(device);
+    PlayEnhMetaFileRecord(device, table, record, handleCount);
+    EndPath(device);
+}
+
 void DrawBoxAsPolygon(HDC device, LONG left, LONG top, LONG right, LONG bottom)
 {
     const POINT corners[4] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};

@@ -24,6 +24,10 @@ LONG RoundToPixel(double value);
 // when none does.
 RECT CutToPage(HDC device, const RECT& area);
 
+// Plays the record into a path of its own: the device's path is what the
+// record would draw, and nothing is drawn.
+void TraceRecord(HDC device, HANDLETABLE* table, const ENHMETARECORD* record, UINT handleCount);
+
 // Draws the box from (left, top) to (right, bottom) as the polygon of its
 // four corners, which the platform maps one by one, turned or not.
 void DrawBoxAsPolygon(HDC device, LONG left, LONG top, LONG right, LONG bottom);

@@ -91,9 +91,7 @@ void DrawThroughPath(HDC device, HANDLETABLE* table, const ENHMETARECORD* record
                          static_cast<LONG>(box->right), static_cast<LONG>(box->bottom));
         return;
     }
-    BeginPath(device);
-    PlayEnhMetaFileRecord(device, table, record, handleCount);
-    EndPath(device);
+    TraceRecord(device, table, record, handleCount);
     if (record->iType == EMR_ARC) {
         StrokePath(device);
     } else {

@@ -353,9 +353,7 @@ void TraceTextOutlines(HDC device, HANDLETABLE* table, const ENHMETARECORD* reco
             TraceTurnedText(device, *run, *turned);
             return;
         }
-        BeginPath(device);
-        PlayEnhMetaFileRecord(device, table, record, handleCount);
-        EndPath(device);
+        TraceRecord(device, table, record, handleCount);
         return;
     }
     const RECT rect = MapRect(map, run->rect);
