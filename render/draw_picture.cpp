@@ -159,9 +159,10 @@ bool PlayRecording(HDC device, std::vector<uint8_t> recorded, uint32_t shadeBlen
 // The picture of the metafile's EMF+ records: GDI+ draws it onto a metafile
 // recorded against the device, which is played like any metafile, so that
 // the driver is handed nothing it draws wrong. Then, unless the metafile
-// also carries a GDI rendering of its whole picture, its own GDI records
-// are played over it: the text that some programs write in GDI records
-// alone. Nothing is drawn, and false returned, when GDI+ cannot draw it.
+// also carries a GDI rendering of its whole picture or holds nothing but
+// comments, its own GDI records are played over it: the text that some
+// programs write in GDI records alone. Nothing is drawn, and false
+// returned, when GDI+ cannot draw it.
 bool DrawThroughGdiPlus(HDC device, HENHMETAFILE metafile, const MetafileInspection& inspection,
                         uint32_t shadeBlendCaps, const RECT& target)
 {
@@ -170,7 +171,7 @@ bool DrawThroughGdiPlus(HDC device, HENHMETAFILE metafile, const MetafileInspect
         !PlayRecording(device, std::move(drawing.recorded), shadeBlendCaps, target)) {
         return false;
     }
-    if (!drawing.dual) {
+    if (!drawing.dual && !inspection.onlyComments) {
         PlayMetafile(device, metafile, inspection, shadeBlendCaps, target);
     }
     return true;

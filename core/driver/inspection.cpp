@@ -31,6 +31,11 @@ bool StartsWithHeaderRecord(const uint8_t* metafile, size_t size)
     return size >= EMF_SMALLEST_HEADER_SIZE && ReadUint32(metafile) == EMR_HEADER;
 }
 
+bool IsHeaderCommentOrEnd(uint32_t type)
+{
+    return type == EMR_HEADER || type == EMR_GDICOMMENT || type == EMR_EOF;
+}
+
 // What the walk carries from record to record.
 struct Walk {
     MetafileInspection inspection;
@@ -45,6 +50,7 @@ Walk InspectRecord(Walk walk, const uint8_t* metafile, const RecordSpan& span,
                    uint32_t shadeBlendCaps)
 {
     const uint8_t* record = metafile + span.offset;
+    walk.inspection.onlyComments = walk.inspection.onlyComments && IsHeaderCommentOrEnd(span.type);
     walk.survey = SurveyRecord(walk.survey, record, span);
     walk.emfPlusCheck = CheckEmfPlusRecord(std::move(walk.emfPlusCheck), record, span);
     const std::optional<uint32_t> after =
@@ -72,6 +78,7 @@ MetafileInspection WalkRecords(const uint8_t* metafile, const MetafileHeader& he
     Walk walk{};
     walk.inspection.header = header;
     walk.inspection.frame = ReadFrame(metafile);
+    walk.inspection.onlyComments = true;
     walk.emfPlusCheck = StartEmfPlusCheck();
     RecordSpan span{};
     for (size_t at = 0; at < header.size; at += span.size) {

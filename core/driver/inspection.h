@@ -53,6 +53,9 @@ struct MetafileInspection {
     // the same walk): the whole rule; false otherwise.
     bool emfPlusSound;
     PictureRenderer renderer;
+    // Whether every record between the header and the end-of-file record is
+    // a comment: a playback of the metafile's GDI records draws nothing.
+    bool onlyComments;
 };
 
 // Inspects the size bytes of metafile for a device of these SHADEBLENDCAPS.

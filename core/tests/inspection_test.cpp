@@ -102,6 +102,17 @@ TEST(InspectMetafile, ReadsTheHeaderAndItsFrame)
     EXPECT_EQ(PictureRenderer::GDI, inspection.renderer);
 }
 
+TEST(InspectMetafile, TellsWhetherItHoldsNothingButComments)
+{
+    const Bytes comment = Record(EMR_GDICOMMENT, {4, 0x2B464D45});  // four bytes, "EMF+"
+    const Bytes bare = Metafile({});
+    const Bytes commented = Metafile({comment, comment});
+    const Bytes saved = Metafile({comment, Record(EMR_SAVEDC, {})});
+    EXPECT_TRUE(InspectMetafile(bare.data(), bare.size(), 0).onlyComments) << "header and EOF";
+    EXPECT_TRUE(InspectMetafile(commented.data(), commented.size(), 0).onlyComments);
+    EXPECT_FALSE(InspectMetafile(saved.data(), saved.size(), 0).onlyComments) << "a SAVEDC";
+}
+
 TEST(InspectMetafile, NamesWhyItRefused)
 {
     const Bytes good = Metafile({});
