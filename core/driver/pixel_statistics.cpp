@@ -12,10 +12,11 @@ namespace {
 constexpr uint32_t BYTE_SHIFT_GREEN = 8;
 constexpr uint32_t BYTE_SHIFT_BLUE = 16;
 constexpr uint32_t BITS_PER_BYTE = 8;
-// The bit counts of the rows this file packs.
-constexpr uint32_t ONE_BIT = 1;
-constexpr uint32_t ONE_BYTE = 8;
-constexpr uint32_t THREE_BYTES = 24;
+// The bit counts of the rows this file packs: two colours, numbered
+// colours and blue, green and red bytes.
+constexpr uint32_t TWO_COLOUR_BITS = 1;
+constexpr uint32_t NUMBERED_COLOUR_BITS = 8;
+constexpr uint32_t TRUE_COLOUR_BITS = 24;
 
 // A row of that many pixels of that bit count, padded as a DIB's.
 size_t PaddedRow(int32_t pixels, uint32_t bitCount)
@@ -79,7 +80,7 @@ std::optional<TwoColours> ReadTwoColours(const uint8_t* rows, int32_t width, int
 std::vector<uint8_t> PackTwoColours(const uint8_t* rows, int32_t width, int32_t height,
                                     size_t stride, uint32_t second)
 {
-    const size_t rowBytes = PaddedRow(width, ONE_BIT);
+    const size_t rowBytes = PaddedRow(width, TWO_COLOUR_BITS);
     std::vector<uint8_t> packed(rowBytes * static_cast<size_t>(height), 0);
     for (int32_t y = 0; y < height; ++y) {
         const uint8_t* row = rows + static_cast<size_t>(y) * stride;
@@ -99,7 +100,7 @@ std::optional<NumberedColours> NumberColours(const uint8_t* rows, int32_t width,
     if (width <= 0 || height <= 0) {
         return std::nullopt;
     }
-    const size_t rowBytes = PaddedRow(width, ONE_BYTE);
+    const size_t rowBytes = PaddedRow(width, NUMBERED_COLOUR_BITS);
     NumberedColours numbered = {{}, std::vector<uint8_t>(rowBytes * static_cast<size_t>(height))};
     std::unordered_map<uint32_t, uint8_t> numbers;
     // Runs of one colour are looked up once.
@@ -208,7 +209,7 @@ std::vector<std::optional<std::vector<uint8_t>>> ShrinkBlockRows(const uint8_t* 
                                                   colour != blockColour(across.beside, down.beside);
         }
     }
-    const size_t rowBytes = PaddedRow(columns, THREE_BYTES);
+    const size_t rowBytes = PaddedRow(columns, TRUE_COLOUR_BITS);
     std::vector<std::optional<std::vector<uint8_t>>> shrunk(static_cast<size_t>(blockRows));
     for (int32_t row = 0; row < blockRows; ++row) {
         if (fine[static_cast<size_t>(row)]) {
