@@ -778,7 +778,8 @@ MetricMapping Restored(const MetricMapping& before, int32_t relative)
         return before;
     }
     const size_t kept = depth - static_cast<size_t>(-int64_t{relative});
-    return MetricMapping{before.saved[kept], {before.saved.begin(), before.saved.begin() + kept}};
+    const auto keptEnd = before.saved.begin() + static_cast<std::ptrdiff_t>(kept);
+    return MetricMapping{before.saved[kept], {before.saved.begin(), keptEnd}};
 }
 
 MappingPlay PlayAsItStands(const MetricMapping& after)
