@@ -197,7 +197,8 @@ void ReadCheckedRecord(const AffineMap& map, const std::vector<uint8_t>& record)
     }
     ReadWidthOnePen(bytes, size);
     if (const std::optional<ExtendedPen> pen = ReadExtendedPen(bytes, size)) {
-        Require(pen->packedDib.size() <= size, "a pen's pattern lies inside its record");
+        // Its header and its bits each lie inside the record, and may overlap.
+        Require(pen->packedDib.size() <= 2 * size, "a pen's pattern is two parts of its record");
     }
     const MappingPlay mapping = PlanMetricMapping(MetricMapping{true, {false, true}}, bytes, size,
                                                   ReferenceDevice{1920, 1080, 508, 286});
