@@ -11,6 +11,7 @@
 
 #include "convert.h"
 #include "eps/names.h"
+#include "gdi_owners.h"
 #include "globals.h"
 #include "ids.h"
 #include "lead_byte.h"
@@ -77,58 +78,65 @@ void Open()
     if (outputPath.size() >= PATH_SIZE || IsSameFileName(outputPath, path, IsLeadByte)) {
         return;
     }
-    HENHMETAFILE metafile = GetEnhMetaFileA(path);
+    const EnhMetafile metafile(GetEnhMetaFileA(path));
     if (!metafile) {
         return;
     }
-    ConvertWithSelectedPrinter(MetafileImage(metafile), outputPath.c_str());
-    DeleteEnhMetaFile(metafile);
+    ConvertWithSelectedPrinter(MetafileImage(metafile.get()), outputPath.c_str());
 }
 
 // The program's own copy of the clipboard's picture: a metafile, a bitmap or
-// a packed DIB's bytes, whichever the clipboard offered. It owns all of it;
-// ReleasePicture frees it, and the conversion job sees it through ViewPicture.
+// a packed DIB's bytes, whichever the clipboard offered. It owns all of it,
+// and the conversion job sees it through ViewPicture.
 struct PastedPicture {
-    HENHMETAFILE metafile;
-    HBITMAP bitmap;
+    EnhMetafile metafile;
+    GdiObject<HBITMAP> bitmap;
     std::vector<BYTE> packedDib;
 };
 
-// Copies a packed DIB's whole memory block, so its size is known and the copy
-// outlives the clipboard's block.
-void CopyPackedDib(HGLOBAL memory, std::vector<BYTE>& bytes)
+// A packed DIB's whole memory block, so its size is known and the copy
+// outlives the clipboard's block; nothing when it cannot be read.
+std::vector<BYTE> CopyPackedDib(HGLOBAL memory)
 {
     const SIZE_T size = GlobalSize(memory);
     const BYTE* dib = static_cast<const BYTE*>(GlobalLock(memory));
     if (!dib) {
-        return;
+        return {};
     }
-    bytes.assign(dib, dib + size);
+    std::vector<BYTE> bytes(dib, dib + size);
     GlobalUnlock(memory);
+    return bytes;
+}
+
+// A copy of what the clipboard hands out in the given format.
+PastedPicture CopyClipboardData(UINT format, HANDLE data)
+{
+    PastedPicture copy{};
+    switch (format) {
+        case CF_ENHMETAFILE:
+            copy.metafile.reset(CopyEnhMetaFileA(static_cast<HENHMETAFILE>(data), nullptr));
+            break;
+        case CF_DIB:
+            copy.packedDib = CopyPackedDib(data);
+            break;
+        case CF_BITMAP:
+            copy.bitmap.reset(static_cast<HBITMAP>(CopyImage(data, IMAGE_BITMAP, 0, 0, 0)));
+            break;
+    }
+    return copy;
 }
 
 // Copies the clipboard's picture in the given format while the clipboard is
 // open: what the clipboard hands out stays valid only until it changes.
-void CopyClipboardPicture(UINT format, PastedPicture& copy)
+PastedPicture CopyClipboardPicture(UINT format)
 {
     if (!OpenClipboard(nullptr)) {
-        return;
+        return {};
     }
     HANDLE data = GetClipboardData(format);
-    if (data) {
-        switch (format) {
-            case CF_ENHMETAFILE:
-                copy.metafile = CopyEnhMetaFileA(static_cast<HENHMETAFILE>(data), nullptr);
-                break;
-            case CF_DIB:
-                CopyPackedDib(data, copy.packedDib);
-                break;
-            case CF_BITMAP:
-                copy.bitmap = static_cast<HBITMAP>(CopyImage(data, IMAGE_BITMAP, 0, 0, 0));
-                break;
-        }
-    }
+    PastedPicture copy = data ? CopyClipboardData(format, data) : PastedPicture{};
     CloseClipboard();
+    return copy;
 }
 
 bool HoldsPicture(const PastedPicture& picture)
@@ -139,25 +147,13 @@ bool HoldsPicture(const PastedPicture& picture)
 SourceImage ViewPicture(const PastedPicture& picture)
 {
     if (picture.metafile) {
-        return MetafileImage(picture.metafile);
+        return MetafileImage(picture.metafile.get());
     }
     if (!picture.packedDib.empty()) {
         return PackedDibImage(reinterpret_cast<const BITMAPINFO*>(picture.packedDib.data()),
                               picture.packedDib.size());
     }
-    return BitmapImage(picture.bitmap);
-}
-
-// Frees whatever the copy holds and leaves it empty.
-void ReleasePicture(PastedPicture& picture)
-{
-    if (picture.metafile) {
-        DeleteEnhMetaFile(picture.metafile);
-    }
-    if (picture.bitmap) {
-        DeleteObject(picture.bitmap);
-    }
-    picture = PastedPicture{};
+    return BitmapImage(picture.bitmap.get());
 }
 
 void Paste()
@@ -167,13 +163,11 @@ void Paste()
     if (format <= 0) {
         return;
     }
-    PastedPicture copy{};
-    CopyClipboardPicture(static_cast<UINT>(format), copy);
+    const PastedPicture copy = CopyClipboardPicture(static_cast<UINT>(format));
     char path[PATH_SIZE] = {};
     if (HoldsPicture(copy) && ChooseEpsFile(path, PATH_SIZE)) {
         ConvertWithSelectedPrinter(ViewPicture(copy), path);
     }
-    ReleasePicture(copy);
 }
 
 void About(HWND window)

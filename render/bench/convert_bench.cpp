@@ -9,6 +9,7 @@
 #include "bench_timing.h"
 #include "convert.h"
 #include "eps_file.h"
+#include "gdi_owners.h"
 #include "gdiplus_picture.h"
 #include "print_job.h"
 #include "test_printer.h"
@@ -100,16 +101,14 @@ void Measure(const char* name, const SourceImage& image, const std::string& fold
 
 void MeasureOwnPictures(const char* folder, int runs)
 {
-    HENHMETAFILE small = CreateSmallMetafile();
-    Measure("small metafile", MetafileImage(small), folder, runs);
-    DeleteEnhMetaFile(small);
+    const EnhMetafile small(CreateSmallMetafile());
+    Measure("small metafile", MetafileImage(small.get()), folder, runs);
 
-    HENHMETAFILE many = CreateManyRecordMetafile();
+    const EnhMetafile many(CreateManyRecordMetafile());
     ENHMETAHEADER header = {};
-    GetEnhMetaFileHeader(many, sizeof header, &header);
+    GetEnhMetaFileHeader(many.get(), sizeof header, &header);
     const std::string manyName = "metafile, " + std::to_string(header.nRecords) + " records";
-    Measure(manyName.c_str(), MetafileImage(many), folder, runs);
-    DeleteEnhMetaFile(many);
+    Measure(manyName.c_str(), MetafileImage(many.get()), folder, runs);
 
     const std::vector<uint8_t> dib = CreateLargeDib();
     Measure("4000 x 3000 24-bit DIB",
@@ -139,14 +138,13 @@ int main(int argc, char** argv)
     }
     // Real metafiles named on the command line, such as a bitmap-heavy one.
     for (int i = only ? 3 : 2; i < argc; ++i) {
-        HENHMETAFILE real = GetEnhMetaFileA(argv[i]);
+        const EnhMetafile real(GetEnhMetaFileA(argv[i]));
         if (real == nullptr) {
             std::printf("%s: not a metafile\n", argv[i]);
             continue;
         }
         const char* name = std::strrchr(argv[i], '\\');
-        Measure(name != nullptr ? name + 1 : argv[i], MetafileImage(real), folder, runs);
-        DeleteEnhMetaFile(real);
+        Measure(name != nullptr ? name + 1 : argv[i], MetafileImage(real.get()), folder, runs);
     }
 
     StopGdiPlus();

@@ -9,6 +9,7 @@
 //   convert_files [--gdi-only] [--printer-ppd] RUNS FOLDER EMF...
 #include "bench_timing.h"
 #include "convert.h"
+#include "gdi_owners.h"
 #include "gdiplus_picture.h"
 #include "test_printer.h"
 #include "test_support.h"
@@ -46,7 +47,7 @@ double TimeConversions(HENHMETAFILE metafile, const std::string& eps, int runs)
 
 void Measure(const char* path, const std::string& folder, const DeviceMetrics& metrics, int runs)
 {
-    HENHMETAFILE metafile = GetEnhMetaFileA(path);
+    const EnhMetafile metafile(GetEnhMetaFileA(path));
     if (metafile == nullptr) {
         std::printf("%s: not a metafile\n", path);
         return;
@@ -55,13 +56,12 @@ void Measure(const char* path, const std::string& folder, const DeviceMetrics& m
     const std::string name = slash != nullptr ? slash + 1 : path;
     const std::string stem = name.substr(0, name.rfind('.'));
     ENHMETAHEADER header = {};
-    GetEnhMetaFileHeader(metafile, sizeof header, &header);
+    GetEnhMetaFileHeader(metafile.get(), sizeof header, &header);
     const PlacementRect placement =
         ComputePlacement(metrics, header.rclFrame.right - header.rclFrame.left,
                          header.rclFrame.bottom - header.rclFrame.top);
     const std::string eps = folder + "\\" + stem + ".eps";
-    const double seconds = TimeConversions(metafile, eps, runs);
-    DeleteEnhMetaFile(metafile);
+    const double seconds = TimeConversions(metafile.get(), eps, runs);
     std::printf("%s %.3f %lld %d %d %d %d\n", stem.c_str(), seconds, FileSize(eps),
                 metrics.physicalOffsetX, metrics.physicalOffsetY, placement.right,
                 placement.bottom);

@@ -8,6 +8,7 @@
 // on loading, the records the check skipped and the job's files left behind.
 #include "convert.h"
 #include "driver/inspection.h"
+#include "gdi_owners.h"
 #include "gdiplus_picture.h"
 #include "metafile/emf_records.h"
 #include "metafile_mutator.h"
@@ -63,18 +64,17 @@ size_t CountJobFiles(const std::string& folder)
 
 void ConvertMutant(const std::vector<uint8_t>& bytes, const std::string& eps, Tally& tally)
 {
-    HENHMETAFILE metafile = SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data());
+    const EnhMetafile metafile(SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data()));
     if (metafile == nullptr) {
         ++tally.unloadable;
         return;
     }
     tally.skippedRecords += CountSkippedRecords(bytes);
-    if (ConvertToEps(MetafileImage(metafile), SOAK_PRINTER, eps.c_str())) {
+    if (ConvertToEps(MetafileImage(metafile.get()), SOAK_PRINTER, eps.c_str())) {
         ++tally.converted;
     } else {
         ++tally.refused;
     }
-    DeleteEnhMetaFile(metafile);
     DeleteFileA(eps.c_str());
 }
 
