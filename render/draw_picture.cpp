@@ -235,12 +235,12 @@ DrawnBox DrawBitmap(HDC device, const PageGeometry& page, HBITMAP bitmap)
 DrawnBox DrawPackedDib(HDC device, const PageGeometry& page, const BITMAPINFO* dib, size_t dibSize)
 {
     const auto* bytes = reinterpret_cast<const uint8_t*>(dib);
-    DibLayout layout{};
-    if (!ComputeDibLayout(bytes, dibSize, layout)) {
+    const std::optional<DibLayout> layout = ComputeDibLayout(bytes, dibSize);
+    if (!layout) {
         return NotDrawn(JobStatus::DIB_REFUSED_BY_LAYOUT);
     }
     const GdiObject<HBITMAP> bitmap(CreateDIBitmap(
-        device, &dib->bmiHeader, CBM_INIT, bytes + layout.pixelOffset, dib, DIB_RGB_COLORS));
+        device, &dib->bmiHeader, CBM_INIT, bytes + layout->pixelOffset, dib, DIB_RGB_COLORS));
     if (bitmap == nullptr) {
         return NotDrawn(JobStatus::DIB_REFUSED_BY_PLATFORM);
     }

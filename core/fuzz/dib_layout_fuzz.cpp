@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -54,10 +55,11 @@ uint8_t Touch(const uint8_t* data, size_t offset, size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    DibLayout layout{};
-    if (!ComputeDibLayout(data, size, layout)) {
+    const std::optional<DibLayout> computed = ComputeDibLayout(data, size);
+    if (!computed) {
         return 0;
     }
+    const DibLayout& layout = *computed;
     const bool core = layout.headerSize == DIB_CORE_HEADER_SIZE;
     const size_t entrySize = core ? DIB_TRIPLE_ENTRY_SIZE : DIB_QUAD_ENTRY_SIZE;
     const size_t tableSize = layout.colorCount * entrySize;

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "driver/inspection.h"
@@ -115,9 +116,8 @@ bool BitmapInside(const Record& record, size_t fieldsAt, size_t usageAt)
     }
     Record packed(record.begin() + infoAt, record.begin() + infoAt + infoSize);
     packed.insert(packed.end(), record.begin() + bitsAt, record.begin() + bitsAt + bitsSize);
-    DibLayout layout{};
-    return ComputeDibLayout(packed.data(), packed.size(), layout) &&
-           layout.pixelOffset <= infoSize && layout.pixelSize <= bitsSize;
+    const std::optional<DibLayout> layout = ComputeDibLayout(packed.data(), packed.size());
+    return layout && layout->pixelOffset <= infoSize && layout->pixelSize <= bitsSize;
 }
 
 // The separate reading of a record the check passed; kinds it does not

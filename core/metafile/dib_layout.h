@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 // Header sizes: the 12-byte core header, the 40-byte info header, and the
 // largest header the platform defines (version 5).
@@ -64,15 +65,15 @@ struct DibLayout {
 uint64_t DibRowBytes(uint64_t width, uint32_t bitCount);
 
 // Reads the header at the start of the block and locates the colour table
-// and the pixel array. Returns false, leaving layout unspecified, for a DIB
-// whose header, colour table or pixels would reach past blockSize, or whose
-// fields make no sense (header size, width, height, planes, bit count or
-// compression out of range; sizes that overflow).
-bool ComputeDibLayout(const uint8_t* block, size_t blockSize, DibLayout& layout);
+// and the pixel array. None for a DIB whose header, colour table or pixels
+// would reach past blockSize, or whose fields make no sense (header size,
+// width, height, planes, bit count or compression out of range; sizes that
+// overflow).
+std::optional<DibLayout> ComputeDibLayout(const uint8_t* block, size_t blockSize);
 
 // The same for a DIB kept in two blocks, as a metafile record keeps it: the
 // header and colour table in infoSize bytes at info, the pixels in a block of
 // bitsSize bytes of their own (pixelOffset is then 0). The table's entries
 // follow usage (a DIB_USAGE_* value; any other is refused).
-bool ComputeSplitDibLayout(const uint8_t* info, size_t infoSize, size_t bitsSize, uint32_t usage,
-                           DibLayout& layout);
+std::optional<DibLayout> ComputeSplitDibLayout(const uint8_t* info, size_t infoSize,
+                                               size_t bitsSize, uint32_t usage);

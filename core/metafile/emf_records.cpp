@@ -483,9 +483,9 @@ bool IsBitmapInside(const RecordView& record, const Rule& rule, bool optional)
     if (bitmap.infoAt == 0 && bitmap.infoSize == 0) {
         return optional;
     }
-    DibLayout layout{};
     return ComputeSplitDibLayout(record.bytes + bitmap.infoAt, bitmap.infoSize, bitmap.bitsSize,
-                                 ReadField(record, rule.usageAt), layout);
+                                 ReadField(record, rule.usageAt))
+        .has_value();
 }
 
 uint32_t CountGradientCorners(uint32_t mode)

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -70,23 +71,22 @@ std::vector<uint8_t> CoreBlock(uint16_t width, uint16_t height, uint16_t bitCoun
 void ExpectLayout(const std::vector<uint8_t>& block, size_t colorCount, size_t pixelOffset,
                   size_t pixelSize)
 {
-    DibLayout layout{};
-    ASSERT_TRUE(ComputeDibLayout(block.data(), block.size(), layout))
-        << "expected a layout for a block of " << block.size() << " bytes, got a refusal";
-    EXPECT_EQ(colorCount, layout.colorCount)
-        << "expected " << colorCount << " colours, got " << layout.colorCount;
-    EXPECT_EQ(pixelOffset, layout.pixelOffset)
-        << "expected pixels at " << pixelOffset << ", got " << layout.pixelOffset;
-    EXPECT_EQ(pixelSize, layout.pixelSize)
-        << "expected " << pixelSize << " pixel bytes, got " << layout.pixelSize;
-    EXPECT_FALSE(ComputeDibLayout(block.data(), block.size() - 1, layout))
+    const std::optional<DibLayout> layout = ComputeDibLayout(block.data(), block.size());
+    ASSERT_TRUE(layout) << "expected a layout for a block of " << block.size()
+                        << " bytes, got a refusal";
+    EXPECT_EQ(colorCount, layout->colorCount)
+        << "expected " << colorCount << " colours, got " << layout->colorCount;
+    EXPECT_EQ(pixelOffset, layout->pixelOffset)
+        << "expected pixels at " << pixelOffset << ", got " << layout->pixelOffset;
+    EXPECT_EQ(pixelSize, layout->pixelSize)
+        << "expected " << pixelSize << " pixel bytes, got " << layout->pixelSize;
+    EXPECT_FALSE(ComputeDibLayout(block.data(), block.size() - 1))
         << "expected a block one byte short (" << block.size() - 1 << ") to be refused";
 }
 
 bool Accepts(const std::vector<uint8_t>& block)
 {
-    DibLayout layout{};
-    return ComputeDibLayout(block.data(), block.size(), layout);
+    return ComputeDibLayout(block.data(), block.size()).has_value();
 }
 
 TEST(ComputeDibLayout, IndexedTableSizeFollowsBitCountWhenClrUsedIsZero)
@@ -180,13 +180,12 @@ TEST(ComputeDibLayout, RefusesHeaderSizesOutOfRange)
 
 TEST(ComputeDibLayout, RefusesBlocksShorterThanTheHeader)
 {
-    DibLayout layout{};
-    EXPECT_FALSE(ComputeDibLayout(nullptr, 0, layout)) << "expected an empty block refused";
+    EXPECT_FALSE(ComputeDibLayout(nullptr, 0)) << "expected an empty block refused";
     const std::vector<uint8_t> block = InfoBlock(Info(1, 1, 32), 44);
-    EXPECT_FALSE(ComputeDibLayout(block.data(), 3, layout)) << "expected 3 bytes refused";
-    EXPECT_FALSE(ComputeDibLayout(block.data(), 39, layout)) << "expected 39 bytes refused";
+    EXPECT_FALSE(ComputeDibLayout(block.data(), 3)) << "expected 3 bytes refused";
+    EXPECT_FALSE(ComputeDibLayout(block.data(), 39)) << "expected 39 bytes refused";
     const std::vector<uint8_t> core = CoreBlock(1, 1, 24, 16);
-    EXPECT_FALSE(ComputeDibLayout(core.data(), 11, layout)) << "expected 11 bytes refused";
+    EXPECT_FALSE(ComputeDibLayout(core.data(), 11)) << "expected 11 bytes refused";
 }
 
 TEST(ComputeDibLayout, RefusesAbsurdFields)
@@ -229,39 +228,37 @@ TEST(ComputeDibLayout, RefusesSizesThatWouldOverflow)
 }
 
 // The header and table of a block, and a separate pixel block's size.
-bool AcceptsSplit(const std::vector<uint8_t>& info, size_t bitsSize, uint32_t usage,
-                  DibLayout& layout)
+std::optional<DibLayout> SplitLayout(const std::vector<uint8_t>& info, size_t bitsSize,
+                                     uint32_t usage)
 {
-    return ComputeSplitDibLayout(info.data(), info.size(), bitsSize, usage, layout);
+    return ComputeSplitDibLayout(info.data(), info.size(), bitsSize, usage);
 }
 
 TEST(ComputeSplitDibLayout, PixelsLieInTheirOwnBlock)
 {
-    DibLayout layout{};
     // 10 x 3 at 4 bits: rows of 8 bytes after a 16-colour table.
     const std::vector<uint8_t> info = InfoBlock(Info(10, 3, 4), 40 + 16 * 4);
-    ASSERT_TRUE(AcceptsSplit(info, 24, DIB_USAGE_RGB, layout))
-        << "expected 24 pixel bytes to be enough, got a refusal";
-    EXPECT_EQ(0u, layout.pixelOffset) << "expected pixels at the bits block's start";
-    EXPECT_EQ(24u, layout.pixelSize) << "expected 24 pixel bytes, got " << layout.pixelSize;
-    EXPECT_FALSE(AcceptsSplit(info, 23, DIB_USAGE_RGB, layout)) << "expected 23 bytes refused";
+    const std::optional<DibLayout> layout = SplitLayout(info, 24, DIB_USAGE_RGB);
+    ASSERT_TRUE(layout) << "expected 24 pixel bytes to be enough, got a refusal";
+    EXPECT_EQ(0u, layout->pixelOffset) << "expected pixels at the bits block's start";
+    EXPECT_EQ(24u, layout->pixelSize) << "expected 24 pixel bytes, got " << layout->pixelSize;
+    EXPECT_FALSE(SplitLayout(info, 23, DIB_USAGE_RGB)) << "expected 23 bytes refused";
     const std::vector<uint8_t> shortTable(info.begin(), info.end() - 1);
-    EXPECT_FALSE(AcceptsSplit(shortTable, 24, DIB_USAGE_RGB, layout))
+    EXPECT_FALSE(SplitLayout(shortTable, 24, DIB_USAGE_RGB))
         << "expected a table one byte short of the info block refused";
 }
 
 TEST(ComputeSplitDibLayout, UsageDecidesTheTableEntries)
 {
-    DibLayout layout{};
     const std::vector<uint8_t> indices = InfoBlock(Info(4, 4, 1), 40 + 2 * 2);
-    EXPECT_TRUE(AcceptsSplit(indices, 16, DIB_USAGE_PALETTE, layout))
+    EXPECT_TRUE(SplitLayout(indices, 16, DIB_USAGE_PALETTE))
         << "expected two 16-bit palette indices to make the table";
-    EXPECT_FALSE(AcceptsSplit(indices, 16, DIB_USAGE_RGB, layout))
+    EXPECT_FALSE(SplitLayout(indices, 16, DIB_USAGE_RGB))
         << "expected 4 bytes too few for two colours";
     const std::vector<uint8_t> bare = InfoBlock(Info(4, 4, 1), 40);
-    EXPECT_TRUE(AcceptsSplit(bare, 16, DIB_USAGE_NO_TABLE, layout))
+    EXPECT_TRUE(SplitLayout(bare, 16, DIB_USAGE_NO_TABLE))
         << "expected no table where the usage says there is none";
-    EXPECT_FALSE(AcceptsSplit(bare, 16, DIB_USAGE_NO_TABLE + 1, layout))
+    EXPECT_FALSE(SplitLayout(bare, 16, DIB_USAGE_NO_TABLE + 1))
         << "expected an unknown usage refused";
 }
 
