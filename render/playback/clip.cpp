@@ -178,41 +178,50 @@ void EscapeToClipPath(HDC device, WORD function)
               nullptr);
 }
 
+// Polygons as PolyPolygon takes them: their corners one after another, and
+// how many each has.
+struct Polygons {
+    std::vector<POINT> corners;
+    std::vector<INT> counts;
+};
+
 // The polygons, in device pixels, handed to the driver as a clip path
 // within the clip in force, its state saved first.
-void WritePolygonsAsClipPath(HDC device, const std::vector<POINT>& corners,
-                             const std::vector<INT>& counts)
+void WritePolygonsAsClipPath(HDC device, const Polygons& polygons)
 {
     EscapeToClipPath(device, CLIP_PATH_SAVE);
     ExtEscape(device, BEGIN_PATH, 0, nullptr, 0, nullptr);
     {
         const SavedState saved(device);
         UseDevicePixels(device);
-        PolyPolygon(device, corners.data(), counts.data(), static_cast<int>(counts.size()));
+        PolyPolygon(device, polygons.corners.data(), polygons.counts.data(),
+                    static_cast<int>(polygons.counts.size()));
     }
     const std::array<char, PATH_INFO_SIZE> undrawn = {};
     ExtEscape(device, END_PATH, static_cast<int>(undrawn.size()), undrawn.data(), 0, nullptr);
     EscapeToClipPath(device, CLIP_PATH_INCLUSIVE);
 }
 
-// The region's rectangles as the corners of polygons and their counts.
-void TraceRegion(HRGN region, std::vector<POINT>& corners, std::vector<INT>& counts)
+// The region's rectangles as polygons; none when its data cannot be read.
+Polygons TraceRegion(HRGN region)
 {
     const DWORD size = GetRegionData(region, 0, nullptr);
     std::vector<uint8_t> data(size);
     if (size < sizeof(RGNDATAHEADER) ||
         GetRegionData(region, size, reinterpret_cast<RGNDATA*>(data.data())) != size) {
-        return;
+        return {};
     }
+    Polygons traced;
     const auto* header = reinterpret_cast<const RGNDATAHEADER*>(data.data());
     const auto* rectangles = reinterpret_cast<const RECT*>(data.data() + header->dwSize);
     for (DWORD i = 0; i < header->nCount; ++i) {
         const RECT& r = rectangles[i];
-        corners.insert(
-            corners.end(),
+        traced.corners.insert(
+            traced.corners.end(),
             {{r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}});
     }
-    counts.assign(header->nCount, static_cast<INT>(RECTANGLE_CORNERS));
+    traced.counts.assign(header->nCount, static_cast<INT>(RECTANGLE_CORNERS));
+    return traced;
 }
 
 // The current pen, brush and font selected anew: the driver writes what it
@@ -246,10 +255,7 @@ void WriteClipPath(WrittenClip& written, HRGN clip)
     if (region == nullptr || CombineRgn(region.get(), clip, nullptr, RGN_COPY) == ERROR) {
         return;
     }
-    std::vector<POINT> corners;
-    std::vector<INT> counts;
-    TraceRegion(region.get(), corners, counts);
-    WritePolygonsAsClipPath(written.device, corners, counts);
+    WritePolygonsAsClipPath(written.device, TraceRegion(region.get()));
     written.region = std::move(region);
 }
 
@@ -286,13 +292,12 @@ HandedClipPath HandPolygonsAsClipPath(HDC device, const std::vector<std::vector<
     if (!TakesPathEscapes(device)) {
         return HandedClipPath(nullptr);
     }
-    std::vector<POINT> corners;
-    std::vector<INT> counts;
+    Polygons joined;
     for (const std::vector<POINT>& polygon : polygons) {
-        corners.insert(corners.end(), polygon.begin(), polygon.end());
-        counts.push_back(static_cast<INT>(polygon.size()));
+        joined.corners.insert(joined.corners.end(), polygon.begin(), polygon.end());
+        joined.counts.push_back(static_cast<INT>(polygon.size()));
     }
-    WritePolygonsAsClipPath(device, corners, counts);
+    WritePolygonsAsClipPath(device, joined);
     return HandedClipPath(device);
 }
 
