@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver/device_geometry.h"
+#include "metafile/emf_layout.h"
 #include "metafile/emf_records.h"
 
 // The box of a box-shaped drawing record, in logical units: ELLIPSE,
@@ -165,8 +166,6 @@ struct TextRun {
     std::vector<int32_t> advances;
 };
 std::optional<TextRun> ReadTextRun(const uint8_t* record, size_t size);
-constexpr uint32_t TEXT_PAIRED_ADVANCES = 0x2000;  // ETO_PDY
-constexpr uint32_t TEXT_GLYPH_INDICES = 0x0010;    // ETO_GLYPH_INDEX
 
 // The highest glyph index a text record of one text or of several names,
 // where its text is glyph indices (ETO_GLYPH_INDEX), 16 bits each in the

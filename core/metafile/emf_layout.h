@@ -183,6 +183,11 @@ constexpr uint32_t EMRTEXT_FOPTIONS = 16;
 constexpr uint32_t EMRTEXT_RCL = 20;
 constexpr uint32_t EMRTEXT_OFFDX = 36;
 constexpr uint32_t EMRTEXT_SIZE = 40;
+// Bits of fOptions that decide how the text's arrays are read: an x and a y
+// advance per character (ETO_PDY); glyph indices, which the platform reads
+// as 16 bits each even in the ANSI records (ETO_GLYPH_INDEX).
+constexpr uint32_t TEXT_PAIRED_ADVANCES = 0x2000;
+constexpr uint32_t TEXT_GLYPH_INDICES = 0x0010;
 
 // CREATEMONOBRUSH and CREATEDIBPATTERNBRUSHPT.
 constexpr uint32_t EMR_CREATEMONOBRUSH_IUSAGE = 12;

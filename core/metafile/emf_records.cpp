@@ -27,11 +27,7 @@ constexpr uint32_t PALETTE_ENTRY_SIZE = 4;
 constexpr uint32_t UFI_SIZE = 8;
 constexpr uint32_t BYTE_SIZE = 1;
 
-// Text options: an x and a y advance per character; no clip rectangle;
-// 8-bit characters; glyph indices, which the platform reads as 16 bits
-// each even in the ANSI records.
-constexpr uint32_t TEXT_PAIRED_ADVANCES = 0x2000;
-constexpr uint32_t TEXT_GLYPH_INDICES = 0x0010;
+// SMALLTEXTOUT's options: no clip rectangle; 8-bit characters.
 constexpr uint32_t TEXT_NO_RECT = 0x100;
 constexpr uint32_t TEXT_SMALL_CHARS = 0x200;
 
