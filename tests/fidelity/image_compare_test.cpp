@@ -10,8 +10,9 @@ constexpr uint8_t WHITE = 255;
 
 GrayImage Blank(int32_t width = SIDE, int32_t height = SIDE)
 {
-    return GrayImage{width, height,
-                     std::vector<uint8_t>(static_cast<size_t>(width) * height, WHITE)};
+    return GrayImage{
+        width, height,
+        std::vector<uint8_t>(static_cast<size_t>(width) * static_cast<size_t>(height), WHITE)};
 }
 
 // A white image with a black vertical bar of the given columns.
