@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Configures and builds the three builds: native (the core and its tests)
-# under build/native, and everything for 32-bit and 64-bit Windows under
-# build/win32 and build/win64.
+# Configures and builds the three builds: native (the core and its tests,
+# with clang) under build/native, and everything for 32-bit and 64-bit
+# Windows (with mingw-w64's g++) under build/win32 and build/win64. The core
+# is in both, so each run holds it to both compilers' warnings.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build
@@ -14,6 +15,6 @@ configure_and_build() {
   cmake --build "$build/$folder" -j "$jobs"
 }
 
-configure_and_build native
+configure_and_build native -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 configure_and_build win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
 configure_and_build win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"

@@ -14,7 +14,7 @@
 set -euo pipefail
 
 required=(
-  cmake g++ make googletest
+  cmake g++ clang make googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64
   xvfb x11-utils xdotool x11-apps imagemagick
   ghostscript texlive-font-utils poppler-utils

@@ -48,9 +48,10 @@ Bytes PlusBytes(const Plus& record)
     Bytes bytes;
     Append(bytes, record.type, 2);
     Append(bytes, record.flags, 2);
-    Append(bytes, static_cast<uint32_t>(record.size >= 0 ? record.size : 12 + padded));
-    Append(bytes,
-           static_cast<uint32_t>(record.dataSize >= 0 ? record.dataSize : record.data.size()));
+    Append(bytes, record.size >= 0 ? static_cast<uint32_t>(record.size)
+                                   : static_cast<uint32_t>(12 + padded));
+    Append(bytes, record.dataSize >= 0 ? static_cast<uint32_t>(record.dataSize)
+                                       : static_cast<uint32_t>(record.data.size()));
     bytes.insert(bytes.end(), record.data.begin(), record.data.end());
     bytes.resize(12 + padded);
     return bytes;

@@ -127,7 +127,7 @@ grep -q '^setup: could not install what the tests need: cmake ' <<<"$output" ||
 grep -q '^apt-get install.*wine32:i386' "$STANDIN/calls" && fail "required-fails: 32-bit Wine was tried after a failure"
 
 new_case all-there
-for package in cmake g++ make googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 \
+for package in cmake g++ clang make googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 \
   xvfb x11-utils xdotool x11-apps imagemagick ghostscript texlive-font-utils poppler-utils \
   libreoffice-draw-nogui texlive-latex-base fonts-liberation2 fonts-crosextra-carlito \
   fonts-crosextra-caladea fonts-wine wine32:i386; do
