@@ -24,13 +24,6 @@ constexpr uint32_t PS_INSIDEFRAME_STYLE = 6;
 // A blit's fields up to its raster operation (the blend function of
 // ALPHABLEND, the colour key of TRANSPARENTBLT).
 constexpr size_t BLIT_FIXED_SIZE = EMR_BITBLT_DWROP + FIELD_SIZE;
-// Ternary raster operations a driver draws without reading the page: copy
-// the source, copy the brush, black, white; and the one that leaves the
-// page as it is (ROP_DESTINATION), which the driver draws as nothing.
-constexpr uint32_t ROP_SOURCE_COPY = 0xCC;
-constexpr uint32_t ROP_PATTERN_COPY = 0xF0;
-constexpr uint32_t ROP_BLACK = 0x00;
-constexpr uint32_t ROP_WHITE = 0xFF;
 constexpr uint32_t BLEND_FORMAT_SHIFT = 24;  // AlphaFormat, the blend function's last byte
 constexpr uint32_t BLEND_SOURCE_ALPHA = 0x01;
 // The codes Windows records a symbol font's characters at, and what they
@@ -323,7 +316,9 @@ std::optional<BlitDestination> ReadBlitNeedingBackdrop(const uint8_t* record, si
                     ? (size >= EMR_STRETCHDIBITS_SIZE ? ReadUint32(record + EMR_STRETCHDIBITS_DWROP)
                                                       : 0)
                     : rop;
-            const uint32_t index = ternary >> ROP_INDEX_SHIFT & ROP_INDEX_MASK;
+            // A driver draws the operations that do not read the page, and
+            // the one that leaves it as it is as nothing.
+            const uint32_t index = RopIndex(ternary);
             needs = index != ROP_SOURCE_COPY && index != ROP_PATTERN_COPY && index != ROP_BLACK &&
                     index != ROP_WHITE && index != ROP_DESTINATION;
             break;
@@ -438,8 +433,7 @@ constexpr size_t BLIT_SOURCE_FIXED_SIZE = EMR_BITBLT_CBBMISRC + FIELD_SIZE;
 bool CopiesBrushOnly(const uint8_t* record, size_t size)
 {
     return size >= BLIT_SOURCE_FIXED_SIZE &&
-           (ReadUint32(record + EMR_BITBLT_DWROP) >> ROP_INDEX_SHIFT & ROP_INDEX_MASK) ==
-               ROP_PATTERN_COPY &&
+           RopIndex(ReadUint32(record + EMR_BITBLT_DWROP)) == ROP_PATTERN_COPY &&
            ReadUint32(record + EMR_BITBLT_CBBMISRC) == 0;
 }
 
