@@ -1,8 +1,8 @@
-// Real metafiles written by other programs, metafiles that draw outside
-// their frame, and damaged metafiles: each converts with the box of its
-// frame and nothing drawn outside it, or converts nothing, and never brings
-// the program down. Ghostscript then reads the EPS files these tests leave
-// in their output folders (check_consumers.sh ghostscript_inside).
+// Real metafiles and bitmaps written by other programs, metafiles that draw
+// outside their frame, and damaged pictures: each converts with the box of
+// its frame or size and nothing drawn outside it, or converts nothing, and
+// never brings the program down. Ghostscript then reads the EPS files these
+// tests leave in their output folders (check_consumers.sh).
 #include "convert.h"
 #include "driver/inspection.h"
 #include "playback/backdrop.h"
@@ -40,6 +40,46 @@ constexpr RealMetafile REAL_METAFILES[] = {
 };
 // A metafile whose record chain breaks: a record claims 4294902055 bytes.
 constexpr char BROKEN_CHAIN_METAFILE[] = "bad\\61294.emf";
+
+// Real bitmap files (see NOTICE.md beside them), most of them malformed on
+// purpose, and what the job makes of each handed over as a packed DIB.
+struct RealBitmap {
+    const char* name;
+    JobStatus status;
+    const char* boxLine;  // where it converts
+};
+constexpr RealBitmap REAL_BITMAPS[] = {
+    // An OS/2 core header, an info header, version 5 headers (one with
+    // masks that overlap).
+    {"pal8os2.bmp", JobStatus::DONE, "%%BoundingBox: 13 539 584 832"},
+    {"Info_8_Bit.bmp", JobStatus::DONE, "%%BoundingBox: 13 261 584 832"},
+    {"V5_A1_R5_G5_B5.bmp", JobStatus::DONE, "%%BoundingBox: 13 261 584 832"},
+    {"V5_A8_R8_G8_B8_Rgb_BadMask.bmp", JobStatus::DONE, "%%BoundingBox: 13 261 584 832"},
+    // Run-length pixels, whole and damaged: runs past the row, past the
+    // last row, cut short; and indices past the colour table.
+    {"pal4rle.bmp", JobStatus::DONE, "%%BoundingBox: 13 539 584 832"},
+    {"pal4rlecut.bmp", JobStatus::DONE, "%%BoundingBox: 13 539 584 832"},
+    {"badrle.bmp", JobStatus::DONE, "%%BoundingBox: 13 539 584 832"},
+    {"imagemagick_invalid_run_length_issue_2321.bmp", JobStatus::DONE,
+     "%%BoundingBox: 13 328 584 832"},
+    {"hopper_rle8_row_overflow.bmp", JobStatus::DONE, "%%BoundingBox: 13 261 584 832"},
+    {"pal8badindex.bmp", JobStatus::DONE, "%%BoundingBox: 13 539 584 832"},
+    // Refused before the platform reads them: run-length pixels that claim
+    // more bytes than there are, or rows top-down; sizes past the block;
+    // impossible planes, bit counts and widths.
+    {"rle_overflow.bmp", JobStatus::DIB_REFUSED_BY_LAYOUT, nullptr},
+    {"rletopdown.bmp", JobStatus::DIB_REFUSED_BY_LAYOUT, nullptr},
+    {"reallybig.bmp", JobStatus::DIB_REFUSED_BY_LAYOUT, nullptr},
+    {"shortfile.bmp", JobStatus::DIB_REFUSED_BY_LAYOUT, nullptr},
+    {"l2rgb_read.bmp", JobStatus::DIB_REFUSED_BY_LAYOUT, nullptr},
+    {"badplanes.bmp", JobStatus::DIB_REFUSED_BY_LAYOUT, nullptr},
+    {"badbitcount.bmp", JobStatus::DIB_REFUSED_BY_LAYOUT, nullptr},
+    {"badwidth.bmp", JobStatus::DIB_REFUSED_BY_LAYOUT, nullptr},
+    // 16-bit pixels whose masks leave blue no bits: the platform makes no
+    // bitmap of them.
+    {"rgb16-880.bmp", JobStatus::DIB_REFUSED_BY_PLATFORM, nullptr},
+};
+constexpr size_t BMP_FILE_HEADER_SIZE = 14;
 
 // A 50 x 50 mm frame, drawn far beyond: a square on the page's width, at
 // 2329 x 2329 pixels.
@@ -117,6 +157,29 @@ TEST_F(RealMetafilesTest, ConvertWithTheBoxOfTheirFrame)
             << "expected " << real.name << " to convert";
         EXPECT_TRUE(HasOnlyBoxLine(eps, real.boxLine));
         DeleteEnhMetaFile(metafile);
+    }
+}
+
+// Ghostscript renders the EPS files left here, each drawn inside its box.
+TEST_F(RealMetafilesTest, RealBitmapsConvertOrAreRefusedByName)
+{
+    for (const RealBitmap& real : REAL_BITMAPS) {
+        const std::string bytes =
+            ReadFileBytes(std::string(VELLUMARK_BMP_DATA_DIR) + "\\" + real.name);
+        ASSERT_LT(BMP_FILE_HEADER_SIZE, bytes.size()) << "expected to read " << real.name;
+        const std::vector<uint8_t> dib(bytes.begin() + BMP_FILE_HEADER_SIZE, bytes.end());
+        const std::string eps = folder + "\\" + real.name + ".eps";
+        const JobStatus status = ConvertPicture(
+            PackedDibImage(reinterpret_cast<const BITMAPINFO*>(dib.data()), dib.size()),
+            EPS_PRINTER, eps.c_str());
+        EXPECT_EQ(real.status, status)
+            << "expected " << real.name << " to end with status " << static_cast<int>(real.status)
+            << ", got " << static_cast<int>(status);
+        if (real.boxLine != nullptr) {
+            EXPECT_TRUE(HasOnlyBoxLine(eps, real.boxLine)) << real.name;
+        } else {
+            EXPECT_FALSE(FileExists(eps)) << "expected nothing written for " << real.name;
+        }
     }
 }
 
