@@ -12,7 +12,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr uint32_t SIGNATURE = 0x464D4520;  // " EMF"
+constexpr uint32_t SIGNATURE = 0x464D4520;        // " EMF"
 constexpr uint32_t SOURCE_AND_PAGE = 0x008800C6;  // SRCAND: reads the page
 constexpr uint32_t SOURCE_COPY = 0x00CC0020;
 constexpr uint32_t STOCK_WHITE_BRUSH = 0x80000000;
